@@ -1,0 +1,18 @@
+// Conversion between UTF-8 and the single-byte code page that envelopes and log files use.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tw::messaging {
+
+// UTF-8 text to code-page bytes (Windows-1252 here). A character the code page cannot hold,
+// and every byte of an invalid UTF-8 sequence, becomes '?'. One character gives one byte.
+std::string Utf8ToCodePage(std::string_view utf8);
+
+// Code-page bytes to UTF-8. Every byte maps to one character, so any byte string survives
+// CodePageToUtf8 followed by Utf8ToCodePage unchanged (the five bytes Windows-1252 leaves
+// undefined, 0x81 0x8D 0x8F 0x90 0x9D, map to U+0081 ... as the system conversion does).
+std::string CodePageToUtf8(std::string_view bytes);
+
+}  // namespace tw::messaging

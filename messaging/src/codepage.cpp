@@ -1,0 +1,91 @@
+#include "tw/messaging/codepage.hpp"
+
+#include <array>
+#include <cstdint>
+
+namespace tw::messaging {
+namespace {
+
+// Windows-1252 bytes 0x80-0x9F. The five bytes the code page leaves undefined map to the
+// C1 control of the same value, as the system conversion does, so every byte round-trips.
+constexpr std::array<char16_t, 32> kHigh = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+char CodePointToByte(char32_t cp) {
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
+    for (std::size_t i = 0; i < kHigh.size(); ++i) {
+        if (kHigh[i] == cp) return static_cast<char>(0x80 + i);
+    }
+    return '?';
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+}  // namespace
+
+std::string Utf8ToCodePage(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t n = utf8.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            out += static_cast<char>(b);
+            ++i;
+            continue;
+        }
+        // Decode one strict UTF-8 sequence; anything invalid costs one '?' per lead byte.
+        int len = 0;
+        char32_t cp = 0;
+        char32_t min = 0;
+        if (b >= 0xC2 && b <= 0xDF) { len = 2; cp = b & 0x1F; min = 0x80; }
+        else if (b >= 0xE0 && b <= 0xEF) { len = 3; cp = b & 0x0F; min = 0x800; }
+        else if (b >= 0xF0 && b <= 0xF4) { len = 4; cp = b & 0x07; min = 0x10000; }
+        bool ok = len > 0 && i + static_cast<std::size_t>(len) <= n;
+        for (int k = 1; ok && k < len; ++k) {
+            const unsigned char c = p[i + static_cast<std::size_t>(k)];
+            if ((c & 0xC0) != 0x80) ok = false;
+            else cp = (cp << 6) | (c & 0x3F);
+        }
+        if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
+        if (!ok) {
+            out += '?';
+            ++i;
+            continue;
+        }
+        out += CodePointToByte(cp);
+        i += static_cast<std::size_t>(len);
+    }
+    return out;
+}
+
+std::string CodePageToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    for (char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b < 0x80) out += ch;
+        else if (b < 0xA0) AppendUtf8(out, kHigh[b - 0x80]);
+        else AppendUtf8(out, b);
+    }
+    return out;
+}
+
+}  // namespace tw::messaging
