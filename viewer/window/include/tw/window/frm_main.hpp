@@ -1,0 +1,79 @@
+#pragma once
+// frmMain, the viewer's one main window. Its caption "Tracewell" is how senders find it, so the
+// caption is set once and never changed. The window hosts the controls, turns menu commands and
+// toolbar clicks into calls on the objects it owns, and creates those objects on first use.
+
+#include <QMainWindow>
+#include <memory>
+
+#include "tw/window/commands.hpp"
+#include "tw/window/controls.hpp"
+#include "tw/window/image_list.hpp"
+
+class QMenu;
+
+namespace tw::window {
+
+class ContextMenus;
+class StatusPanels;
+
+// The caption senders look for; never changed while the program runs.
+inline constexpr const char* kCaption = "Tracewell";
+
+class FrmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // Creates the controls, menus and toolbar and runs the load handler: the window starts
+    // listening at once ("Ready.").
+    explicit FrmMain(QWidget* parent = nullptr);
+    ~FrmMain() override;
+
+    // The command registry: every menu item's action by its object name.
+    Commands& commands() { return m_commands; }
+    // The controls by name.
+    const Controls& controls() const { return m_controls; }
+    // A menu of the menu bar by object name ("mnuSearch", "mnuWatch", ...), or nullptr.
+    QMenu* Menu(const QString& name) const;
+    // The status bar's three panels.
+    StatusPanels& statusPanels() { return *m_status; }
+    // The icon list imgIcons of the toolbar, status bar and panes.
+    const ImageList& imgIcons() const { return m_icons; }
+    // Whether an Options entry ("mnuOptionsAutos", "mnuOptionsWatches") carries its check mark.
+    bool OptionChecked(const QString& name) const;
+
+    // Runs the menu command of a toolbar key, compared upper-cased; unknown keys do nothing.
+    void tbrToolbar_ButtonClick(const QString& key);
+
+    // Lays out the client area with the splitter at the given position (twips from the top of
+    // the client area). This is the one routine a finer layout replaces.
+    void LayoutControls(double splitterTopTwips);
+    // The splitter position last laid out, in twips.
+    double SplitterTop() const { return m_splitterTop; }
+
+    // Edit commands that other areas reuse.
+    void ClearCurrentViewer();
+
+signals:
+    // The current trace page was cleared; whatever pointed at its lines (a bookmark) is dropped.
+    void currentViewerCleared();
+    // The window was unloaded; the program ends.
+    void unloaded();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Load();
+    void Unload();
+
+    Commands m_commands;
+    ImageList m_icons;
+    Controls m_controls;
+    std::unique_ptr<StatusPanels> m_status;
+    ContextMenus* m_contextMenus = nullptr;
+    double m_splitterTop = 0;
+    bool m_unloaded = false;
+};
+
+}  // namespace tw::window

@@ -1,0 +1,15 @@
+// tracewell32: the trace viewer.
+
+#include <QApplication>
+
+#include "tw/window/frm_main.hpp"
+#include "tw/window/startup.hpp"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tracewell"));
+    QApplication::setApplicationVersion(QStringLiteral(TW_VERSION_STRING));
+    QApplication::setQuitOnLastWindowClosed(false);
+    auto form = tw::window::Main(app);
+    return QApplication::exec();
+}

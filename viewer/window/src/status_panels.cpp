@@ -1,0 +1,67 @@
+#include "tw/window/status_panels.hpp"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QStatusBar>
+
+#include "tw/window/image_list.hpp"
+#include "tw/window/twips.hpp"
+
+namespace tw::window {
+
+StatusPanels::StatusPanels(QStatusBar& bar, const ImageList& icons) : m_icons(icons) {
+    constexpr int kWidthsTwips[kPanelCount] = {2000, 1440, 1440};
+    for (int i = 0; i < kPanelCount; ++i) {
+        auto* frame = new QFrame(&bar);
+        frame->setObjectName(QStringLiteral("sbrStatusPanel%1").arg(i + 1));
+        frame->setFrameShape(QFrame::StyledPanel);
+        frame->setFrameShadow(QFrame::Sunken);
+        frame->setFixedWidth(TwipsToPixelsX(kWidthsTwips[i], &bar));
+        auto* layout = new QHBoxLayout(frame);
+        layout->setContentsMargins(2, 0, 2, 0);
+        layout->setSpacing(3);
+        Panel& p = m_panels[static_cast<std::size_t>(i)];
+        p.picture = new QLabel(frame);
+        p.picture->setFixedSize(16, 16);
+        p.picture->hide();
+        p.text = new QLabel(frame);
+        layout->addWidget(p.picture);
+        layout->addWidget(p.text, 1);
+        bar.addWidget(frame);
+    }
+}
+
+StatusPanels::Panel* StatusPanels::At(int panel) {
+    if (panel < 1 || panel > kPanelCount) return nullptr;
+    return &m_panels[static_cast<std::size_t>(panel - 1)];
+}
+
+const StatusPanels::Panel* StatusPanels::At(int panel) const {
+    return const_cast<StatusPanels*>(this)->At(panel);
+}
+
+void StatusPanels::SetText(int panel, const QString& text) {
+    if (Panel* p = At(panel)) p->text->setText(text);
+}
+
+QString StatusPanels::Text(int panel) const {
+    const Panel* p = At(panel);
+    return p ? p->text->text() : QString();
+}
+
+void StatusPanels::SetPicture(int panel, int imageIndex) {
+    Panel* p = At(panel);
+    if (!p) return;
+    const QPixmap picture = m_icons.Picture(imageIndex);
+    p->imageIndex = picture.isNull() ? 0 : imageIndex;
+    p->picture->setPixmap(picture);
+    p->picture->setVisible(!picture.isNull());
+}
+
+int StatusPanels::Picture(int panel) const {
+    const Panel* p = At(panel);
+    return p ? p->imageIndex : 0;
+}
+
+}  // namespace tw::window
