@@ -35,5 +35,6 @@ function(tw_add_test name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock
                         tw_project_options tw_project_warnings)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-                       PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TW_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+                       PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+                                  ENVIRONMENT_MODIFICATION "TW_BIN_DIR=set:${CMAKE_BINARY_DIR}/bin")
 endfunction()

@@ -1,0 +1,66 @@
+// The receiving side of the envelope transport on Linux. Plain C++, single-threaded, never
+// blocks: the owner watches one file descriptor (WatchFd) for readability, for example with
+// a QSocketNotifier or poll(), and calls ProcessEvents when it is readable.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tw::messaging {
+
+class EnvelopeReceiver {
+public:
+    // Gets one envelope: code-page bytes before the first zero byte, at most 1023 bytes. The
+    // sender is acknowledged, and so released, only after the handler has returned.
+    using Handler = std::function<void(std::string_view envelope)>;
+
+    // Counters since Listen, for status displays and tests.
+    struct Stats {
+        std::uint64_t envelopes = 0;          // handed to the handler
+        std::uint64_t droppedMarker = 0;      // frames whose marker was not 3 (acknowledged)
+        std::uint64_t droppedNoZero = 0;      // 1024-byte frames without a zero byte (acknowledged)
+        std::uint64_t refusedOversize = 0;    // frames announcing more than 1024 bytes: connection closed
+        std::uint64_t refusedConnections = 0; // connections closed at once for being over the limit
+        std::uint64_t handlerExceptions = 0;  // handler threw; the frame still counts as handled
+        std::uint64_t accepted = 0;           // connections accepted
+    };
+
+    // Simultaneous client connections; further ones are closed at once.
+    static constexpr std::size_t kMaxConnections = 256;
+
+    EnvelopeReceiver();
+    ~EnvelopeReceiver();
+    EnvelopeReceiver(const EnvelopeReceiver&) = delete;
+    EnvelopeReceiver& operator=(const EnvelopeReceiver&) = delete;
+
+    // Starts receiving under `caption`. Returns false and sets *error when the private socket
+    // directory or the socket cannot be made. Listening again first closes the previous socket.
+    bool Listen(std::string_view caption, Handler handler, std::string* error = nullptr);
+    // Stops receiving: closes every connection (their senders return) and removes the socket.
+    void Close();
+    bool IsListening() const;
+
+    // The one descriptor to watch for readability; -1 when not listening. It stays the same
+    // from Listen to Close.
+    int WatchFd() const;
+    // Accepts, reads, hands complete envelopes to the handler and acknowledges them; returns
+    // as soon as nothing more is ready. Calls made from inside the handler return at once.
+    void ProcessEvents();
+    // Waits up to timeoutMs (-1: no limit) for WatchFd, then ProcessEvents. For tools and tests.
+    // Returns false when the wait timed out or was interrupted by a signal.
+    bool WaitAndProcess(int timeoutMs);
+
+    const Stats& stats() const;
+    std::size_t ConnectionCount() const;
+    // Path of the listening socket; empty when not listening.
+    const std::string& SocketPath() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace tw::messaging

@@ -1,0 +1,39 @@
+// Delivery of one envelope to the receiver whose caption is "Tracewell", and the receiving
+// side. On Linux the receiver is a local stream socket in a directory private to the user
+// (see docs/transport.md); on Windows it is the top-level window of that caption.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "tw/messaging/receiver.hpp"
+
+namespace tw::messaging {
+
+// The caption under which the viewer receives envelopes.
+inline constexpr std::string_view kReceiverCaption = "Tracewell";
+
+enum class SendResult {
+    Delivered,     // the receiver's handler returned and acknowledged
+    NoReceiver,    // nobody listens under the caption (or the connection was refused)
+    ReceiverLost,  // the receiver went away before acknowledging; nothing is sent again
+};
+
+// Sends one envelope (code-page bytes, cut to kMaxEnvelopeLength) to the receiver named
+// kReceiverCaption and waits until its handler has returned. The receiver is looked up again
+// whenever the calling thread holds no live connection, so a receiver started or restarted
+// later is found by the next call. Never fails: without a receiver it returns at once.
+void SendEnvelope(std::string_view envelope);
+
+// The same for any caption (compared without regard to ASCII letter case), with the outcome.
+SendResult SendEnvelopeTo(std::string_view caption, std::string_view envelope);
+
+// Sends a frame with any marker and byte count, for tests of the receiving side: `payload`
+// goes out as it is, announced as `byteCount` bytes. Same lookup and wait as SendEnvelopeTo.
+SendResult SendRawFrameTo(std::string_view caption, std::uint32_t marker, std::uint32_t byteCount,
+                          std::string_view payload);
+
+// Closes the calling thread's connection, if any (threads also close it when they end).
+void DisconnectThread();
+
+}  // namespace tw::messaging

@@ -1,0 +1,296 @@
+// Receiving side of the local-socket transport. Everything is non-blocking and driven by one
+// epoll descriptor that the owner watches; a connection holds at most one frame's bytes, so a
+// slow, stalled or hostile client costs a bounded buffer and never holds up the others.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/epoll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <dirent.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+#include "tw/messaging/envelope.hpp"
+#include "tw/messaging/local_socket.hpp"
+#include "tw/messaging/receiver.hpp"
+
+namespace tw::messaging {
+namespace {
+
+constexpr std::size_t kFrameCapacity = local::kFrameHeaderSize + kBufferSize;
+constexpr int kEventsPerPass = 64;
+constexpr int kAcceptsPerPass = 64;
+
+std::atomic<unsigned> g_serial{0};
+
+bool MakeAddress(const std::string& path, sockaddr_un& addr) {
+    addr = {};
+    addr.sun_family = AF_UNIX;
+    if (path.size() >= sizeof(addr.sun_path)) return false;
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+// Removes sockets of this caption that nobody listens on any more (left by a crashed owner).
+void RemoveStaleSockets(const std::string& dir, const std::string& prefix) {
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return;
+    std::vector<std::string> stale;
+    while (dirent* e = ::readdir(d)) {
+        if (std::strncmp(e->d_name, prefix.c_str(), prefix.size()) != 0) continue;
+        const std::string path = dir + "/" + e->d_name;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        sockaddr_un addr{};
+        if (!MakeAddress(path, addr)) continue;
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd < 0) continue;
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) != 0 && errno == ECONNREFUSED) {
+            stale.push_back(path);
+        }
+        ::close(fd);
+    }
+    ::closedir(d);
+    for (const auto& path : stale) ::unlink(path.c_str());
+}
+
+}  // namespace
+
+struct EnvelopeReceiver::Impl {
+    struct Connection {
+        int fd = -1;
+        std::size_t size = 0;                       // bytes held in buf
+        std::array<char, kFrameCapacity> buf{};     // at most one frame
+    };
+
+    int epollFd = -1;
+    int listenFd = -1;
+    std::string path;
+    ino_t socketInode = 0;
+    dev_t socketDevice = 0;
+    Handler handler;
+    Stats stats;
+    std::unordered_map<int, std::unique_ptr<Connection>> connections;
+    bool inHandler = false;
+    std::uint64_t generation = 0;  // bumped by Close, so a handler that closes is noticed
+
+    void CloseConnection(int fd) {
+        ::epoll_ctl(epollFd, EPOLL_CTL_DEL, fd, nullptr);
+        ::close(fd);
+        connections.erase(fd);
+    }
+
+    void AcceptAll() {
+        for (int i = 0; i < kAcceptsPerPass; ++i) {
+            const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            if (fd < 0) return;  // EAGAIN, or a transient error: try again on the next event
+            if (connections.size() >= kMaxConnections) {
+                ++stats.refusedConnections;
+                ::close(fd);
+                continue;
+            }
+            epoll_event ev{};
+            ev.events = EPOLLIN | EPOLLRDHUP;
+            ev.data.fd = fd;
+            if (::epoll_ctl(epollFd, EPOLL_CTL_ADD, fd, &ev) != 0) {
+                ::close(fd);
+                continue;
+            }
+            auto conn = std::make_unique<Connection>();
+            conn->fd = fd;
+            connections.emplace(fd, std::move(conn));
+            ++stats.accepted;
+        }
+    }
+
+    // Returns false when the receiver was closed from inside the handler.
+    bool Deliver(std::string_view envelope) {
+        const std::uint64_t before = generation;
+        inHandler = true;
+        try {
+            if (handler) handler(envelope);
+            ++stats.envelopes;
+        } catch (...) {
+            ++stats.handlerExceptions;
+        }
+        inHandler = false;
+        return generation == before;
+    }
+
+    // Reads what the client sent, within the room of one frame, and handles complete frames.
+    // Returns false when the receiver was closed from inside the handler.
+    bool Readable(Connection& conn) {
+        const int fd = conn.fd;
+        ssize_t n;
+        do {
+            n = ::recv(fd, conn.buf.data() + conn.size, conn.buf.size() - conn.size, 0);
+        } while (n < 0 && errno == EINTR);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
+            CloseConnection(fd);
+            return true;
+        }
+        if (n < 0) return true;
+        conn.size += static_cast<std::size_t>(n);
+
+        while (conn.size >= local::kFrameHeaderSize) {
+            const std::uint32_t marker = local::GetU32(conn.buf.data());
+            const std::uint32_t count = local::GetU32(conn.buf.data() + 4);
+            if (count > static_cast<std::uint32_t>(kBufferSize)) {
+                ++stats.refusedOversize;
+                CloseConnection(fd);
+                return true;
+            }
+            const std::size_t frameSize = local::kFrameHeaderSize + count;
+            if (conn.size < frameSize) break;
+
+            const char* payload = conn.buf.data() + local::kFrameHeaderSize;
+            if (marker != static_cast<std::uint32_t>(kEnvelopeMarker)) {
+                ++stats.droppedMarker;
+            } else {
+                // As if copied into a zero-filled buffer of 1024 bytes: the envelope ends at
+                // the first zero byte; a full buffer without one has no end and is dropped.
+                const void* zero = std::memchr(payload, 0, count);
+                if (!zero && count == static_cast<std::uint32_t>(kBufferSize)) {
+                    ++stats.droppedNoZero;
+                } else {
+                    const std::size_t length = zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - payload)
+                                                    : count;
+                    if (!Deliver(std::string_view(payload, length))) return false;
+                }
+            }
+            const char ack = local::kAck;
+            if (::send(fd, &ack, 1, MSG_NOSIGNAL | MSG_DONTWAIT) != 1) {
+                CloseConnection(fd);
+                return true;
+            }
+            std::memmove(conn.buf.data(), conn.buf.data() + frameSize, conn.size - frameSize);
+            conn.size -= frameSize;
+        }
+        return true;
+    }
+};
+
+EnvelopeReceiver::EnvelopeReceiver() : m_impl(std::make_unique<Impl>()) {}
+
+EnvelopeReceiver::~EnvelopeReceiver() { Close(); }
+
+bool EnvelopeReceiver::Listen(std::string_view caption, Handler handler, std::string* error) {
+    Close();
+    auto fail = [&](const std::string& why) {
+        if (error) *error = why;
+        Close();
+        return false;
+    };
+    const std::string dir = local::SocketDirectoryPath();
+    std::string why;
+    if (!local::EnsurePrivateDirectory(dir, &why)) return fail(why);
+
+    const std::string prefix = local::CaptionPrefix(caption);
+    RemoveStaleSockets(dir, prefix);
+    const std::string name = prefix + std::to_string(::getpid()) + "." + std::to_string(g_serial++);
+    const std::string finalPath = dir + "/" + name;
+    const std::string tempPath = dir + "/.new-" + name;
+    sockaddr_un addr{};
+    if (!MakeAddress(finalPath, addr) || !MakeAddress(tempPath, addr)) {
+        return fail("socket path too long: " + finalPath);
+    }
+
+    Impl& d = *m_impl;
+    d.listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (d.listenFd < 0) return fail(std::string("socket: ") + std::strerror(errno));
+    ::unlink(tempPath.c_str());
+    // Bound under a temporary name and renamed once listening, so a sender or another
+    // receiver never sees a socket that refuses connections because it is not ready yet.
+    if (::bind(d.listenFd, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) != 0) {
+        return fail("bind " + tempPath + ": " + std::strerror(errno));
+    }
+    ::chmod(tempPath.c_str(), 0600);
+    if (::listen(d.listenFd, 128) != 0 || ::rename(tempPath.c_str(), finalPath.c_str()) != 0) {
+        const std::string reason = std::strerror(errno);
+        ::unlink(tempPath.c_str());
+        return fail("listen " + finalPath + ": " + reason);
+    }
+    struct stat st {};
+    if (::stat(finalPath.c_str(), &st) == 0) {
+        d.socketInode = st.st_ino;
+        d.socketDevice = st.st_dev;
+    }
+    d.path = finalPath;
+
+    d.epollFd = ::epoll_create1(EPOLL_CLOEXEC);
+    if (d.epollFd < 0) return fail(std::string("epoll: ") + std::strerror(errno));
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.fd = d.listenFd;
+    if (::epoll_ctl(d.epollFd, EPOLL_CTL_ADD, d.listenFd, &ev) != 0) {
+        return fail(std::string("epoll: ") + std::strerror(errno));
+    }
+    d.handler = std::move(handler);
+    d.stats = {};
+    return true;
+}
+
+void EnvelopeReceiver::Close() {
+    Impl& d = *m_impl;
+    ++d.generation;
+    for (auto& [fd, conn] : d.connections) ::close(fd);
+    d.connections.clear();
+    if (d.listenFd >= 0) {
+        ::close(d.listenFd);
+        d.listenFd = -1;
+    }
+    if (!d.path.empty()) {
+        // Remove the socket only if it is still ours (not replaced by another receiver).
+        struct stat st {};
+        if (::stat(d.path.c_str(), &st) == 0 && st.st_ino == d.socketInode && st.st_dev == d.socketDevice) {
+            ::unlink(d.path.c_str());
+        }
+        d.path.clear();
+    }
+    if (d.epollFd >= 0) {
+        ::close(d.epollFd);
+        d.epollFd = -1;
+    }
+}
+
+bool EnvelopeReceiver::IsListening() const { return m_impl->listenFd >= 0; }
+int EnvelopeReceiver::WatchFd() const { return m_impl->epollFd; }
+const EnvelopeReceiver::Stats& EnvelopeReceiver::stats() const { return m_impl->stats; }
+std::size_t EnvelopeReceiver::ConnectionCount() const { return m_impl->connections.size(); }
+const std::string& EnvelopeReceiver::SocketPath() const { return m_impl->path; }
+
+void EnvelopeReceiver::ProcessEvents() {
+    Impl& d = *m_impl;
+    if (d.inHandler || d.epollFd < 0) return;
+    // One pass over what is ready now; with level-triggered readiness anything left makes
+    // WatchFd readable again, so the owner's event loop stays responsive under load.
+    std::array<epoll_event, kEventsPerPass> events{};
+    const int n = ::epoll_wait(d.epollFd, events.data(), kEventsPerPass, 0);
+    for (int i = 0; i < n; ++i) {
+        const int fd = events[static_cast<std::size_t>(i)].data.fd;
+        if (fd == d.listenFd) {
+            d.AcceptAll();
+            continue;
+        }
+        const auto it = d.connections.find(fd);
+        if (it == d.connections.end()) continue;
+        if (!d.Readable(*it->second)) return;
+    }
+}
+
+bool EnvelopeReceiver::WaitAndProcess(int timeoutMs) {
+    if (m_impl->epollFd < 0) return false;
+    pollfd p{m_impl->epollFd, POLLIN, 0};
+    if (::poll(&p, 1, timeoutMs) <= 0) return false;
+    ProcessEvents();
+    return true;
+}
+
+}  // namespace tw::messaging

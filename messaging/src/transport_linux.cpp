@@ -1,0 +1,157 @@
+// Sending side of the local-socket transport. Each thread keeps at most one connection to a
+// receiver (the counterpart of the sender window one thread owns on Windows); it is found
+// again by caption whenever the thread holds none.
+#include <dirent.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "tw/messaging/envelope.hpp"
+#include "tw/messaging/local_socket.hpp"
+#include "tw/messaging/transport.hpp"
+
+namespace tw::messaging {
+namespace {
+
+struct ThreadConnection {
+    int fd = -1;
+    std::string prefix;  // caption prefix the connection was made for
+    ThreadConnection() = default;
+    ThreadConnection(const ThreadConnection&) = delete;
+    ThreadConnection& operator=(const ThreadConnection&) = delete;
+    ~ThreadConnection() { Reset(); }
+    void Reset() {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+        prefix.clear();
+    }
+};
+
+thread_local ThreadConnection t_connection;
+
+int ConnectTo(const std::string& path) {
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (path.size() >= sizeof(addr.sun_path)) return -1;
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    int rc;
+    do {
+        rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Looks the receiver up by caption: the first socket of this user in the private directory
+// whose name carries the caption's prefix and that accepts a connection.
+int FindReceiver(const std::string& prefix) {
+    const std::string dir = local::SocketDirectoryPath();
+    if (!local::IsPrivateDirectory(dir)) return -1;
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return -1;
+    int fd = -1;
+    const uid_t me = ::geteuid();
+    while (dirent* e = ::readdir(d)) {
+        if (std::strncmp(e->d_name, prefix.c_str(), prefix.size()) != 0) continue;
+        const std::string path = dir + "/" + e->d_name;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode) || st.st_uid != me) continue;
+        fd = ConnectTo(path);
+        if (fd >= 0) break;
+    }
+    ::closedir(d);
+    return fd;
+}
+
+enum class WriteOutcome { Written, NothingWritten, Broken };
+
+WriteOutcome WriteAll(int fd, const char* data, std::size_t size) {
+    bool any = false;
+    while (size > 0) {
+        const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return any ? WriteOutcome::Broken : WriteOutcome::NothingWritten;
+        }
+        any = true;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return WriteOutcome::Written;
+}
+
+bool WaitForAck(int fd) {
+    char ack = 0;
+    for (;;) {
+        const ssize_t n = ::recv(fd, &ack, 1, 0);
+        if (n == 1) return ack == local::kAck;
+        if (n < 0 && errno == EINTR) continue;
+        return false;
+    }
+}
+
+SendResult SendFrame(std::string_view caption, const char* frame, std::size_t size) {
+    ThreadConnection& conn = t_connection;
+    const std::string prefix = local::CaptionPrefix(caption);
+    if (conn.fd >= 0 && conn.prefix != prefix) conn.Reset();
+
+    // A kept connection whose receiver has gone fails on write, before anything was taken;
+    // then the receiver is looked up afresh once.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (conn.fd < 0) {
+            conn.fd = FindReceiver(prefix);
+            if (conn.fd < 0) return SendResult::NoReceiver;
+            conn.prefix = prefix;
+        }
+        const WriteOutcome written = WriteAll(conn.fd, frame, size);
+        if (written != WriteOutcome::Written) {
+            conn.Reset();
+            if (written == WriteOutcome::Broken) return SendResult::ReceiverLost;
+            continue;
+        }
+        if (!WaitForAck(conn.fd)) {
+            conn.Reset();
+            return SendResult::ReceiverLost;
+        }
+        return SendResult::Delivered;
+    }
+    return SendResult::NoReceiver;
+}
+
+}  // namespace
+
+SendResult SendEnvelopeTo(std::string_view caption, std::string_view envelope) {
+    // One fresh zero-filled buffer per send: header, envelope, and its zero byte.
+    std::array<char, local::kFrameHeaderSize + kBufferSize> frame{};
+    const std::size_t length = std::min(envelope.size(), static_cast<std::size_t>(kMaxEnvelopeLength));
+    const auto byteCount = static_cast<std::uint32_t>(length + 1);
+    local::PutFrameHeader(frame.data(), kEnvelopeMarker, byteCount);
+    std::memcpy(frame.data() + local::kFrameHeaderSize, envelope.data(), length);
+    return SendFrame(caption, frame.data(), local::kFrameHeaderSize + byteCount);
+}
+
+void SendEnvelope(std::string_view envelope) { SendEnvelopeTo(kReceiverCaption, envelope); }
+
+SendResult SendRawFrameTo(std::string_view caption, std::uint32_t marker, std::uint32_t byteCount,
+                          std::string_view payload) {
+    std::string frame(local::kFrameHeaderSize, '\0');
+    local::PutFrameHeader(frame.data(), marker, byteCount);
+    frame.append(payload);
+    return SendFrame(caption, frame.data(), frame.size());
+}
+
+void DisconnectThread() { t_connection.Reset(); }
+
+}  // namespace tw::messaging

@@ -1,0 +1,457 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pwd.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tw/messaging/envelope.hpp"
+#include "tw/messaging/local_socket.hpp"
+#include "tw/messaging/transport.hpp"
+
+extern char** environ;
+
+using namespace tw::messaging;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Runs a receiver on a thread of its own with a poll loop, as a viewer's event loop would.
+class ReceiverThread {
+public:
+    explicit ReceiverThread(std::string caption) {
+        EXPECT_EQ(::pipe2(m_stop, O_CLOEXEC), 0);
+        std::string error;
+        const bool ok = m_receiver.Listen(caption, [this](std::string_view e) {
+            std::lock_guard lock(m_mutex);
+            m_envelopes.emplace_back(e);
+            ++m_handled;
+        }, &error);
+        EXPECT_TRUE(ok) << error;
+        m_thread = std::thread([this] { Run(); });
+    }
+    ~ReceiverThread() { Stop(); }
+
+    void Stop() {
+        if (!m_thread.joinable()) return;
+        const char c = 1;
+        EXPECT_EQ(::write(m_stop[1], &c, 1), 1);
+        m_thread.join();
+        m_receiver.Close();
+        ::close(m_stop[0]);
+        ::close(m_stop[1]);
+    }
+    std::vector<std::string> envelopes() {
+        std::lock_guard lock(m_mutex);
+        return m_envelopes;
+    }
+    int handled() const { return m_handled.load(); }
+    // Only after Stop().
+    const EnvelopeReceiver& receiver() const { return m_receiver; }
+    std::string path() const { return m_path; }
+
+private:
+    void Run() {
+        for (;;) {
+            pollfd fds[2] = {{m_receiver.WatchFd(), POLLIN, 0}, {m_stop[0], POLLIN, 0}};
+            if (::poll(fds, 2, -1) < 0) continue;
+            if (fds[1].revents) return;
+            if (fds[0].revents) m_receiver.ProcessEvents();
+        }
+    }
+
+    EnvelopeReceiver m_receiver;
+    int m_stop[2] = {-1, -1};
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::vector<std::string> m_envelopes;
+    std::atomic<int> m_handled{0};
+    std::string m_path;
+};
+
+class TransportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/tw-transport-XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        m_base = tmpl;
+        m_dir = m_base + "/sockets";
+        ::setenv(local::kDirectoryVariable, m_dir.c_str(), 1);
+    }
+    void TearDown() override {
+        DisconnectThread();
+        ::unsetenv(local::kDirectoryVariable);
+        std::error_code ec;
+        fs::remove_all(m_base, ec);
+    }
+    std::string m_base;
+    std::string m_dir;
+};
+
+std::string Env(int i) { return BuildEnvelope(0, "message " + std::to_string(i), i, "", ""); }
+
+// A raw client connection to a receiver's socket, for frames no sender would write.
+int RawConnect(const std::string& path) {
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, path.c_str(), sizeof(addr.sun_path) - 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::string FirstSocketIn(const std::string& dir) {
+    for (const auto& e : fs::directory_iterator(dir)) {
+        if (e.is_socket()) return e.path().string();
+    }
+    return {};
+}
+
+TEST_F(TransportTest, DeliversExactBytesAndReturnsOnlyAfterTheHandler) {
+    ReceiverThread rx("Tracewell");
+    std::vector<std::string> sent;
+    for (int i = 0; i < 200; ++i) {
+        sent.push_back(Env(i));
+        ASSERT_EQ(SendEnvelopeTo("Tracewell", sent.back()), SendResult::Delivered);
+        ASSERT_EQ(rx.handled(), i + 1);  // the handler ran before the send returned
+    }
+    // The largest envelope and one with every byte value above zero.
+    std::string all;
+    for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+    sent.push_back(BuildEnvelope(4, "", 1, std::string(90, 'n'), all + std::string(200, 'v')));
+    sent.push_back(BuildEnvelope(0, std::string(524, 'x'), 5, "", ""));
+    SendEnvelope(sent[sent.size() - 2]);
+    SendEnvelope(sent.back());
+    EXPECT_EQ(sent.back().size(), 1023u);
+    EXPECT_EQ(rx.envelopes(), sent);
+}
+
+TEST_F(TransportTest, EnvelopeBeyondTheBufferIsCutNeverOverflowing) {
+    ReceiverThread rx("Tracewell");
+    const std::string huge = BuildEnvelope(0, "", 0, "", "") + std::string(3000, 'y');
+    EXPECT_EQ(SendEnvelopeTo("Tracewell", huge), SendResult::Delivered);
+    rx.Stop();
+    ASSERT_EQ(rx.envelopes().size(), 1u);
+    EXPECT_EQ(rx.envelopes()[0], huge.substr(0, 1023));
+}
+
+TEST_F(TransportTest, NoReceiverReturnsAtOnce) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(SendEnvelopeTo("Tracewell", Env(1)), SendResult::NoReceiver);  // no directory at all
+    ASSERT_TRUE(local::EnsurePrivateDirectory(m_dir, nullptr));
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(SendEnvelopeTo("Tracewell", Env(i)), SendResult::NoReceiver);
+    SendEnvelope(Env(2));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+TEST_F(TransportTest, CaptionIsFoundWithoutRegardToCaseAndOnlyByCaption) {
+    ReceiverThread rx("TraceWell");
+    ReceiverThread other("Tracewell2");
+    EXPECT_EQ(SendEnvelopeTo("tracewell", Env(1)), SendResult::Delivered);
+    EXPECT_EQ(SendEnvelopeTo("TRACEWELL", Env(2)), SendResult::Delivered);
+    EXPECT_EQ(SendEnvelopeTo("Trace", Env(3)), SendResult::NoReceiver);
+    EXPECT_EQ(SendEnvelopeTo("Trace well", Env(4)), SendResult::NoReceiver);
+    rx.Stop();
+    other.Stop();
+    EXPECT_EQ(rx.envelopes().size(), 2u);
+    EXPECT_TRUE(other.envelopes().empty());
+}
+
+TEST_F(TransportTest, TwoThreadsSendAtOnceEachEnvelopeWholeAndInOrder) {
+    ReceiverThread rx("Tracewell");
+    constexpr int kEach = 1000;
+    auto sender = [](char tag, std::atomic<int>* delivered) {
+        for (int i = 0; i < kEach; ++i) {
+            const std::string msg = std::string(1, tag) + std::to_string(i) + std::string(300, tag);
+            if (SendEnvelopeTo("Tracewell", BuildEnvelope(1, msg, i, "", "")) == SendResult::Delivered) ++*delivered;
+        }
+    };
+    std::atomic<int> a{0}, b{0};
+    std::thread ta(sender, 'a', &a), tb(sender, 'b', &b);
+    ta.join();
+    tb.join();
+    EXPECT_EQ(a.load(), kEach);
+    EXPECT_EQ(b.load(), kEach);
+    rx.Stop();
+    std::map<char, int> next;
+    for (const auto& e : rx.envelopes()) {
+        const auto f = ReadEnvelope(e);
+        ASSERT_TRUE(f);
+        const char tag = f->message[0];
+        EXPECT_EQ(f->recordNumber, next[tag]);
+        EXPECT_EQ(f->message, std::string(1, tag) + std::to_string(next[tag]) + std::string(300, tag));
+        ++next[tag];
+    }
+    EXPECT_EQ(next['a'], kEach);
+    EXPECT_EQ(next['b'], kEach);
+    EXPECT_EQ(rx.receiver().stats().accepted, 2u);  // one connection per thread, kept
+}
+
+TEST_F(TransportTest, ReceiverStartedLaterOrRestartedIsFoundByTheNextCall) {
+    EXPECT_EQ(SendEnvelopeTo("Tracewell", Env(1)), SendResult::NoReceiver);
+    {
+        ReceiverThread first("Tracewell");
+        EXPECT_EQ(SendEnvelopeTo("Tracewell", Env(2)), SendResult::Delivered);
+        first.Stop();
+        EXPECT_EQ(first.envelopes().size(), 1u);
+    }
+    EXPECT_EQ(SendEnvelopeTo("Tracewell", Env(3)), SendResult::NoReceiver);
+    ReceiverThread second("Tracewell");
+    EXPECT_EQ(SendEnvelopeTo("Tracewell", Env(4)), SendResult::Delivered);
+    second.Stop();
+    ASSERT_EQ(second.envelopes().size(), 1u);
+    EXPECT_EQ(second.envelopes()[0], Env(4));
+}
+
+TEST_F(TransportTest, ForeignFramesAreDroppedOrRefused) {
+    ReceiverThread rx("Tracewell");
+    const std::string env = Env(7);
+    std::string payload = env + '\0';
+    // Marker other than 3: acknowledged, not handed on.
+    EXPECT_EQ(SendRawFrameTo("Tracewell", 5, static_cast<std::uint32_t>(payload.size()), payload), SendResult::Delivered);
+    // 1024 bytes without a zero byte: no end to the text, dropped.
+    EXPECT_EQ(SendRawFrameTo("Tracewell", 3, 1024, std::string(1024, '0')), SendResult::Delivered);
+    // 1024 bytes ending in the zero byte: the longest envelope.
+    EXPECT_EQ(SendRawFrameTo("Tracewell", 3, 1024, std::string(1023, '1') + '\0'), SendResult::Delivered);
+    // Bytes after the first zero byte are not part of the envelope.
+    EXPECT_EQ(SendRawFrameTo("Tracewell", 3, static_cast<std::uint32_t>(payload.size() + 4), payload + "junk"),
+              SendResult::Delivered);
+    // More than the buffer: the connection is closed, the sender returns.
+    EXPECT_EQ(SendRawFrameTo("Tracewell", 3, 1025, std::string(1025, 'x')), SendResult::ReceiverLost);
+    EXPECT_EQ(SendRawFrameTo("Tracewell", 3, 0xFFFFFFFFu, std::string(10, 'x')), SendResult::ReceiverLost);
+    // The receiver goes on serving.
+    EXPECT_EQ(SendEnvelopeTo("Tracewell", env), SendResult::Delivered);
+    rx.Stop();
+    EXPECT_EQ(rx.envelopes(), (std::vector<std::string>{std::string(1023, '1'), env, env}));
+    const auto& s = rx.receiver().stats();
+    EXPECT_EQ(s.droppedMarker, 1u);
+    EXPECT_EQ(s.droppedNoZero, 1u);
+    EXPECT_EQ(s.refusedOversize, 2u);
+}
+
+TEST_F(TransportTest, SlowStalledAndIdleClientsDoNotHoldUpOthers) {
+    ReceiverThread rx("Tracewell");
+    const std::string path = FirstSocketIn(m_dir);
+    ASSERT_FALSE(path.empty());
+    ASSERT_EQ(SendEnvelopeTo("Tracewell", Env(0)), SendResult::Delivered);
+
+    const int idle = RawConnect(path);      // connects and never writes
+    const int stalled = RawConnect(path);   // half a header, then nothing
+    const int slow = RawConnect(path);      // a whole frame, one byte at a time
+    ASSERT_GE(idle, 0);
+    ASSERT_GE(stalled, 0);
+    ASSERT_GE(slow, 0);
+    ASSERT_EQ(::write(stalled, "\x03\x00\x00", 3), 3);
+
+    const std::string slowEnv = BuildEnvelope(2, "slow one", 9, "", "");
+    std::string frame(local::kFrameHeaderSize, '\0');
+    local::PutFrameHeader(frame.data(), 3, static_cast<std::uint32_t>(slowEnv.size() + 1));
+    frame += slowEnv;
+    frame += '\0';
+    for (std::size_t i = 0; i < frame.size(); ++i) {
+        ASSERT_EQ(::write(slow, &frame[i], 1), 1);
+        if (i % 100 == 0) {
+            ASSERT_EQ(SendEnvelopeTo("Tracewell", Env(static_cast<int>(i))), SendResult::Delivered);
+        }
+    }
+    char ack = 0;
+    ASSERT_EQ(::read(slow, &ack, 1), 1);  // acknowledged once the frame was whole
+    EXPECT_EQ(ack, local::kAck);
+    const auto got = rx.envelopes();
+    EXPECT_NE(std::find(got.begin(), got.end(), slowEnv), got.end());
+    ::close(idle);
+    ::close(stalled);
+    ::close(slow);
+    EXPECT_EQ(SendEnvelopeTo("Tracewell", Env(99)), SendResult::Delivered);
+}
+
+TEST_F(TransportTest, ConnectionsBeyondTheLimitAreClosedOthersGoOn) {
+    ReceiverThread rx("Tracewell");
+    const std::string path = FirstSocketIn(m_dir);
+    ASSERT_EQ(SendEnvelopeTo("Tracewell", Env(0)), SendResult::Delivered);  // keeps its connection
+    std::vector<int> flood;
+    for (std::size_t i = 0; i < EnvelopeReceiver::kMaxConnections + 20; ++i) {
+        const int fd = RawConnect(path);
+        if (fd >= 0) flood.push_back(fd);
+    }
+    // The kept connection is served while the flood lasts.
+    EXPECT_EQ(SendEnvelopeTo("Tracewell", Env(1)), SendResult::Delivered);
+    // Refused ones see the end of the stream; wait for one of them.
+    bool sawClose = false;
+    for (int fd : flood) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 0) == 1) {
+            char c;
+            if (::read(fd, &c, 1) == 0) sawClose = true;
+        }
+    }
+    const int lastFd = flood.back();
+    char c;
+    if (!sawClose) sawClose = ::read(lastFd, &c, 1) == 0;
+    EXPECT_TRUE(sawClose);
+    for (int fd : flood) ::close(fd);
+    // A new sender thread connects again once the flood is gone.
+    SendResult later = SendResult::NoReceiver;
+    std::thread([&] { later = SendEnvelopeTo("Tracewell", Env(2)); }).join();
+    EXPECT_EQ(later, SendResult::Delivered);
+    rx.Stop();
+    EXPECT_GT(rx.receiver().stats().refusedConnections, 0u);
+}
+
+TEST_F(TransportTest, SocketDirectoryIsPrivate) {
+    ReceiverThread rx("Tracewell");
+    struct stat st {};
+    ASSERT_EQ(::stat(m_dir.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(st.st_uid, ::geteuid());
+    rx.Stop();
+
+    // An own directory left open to others is narrowed before use.
+    ASSERT_EQ(::chmod(m_dir.c_str(), 0755), 0);
+    EXPECT_EQ(SendEnvelopeTo("Tracewell", Env(1)), SendResult::NoReceiver);  // senders refuse it as it is
+    EnvelopeReceiver receiver;
+    ASSERT_TRUE(receiver.Listen("Tracewell", nullptr));
+    ASSERT_EQ(::stat(m_dir.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    receiver.Close();
+
+    // A symbolic link is not accepted as the directory.
+    const std::string link = m_base + "/link";
+    ASSERT_EQ(::symlink(m_dir.c_str(), link.c_str()), 0);
+    ::setenv(local::kDirectoryVariable, link.c_str(), 1);
+    std::string error;
+    EXPECT_FALSE(receiver.Listen("Tracewell", nullptr, &error));
+    EXPECT_NE(error.find("not a directory"), std::string::npos) << error;
+}
+
+TEST_F(TransportTest, OtherUsersDirectoryAndSocketsAreNotUsed) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to make files of another user";
+    const passwd* nobody = ::getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+
+    // A socket of another user inside the directory is skipped by senders.
+    {
+        EnvelopeReceiver foreign;
+        ASSERT_TRUE(foreign.Listen("Tracewell", nullptr));
+        ASSERT_EQ(::chown(foreign.SocketPath().c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+        EXPECT_EQ(SendEnvelopeTo("Tracewell", Env(1)), SendResult::NoReceiver);
+    }
+    // A directory owned by another user is refused by both sides.
+    ASSERT_EQ(::chown(m_dir.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    EnvelopeReceiver receiver;
+    std::string error;
+    EXPECT_FALSE(receiver.Listen("Tracewell", nullptr, &error));
+    EXPECT_NE(error.find("another user"), std::string::npos) << error;
+}
+
+// The peer process of the tests below.
+struct Listener {
+    pid_t pid = -1;
+    int out = -1;
+};
+
+Listener StartListener(std::vector<std::string> args) {
+    // Programs land beside the tests unless TW_BIN_DIR says otherwise.
+    const char* bin = std::getenv("TW_BIN_DIR");
+    std::string exe = (bin ? fs::path(bin) : fs::read_symlink("/proc/self/exe").parent_path()) / "twlisten";
+    int pipefd[2];
+    EXPECT_EQ(::pipe(pipefd), 0);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, pipefd[1], 1);
+    posix_spawn_file_actions_addclose(&fa, pipefd[0]);
+    args.insert(args.begin(), exe);
+    args.push_back("--ready");
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    Listener l;
+    EXPECT_EQ(posix_spawn(&l.pid, exe.c_str(), &fa, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&fa);
+    ::close(pipefd[1]);
+    l.out = pipefd[0];
+    // Wait for the "listening" line.
+    std::string line;
+    char c;
+    while (::read(l.out, &c, 1) == 1 && c != '\n') line += c;
+    EXPECT_EQ(line.rfind("listening ", 0), 0u) << line;
+    return l;
+}
+
+int WaitExit(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(TransportTest, ReceiverInAnotherProcessDyingMidCall) {
+    Listener l = StartListener({"--die-in-handler", "2", "--raw"});
+    EXPECT_EQ(SendEnvelopeTo("Tracewell", Env(1)), SendResult::Delivered);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(SendEnvelopeTo("Tracewell", Env(2)), SendResult::ReceiverLost);
+    EXPECT_EQ(WaitExit(l.pid), 3);
+    // Its socket file is left behind; it refuses connections and is passed over.
+    EXPECT_EQ(SendEnvelopeTo("Tracewell", Env(3)), SendResult::NoReceiver);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    std::string printed;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(l.out, buf, sizeof buf)) > 0;) printed.append(buf, static_cast<std::size_t>(n));
+    ::close(l.out);
+    EXPECT_EQ(printed, Env(1) + "\n");
+
+    // A new receiver clears the stale socket and is found.
+    const std::string stale = FirstSocketIn(m_dir);
+    ASSERT_FALSE(stale.empty());
+    Listener again = StartListener({"--count", "1", "--quiet"});
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_EQ(SendEnvelopeTo("Tracewell", Env(4)), SendResult::Delivered);
+    EXPECT_EQ(WaitExit(again.pid), 0);
+    ::close(again.out);
+}
+
+TEST_F(TransportTest, ReceiverKilledBySignalWhileSenderWaits) {
+    Listener l = StartListener({"--quiet"});
+    std::atomic<int> delivered{0};
+    SendResult last = SendResult::Delivered;
+    std::atomic<bool> done{false};
+    std::thread sender([&] {
+        for (;;) {
+            last = SendEnvelopeTo("Tracewell", Env(delivered));
+            if (last != SendResult::Delivered) break;
+            ++delivered;
+        }
+        done = true;
+    });
+    while (delivered < 100 && !done) std::this_thread::yield();
+    if (done) {
+        sender.join();
+        FAIL() << "the sender stopped before the receiver was killed";
+    }
+    ::kill(l.pid, SIGKILL);
+    WaitExit(l.pid);
+    sender.join();  // returns on its own: no hang once the receiver is gone
+    EXPECT_NE(last, SendResult::Delivered);
+    ::close(l.out);
+}
+
+}  // namespace
