@@ -43,6 +43,7 @@ void Usage() {
         "  --raw                print each envelope as it arrived (UTF-8), one per line\n"
         "  --quiet              print nothing per envelope, only the total at the end\n"
         "  --ready              print 'listening PATH' once the socket is ready\n"
+        "  --ready-file FILE    write 'listening PATH' to FILE (a file or fifo) once ready\n"
         "  --die-in-handler N   end the process abruptly while handling envelope N\n",
         stderr);
 }
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
     bool raw = false;
     bool quiet = false;
     bool ready = false;
+    std::string readyFile;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> const char* {
@@ -71,6 +73,7 @@ int main(int argc, char** argv) {
         else if (a == "--raw") raw = true;
         else if (a == "--quiet") quiet = true;
         else if (a == "--ready") ready = true;
+        else if (a == "--ready-file") readyFile = next();
         else {
             Usage();
             return 2;
@@ -112,6 +115,12 @@ int main(int argc, char** argv) {
     if (ready) {
         std::printf("listening %s\n", receiver.SocketPath().c_str());
         std::fflush(stdout);
+    }
+    if (!readyFile.empty()) {
+        if (FILE* f = std::fopen(readyFile.c_str(), "w")) {
+            std::fprintf(f, "listening %s\n", receiver.SocketPath().c_str());
+            std::fclose(f);
+        }
     }
     while (!g_stop && (count < 0 || received < count)) receiver.WaitAndProcess(-1);
     receiver.Close();

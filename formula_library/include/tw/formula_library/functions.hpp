@@ -1,0 +1,59 @@
+// The formula functions: the classes a report engine creates and whose methods formulas call
+// (DebugSendMsgEx and so on). Each method builds one envelope and delivers it synchronously;
+// each returns the empty text. Portable and Qt-free: the Windows automation server and the
+// Linux C library both wrap these classes.
+//
+// Text arguments are bytes of the single-byte code page (see tw/messaging/codepage.hpp);
+// wrappers convert from their own string type first.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tw::formula {
+
+// Where every method hands its envelope. The default is tw::messaging::SendEnvelope; tests
+// and tools may put their own (set it before calls start; nullptr restores the default).
+using DeliverFunction = void (*)(std::string_view envelope);
+void SetDelivery(DeliverFunction deliver);
+
+// The message of Add.CheckPoint: 79 hyphen-minus characters.
+inline constexpr std::string_view kCheckPointLine =
+    "-------------------------------------------------------------------------------";
+
+class Send {
+public:
+    std::string Msg(std::string_view message) const;
+    std::string MsgEx(std::string_view message, std::int32_t recordNumber) const;
+    std::string Scratch(std::string_view message, std::int32_t id) const;
+    std::string Note(std::string_view message) const;
+    std::string NoteEx(std::string_view message, std::int32_t recordNumber) const;
+    std::string Error(std::string_view message) const;
+    std::string ErrorEx(std::string_view message, std::int32_t recordNumber) const;
+    std::string Warning(std::string_view message) const;
+    std::string WarningEx(std::string_view message, std::int32_t recordNumber) const;
+    std::string Object(std::string_view objectName, std::string_view objectValue, std::int32_t recordNumber) const;
+};
+
+class Enter {
+public:
+    std::string Formula(std::string_view formulaName, std::int32_t recordNumber) const;
+    std::string SubReport(std::string_view subReportName) const;
+};
+
+class Exit {
+public:
+    std::string Formula() const;
+    std::string SubReport() const;
+};
+
+class Add {
+public:
+    std::string CheckPoint() const;
+};
+
+// Registered and creatable like the others; it has no members.
+class Message {};
+
+}  // namespace tw::formula

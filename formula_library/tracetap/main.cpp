@@ -1,0 +1,142 @@
+// tracetap: runs formula-function calls as a report engine would, each one sending its
+// envelope to the Tracewell viewer of this user and waiting until the viewer has taken it.
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "call_parser.hpp"
+#include "tw/formula_library/functions.hpp"
+#include "tw/messaging/transport.hpp"
+
+namespace {
+
+struct Counts {
+    long calls = 0;
+    long delivered = 0;
+    long noReceiver = 0;
+    long lost = 0;
+} g_counts;
+
+void CountingDelivery(std::string_view envelope) {
+    switch (tw::messaging::SendEnvelopeTo(tw::messaging::kReceiverCaption, envelope)) {
+        case tw::messaging::SendResult::Delivered: ++g_counts.delivered; break;
+        case tw::messaging::SendResult::NoReceiver: ++g_counts.noReceiver; break;
+        case tw::messaging::SendResult::ReceiverLost: ++g_counts.lost; break;
+    }
+}
+
+void NoDelivery(std::string_view) {}
+
+void Usage(FILE* to) {
+    std::fputs(
+        "usage: tracetap [options] [CALL ...]\n"
+        "Runs formula-function calls and sends each message to the Tracewell viewer.\n"
+        "CALLs come from the arguments, else from the files of -f, else from standard input,\n"
+        "one call per line, written as in a formula:\n"
+        "  DebugSendMsgEx(\"hello\", 42)   DebugSendObject('Total', '100', 7)   DebugAddCheckPoint()\n"
+        "Blank lines and // comments are skipped; a malformed call stops the run.\n"
+        "options:\n"
+        "  -f FILE     read calls from FILE ('-' for standard input); may be repeated\n"
+        "  --check     only check the calls, send nothing\n"
+        "  --summary   print how many calls were delivered to standard error at the end\n"
+        "  --require-receiver  exit with status 3 when a message found no viewer\n"
+        "  --list      list the functions and their parameters\n"
+        "exit status: 0 done, 1 usage or file error, 2 malformed call, 3 no viewer (with --require-receiver)\n",
+        to);
+}
+
+// Runs one line; false (after reporting) when the line is malformed.
+bool RunLine(const std::string& source, long lineNumber, std::string_view line, bool check) {
+    tw::formula::FormulaCall call;
+    std::string error;
+    switch (tw::formula::ParseCallLine(line, call, error)) {
+        case tw::formula::LineKind::Nothing: return true;
+        case tw::formula::LineKind::Malformed:
+            std::fprintf(stderr, "tracetap: %s:%ld: %s\n", source.c_str(), lineNumber, error.c_str());
+            return false;
+        case tw::formula::LineKind::Call: break;
+    }
+    ++g_counts.calls;
+    if (!check) tw::formula::RunCall(call);
+    return true;
+}
+
+bool RunStream(const std::string& source, std::istream& in, bool check) {
+    std::string line;
+    long number = 0;
+    while (std::getline(in, line)) {
+        if (!RunLine(source, ++number, line, check)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    std::vector<std::string> files;
+    std::vector<std::string> calls;
+    bool check = false;
+    bool summary = false;
+    bool requireReceiver = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "-f" || a == "--file") {
+            if (i + 1 >= argc) {
+                Usage(stderr);
+                return 1;
+            }
+            files.emplace_back(argv[++i]);
+        } else if (a == "--check") {
+            check = true;
+        } else if (a == "--summary") {
+            summary = true;
+        } else if (a == "--require-receiver") {
+            requireReceiver = true;
+        } else if (a == "--list") {
+            for (const auto& f : tw::formula::FormulaFunctions()) std::printf("%s\n", tw::formula::Signature(f).c_str());
+            return 0;
+        } else if (a == "-h" || a == "--help") {
+            Usage(stdout);
+            return 0;
+        } else if (a.size() > 1 && a[0] == '-' && a.find('(') == std::string::npos) {
+            std::fprintf(stderr, "tracetap: unknown option %s\n", a.c_str());
+            Usage(stderr);
+            return 1;
+        } else {
+            calls.push_back(a);
+        }
+    }
+    tw::formula::SetDelivery(check ? NoDelivery : CountingDelivery);
+
+    bool ok = true;
+    if (!calls.empty()) {
+        for (std::size_t i = 0; ok && i < calls.size(); ++i) {
+            ok = RunLine("argument", static_cast<long>(i + 1), calls[i], check);
+        }
+    }
+    for (std::size_t i = 0; ok && i < files.size(); ++i) {
+        if (files[i] == "-") {
+            ok = RunStream("<stdin>", std::cin, check);
+            continue;
+        }
+        std::ifstream in(files[i], std::ios::binary);
+        if (!in) {
+            std::fprintf(stderr, "tracetap: cannot open %s: %s\n", files[i].c_str(), std::strerror(errno));
+            return 1;
+        }
+        ok = RunStream(files[i], in, check);
+    }
+    if (calls.empty() && files.empty()) ok = RunStream("<stdin>", std::cin, check);
+
+    if (summary) {
+        std::fprintf(stderr, "tracetap: %ld calls, %ld delivered, %ld without viewer, %ld lost\n", g_counts.calls,
+                     g_counts.delivered, g_counts.noReceiver, g_counts.lost);
+    }
+    if (!ok) return 2;
+    if (requireReceiver && !check && (g_counts.noReceiver > 0 || g_counts.lost > 0)) return 3;
+    return 0;
+}

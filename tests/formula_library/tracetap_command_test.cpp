@@ -1,0 +1,119 @@
+// The tracetap command as a process, sending to a twlisten process.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path BinDir() {
+    const char* bin = std::getenv("TW_BIN_DIR");
+    return bin ? fs::path(bin) : fs::read_symlink("/proc/self/exe").parent_path();
+}
+
+struct ProcessRun {
+    int status = -1;
+    std::string output;
+};
+
+// Runs a shell command line, with standard error joined to the output.
+ProcessRun Shell(const std::string& command) {
+    ProcessRun r;
+    FILE* p = ::popen(("( " + command + " ) 2>&1").c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) r.output.append(buf, n);
+    const int st = ::pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+class TracetapCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/tw-tracetap-XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        m_dir = tmpl;
+        ::setenv("TRACEWELL_SOCKET_DIR", (m_dir / "s").c_str(), 1);
+        m_tracetap = (BinDir() / "tracetap").string();
+        m_listen = (BinDir() / "twlisten").string();
+    }
+    void TearDown() override {
+        ::unsetenv("TRACEWELL_SOCKET_DIR");
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+    // Starts twlisten for `count` envelopes, runs `sender`, and returns what twlisten printed.
+    std::string Exchange(int count, const std::string& sender, ProcessRun* senderRun = nullptr) {
+        const std::string out = (m_dir / "listened.txt").string();
+        const std::string ready = (m_dir / "ready.fifo").string();
+        // twlisten writes a line to the fifo once ready; the sender waits for it.
+        const std::string script = "mkfifo '" + ready + "' && { '" + m_listen + "' --count " + std::to_string(count) +
+                                   " --ready-file '" + ready + "' > '" + out + "' & } && head -n1 < '" + ready +
+                                   "' > /dev/null && " + sender + "; status=$?; wait; cat '" + out +
+                                   "'; exit $status";
+        ProcessRun r = Shell(script);
+        if (senderRun) *senderRun = r;
+        return r.output;  // the sender's messages, then what twlisten printed
+    }
+    fs::path m_dir;
+    std::string m_tracetap;
+    std::string m_listen;
+};
+
+TEST_F(TracetapCommand, CallsFromArgumentsFileAndStandardInput) {
+    const fs::path file = m_dir / "calls.txt";
+    std::ofstream(file) << "// a report run\n"
+                           "DebugEnterFormula(\"{@Total}\", 3)\n"
+                           "\n"
+                           "DebugSendObject('Total', '1,234.50', 3);\n"
+                           "DebugExitFormula()\r\n";
+    ProcessRun run;
+    const std::string printed = Exchange(
+        5,
+        "'" + m_tracetap + "' --summary 'DebugSendMsgEx(\"hello\", 42)' -f '" + file.string() + "' && echo " +
+            "\"DebugAddCheckPoint()\" | '" + m_tracetap + "'",
+        &run);
+    EXPECT_EQ(run.status, 0) << printed;
+    EXPECT_NE(printed.find("0000042 SendMsg        hello"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("0000003 EnterFormula   {@Total}"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("0000003 SendObject       Total = 1,234.50"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("0000000 ExitFormula"), std::string::npos) << printed;
+    EXPECT_NE(printed.find(std::string(79, '-')), std::string::npos) << printed;
+    EXPECT_NE(printed.find("tracetap: 4 calls, 4 delivered, 0 without viewer, 0 lost"), std::string::npos) << printed;
+}
+
+TEST_F(TracetapCommand, MalformedLineIsNamedAndStopsTheRun) {
+    const fs::path file = m_dir / "bad.txt";
+    std::ofstream(file) << "DebugSendMsg('one')\n"
+                           "\n"
+                           "DebugSendMsgEx('two')\n"
+                           "DebugSendMsg('three')\n";
+    const ProcessRun check = Shell("'" + m_tracetap + "' --check -f '" + file.string() + "'");
+    EXPECT_EQ(check.status, 2);
+    EXPECT_EQ(check.output, "tracetap: " + file.string() +
+                                ":3: DebugSendMsgEx takes 2 arguments, 1 given: DebugSendMsgEx(Message, RecordNumber)\n");
+    const ProcessRun run = Shell("'" + m_tracetap + "' --summary -f '" + file.string() + "'");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.output.find("tracetap: 1 calls, 0 delivered, 1 without viewer"), std::string::npos) << run.output;
+}
+
+TEST_F(TracetapCommand, NoViewerAndUsageErrors) {
+    EXPECT_EQ(Shell("'" + m_tracetap + "' 'DebugSendMsg(\"x\")'").status, 0);
+    EXPECT_EQ(Shell("'" + m_tracetap + "' --require-receiver 'DebugSendMsg(\"x\")'").status, 3);
+    const ProcessRun missing = Shell("'" + m_tracetap + "' -f '" + (m_dir / "missing.txt").string() + "'");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.output.find("cannot open"), std::string::npos);
+    EXPECT_EQ(Shell("'" + m_tracetap + "' --bogus").status, 1);
+    const ProcessRun list = Shell("'" + m_tracetap + "' --list");
+    EXPECT_NE(list.output.find("DebugSendObject(ObjectName, ObjectValue, RecordNumber)"), std::string::npos);
+}
+
+}  // namespace
