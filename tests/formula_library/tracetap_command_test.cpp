@@ -117,3 +117,22 @@ TEST_F(TracetapCommand, NoViewerAndUsageErrors) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TracetapCommand, DemoTraceIsWellFormedAndBalanced) {
+    const std::string demo = std::string(TW_SOURCE_DIR) + "/scripts/demo-trace.txt";
+    const ProcessRun check = Shell("'" + m_tracetap + "' --check --summary -f '" + demo + "'");
+    EXPECT_EQ(check.status, 0) << check.output;
+    // Every formula and subreport that is entered is left again.
+    std::ifstream in(demo);
+    int depth = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("DebugEnter", 0) == 0) ++depth;
+        if (line.rfind("DebugExit", 0) == 0) --depth;
+        EXPECT_GE(depth, 0) << line;
+    }
+    EXPECT_EQ(depth, 0);
+}
+
+}  // namespace
