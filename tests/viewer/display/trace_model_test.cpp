@@ -1,0 +1,126 @@
+#include "display/trace_model.hpp"
+#include "display/viewer_images.hpp"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace tw::viewer {
+namespace {
+
+QApplication* App() {
+    static int argc = 1;
+    static char name[] = "viewer_display_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    return app;
+}
+
+MessageRef Msg(const QString& text, qint16 type = 0, qint32 record = 0) {
+    return MessageSink::CreateEx(type, record, text);
+}
+
+class Model : public ::testing::Test {
+protected:
+    void SetUp() override { App(); }
+    TraceTree tree;
+    TraceModel model{tree};
+    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
+};
+
+TEST_F(Model, AppendedLinesAppearOnlyWhenPublished) {
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    tree.Append(0, Msg("a"), 0);
+    tree.Append(1, Msg("b"), 0);
+    EXPECT_EQ(model.rowCount(), 0);
+    model.FlushPending();
+    EXPECT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(inserted.count(), 1);
+    const QModelIndex a = model.index(0, 0);
+    EXPECT_EQ(model.rowCount(a), 1);
+    EXPECT_EQ(model.data(model.index(0, 0, a)).toString(), tree.Text(2));
+}
+
+TEST_F(Model, BatchesPublishParentByParentInOrder) {
+    // Shown: E1 > E2 > M. Then lines under E2, under E1 (after an exit) and at the top.
+    tree.Append(0, Msg("E1", 6), 0);
+    tree.Append(1, Msg("E2", 6), 0);
+    tree.Append(2, Msg("M"), 0);
+    model.FlushPending();
+    tree.Append(2, Msg("M2"), 0);
+    tree.Append(1, Msg("X2", 7), 0);
+    tree.Append(1, Msg("E3", 6), 0);
+    tree.Append(6, Msg("M3"), 0);
+    tree.Append(0, Msg("X1", 7), 0);
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    model.FlushPending();
+    ASSERT_EQ(inserted.count(), 3);
+    EXPECT_EQ(model.PublishedCount(), 8);
+    const QModelIndex e1 = model.index(0, 0);
+    EXPECT_EQ(model.rowCount(e1), 3);
+    EXPECT_EQ(model.rowCount(model.index(2, 0, e1)), 1);
+    EXPECT_EQ(model.rowCount(), 2);
+}
+
+TEST_F(Model, RemovalAndClearKeepTheModelConsistent) {
+    for (int i = 0; i < 5; ++i) {
+        tree.Append(0, Msg("E", 6), 0);
+        tree.Append(tree.Count(), Msg("M"), 0);
+    }
+    model.FlushPending();
+    QPersistentModelIndex last = model.index(4, 0);
+    tree.Append(tree.Count() - 1, Msg("late"), 0);  // not yet published when removing
+    tree.RemoveSubtree(3);
+    EXPECT_EQ(model.rowCount(), 4);
+    EXPECT_TRUE(last.isValid());
+    EXPECT_EQ(model.LineOf(last), 7);
+    EXPECT_EQ(model.rowCount(model.index(3, 0)), 2);
+    tree.Clear();
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_FALSE(last.isValid());
+}
+
+TEST_F(Model, ColoursPicturesAndBoldComeFromTheTree) {
+    tree.Append(0, Msg("err", 2), 0);
+    model.FlushPending();
+    const QModelIndex i = model.index(0, 0);
+    EXPECT_FALSE(model.data(i, Qt::BackgroundRole).isValid());
+    tree.SetBackColour(1, 0x00FF00FF);  // magenta as &H00BBGGRR
+    tree.SetBold(1, true);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    model.FlushPending();
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(model.data(i, Qt::BackgroundRole).value<QBrush>().color(), QColor(255, 0, 255));
+    EXPECT_TRUE(model.data(i, Qt::FontRole).value<QFont>().bold());
+    EXPECT_FALSE(model.data(i, Qt::DecorationRole).value<QIcon>().isNull());
+    EXPECT_EQ(model.data(i, TraceModel::MessageTypeRole).toInt(), 2);
+}
+
+TEST_F(Model, SelectionPublishesPendingLines) {
+    tree.Append(0, Msg("a"), 0);
+    tree.Append(0, Msg("b"), 0);
+    QSignalSpy selected(&model, &TraceModel::selectionRequested);
+    tree.Select(2);
+    ASSERT_EQ(selected.count(), 1);
+    EXPECT_EQ(model.LineOf(selected[0][0].value<QModelIndex>()), 2);
+    EXPECT_EQ(model.PublishedCount(), 2);
+}
+
+TEST(ViewerImages, FourteenPictures) {
+    App();
+    EXPECT_TRUE(ViewerImage(0).isNull());
+    EXPECT_TRUE(ViewerImage(1).isNull());
+    for (int i = 2; i <= kViewerImageCount; ++i) {
+        const QImage img = ViewerPixmap(i).toImage();
+        EXPECT_EQ(img.size(), QSize(16, 16));
+        int painted = 0;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) painted += qAlpha(img.pixel(x, y)) > 0;
+        EXPECT_GT(painted, 10) << i;
+        EXPECT_LT(painted, 256) << i;  // transparent background somewhere
+    }
+}
+
+}  // namespace
+}  // namespace tw::viewer

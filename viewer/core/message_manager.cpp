@@ -1,0 +1,96 @@
+#include "core/message_manager.hpp"
+
+#include "core/status_panels.hpp"
+#include "core/trace_pages.hpp"
+
+#include <tw/common/common.hpp>
+
+#include <QLocale>
+
+namespace tw::viewer {
+
+namespace {
+
+bool IsEnter(qint32 type) { return type == 6 || type == 8; }
+bool IsExit(qint32 type) { return type == 7 || type == 9; }
+
+// The time of adding, read from the common time stamp so that an injected clock holds.
+Stamp CurrentStamp() { return StampFromText(tw::GetTimeStamp()); }
+
+}  // namespace
+
+StatusPanels::~StatusPanels() = default;
+
+MessageManager::MessageManager(TracePages& pages, StatusPanels* status)
+    : m_pages(pages), m_status(status), m_groupSeparator(QLocale().groupSeparator().front()) {}
+
+void MessageManager::SetProcessMessages(bool on) {
+    m_processMessages = on;
+    if (m_status) m_status->SetListening(on ? QStringLiteral("Ready.") : QStringLiteral("Stopped."), on);
+}
+
+void MessageManager::Add(const MessageRef& message) {
+    if (!m_processMessages || !message) return;
+    TraceTree& tree = m_pages.GetDefault();
+    int parent = 0;
+    if (!tree.IsEmpty()) {
+        const int last = tree.Count();
+        const qint32 type = message->MessageType();
+        if (IsEnter(type)) {
+            parent = tree.Parent(last);  // a sibling of the last line
+        } else if (IsExit(type)) {
+            const int p = tree.Parent(last);  // one level above the last line
+            parent = p ? tree.Parent(p) : 0;
+        } else if (IsEnter(tree.Message(last).MessageType())) {
+            parent = last;  // nested under the enter line
+        } else {
+            parent = tree.Parent(last);
+        }
+    }
+    tree.Append(parent, message, CurrentStamp());
+    if (parent != 0 && !tree.IsExpanded(parent)) tree.SetExpanded(parent, true);
+    ShowCount(tree.Count());
+
+    if (m_watchesOn && m_watchHook) m_watchHook(message);
+    if (m_autosOn && m_autosHook) m_autosHook(message);
+}
+
+void MessageManager::Clear() {
+    m_pages.GetCurrent().Clear();
+    m_pages.RemoveCurrent();
+    if (m_status) m_status->SetMessageCount(QString());
+}
+
+void MessageManager::DeleteMessage() {
+    TraceTree& tree = m_pages.GetCurrent();
+    const int selected = tree.Selected();
+    if (selected) tree.RemoveSubtree(selected);
+}
+
+void MessageManager::ShowCount(int count) {
+    if (m_status) m_status->SetMessageCount(CountText(count, m_groupSeparator));
+}
+
+QString MessageManager::CountText(qint64 count, QChar groupSeparator) {
+    // Format(n, "#,###") followed by " Messages."; zero gives no digits.
+    char16_t buffer[40];
+    int end = 40, digits = 0;
+    const char16_t* tail = u" Messages.";
+    for (int i = 9; i >= 0; --i) buffer[--end] = tail[i];
+    const bool negative = count < 0;
+    quint64 n = negative ? quint64(-count) : quint64(count);
+    while (n) {
+        if (digits && digits % 3 == 0) buffer[--end] = groupSeparator.unicode();
+        buffer[--end] = char16_t(u'0' + n % 10);
+        n /= 10;
+        ++digits;
+    }
+    if (negative) buffer[--end] = u'-';
+    return QString(reinterpret_cast<const QChar*>(buffer + end), 40 - end);
+}
+
+QString MessageManager::FormatLine(const MessageSink& message, Stamp stamp) {
+    return FormatLineText(message.RecordNumber(), stamp, message.MessageView());
+}
+
+}  // namespace tw::viewer

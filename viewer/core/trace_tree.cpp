@@ -1,0 +1,311 @@
+#include "core/trace_tree.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <stdexcept>
+
+namespace tw::viewer {
+
+namespace {
+
+// Line handles are unique in the whole process, so a handle never finds a line of
+// another tree or a later line that took the place of a removed one.
+std::atomic<std::uint64_t> g_nextSerial{1};
+
+const std::vector<std::uint32_t> kNoChildren;
+
+}  // namespace
+
+Stamp PackStamp(int hours, int minutes, int milliseconds) {
+    return Stamp((hours * 60 + minutes) * 1000 + milliseconds);
+}
+
+Stamp StampFromText(QStringView text) {
+    if (text.size() != 9 || text[2] != u':' || text[5] != u':') return 0;
+    auto digits = [&](int from, int count, int& out) {
+        out = 0;
+        for (int i = from; i < from + count; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c < u'0' || c > u'9') return false;
+            out = out * 10 + (c - u'0');
+        }
+        return true;
+    };
+    int h = 0, m = 0, ms = 0;
+    if (!digits(0, 2, h) || !digits(3, 2, m) || !digits(6, 3, ms)) return 0;
+    return PackStamp(h, m, ms);
+}
+
+QString StampText(Stamp stamp) {
+    const unsigned ms = stamp % 1000;
+    const unsigned minutesOfDay = stamp / 1000;
+    const unsigned h = minutesOfDay / 60, m = minutesOfDay % 60;
+    const char16_t text[9] = {char16_t(u'0' + h / 10 % 10), char16_t(u'0' + h % 10), u':',
+                              char16_t(u'0' + m / 10),      char16_t(u'0' + m % 10), u':',
+                              char16_t(u'0' + ms / 100),    char16_t(u'0' + ms / 10 % 10),
+                              char16_t(u'0' + ms % 10)};
+    return QString(reinterpret_cast<const QChar*>(text), 9);
+}
+
+TraceTreeObserver::~TraceTreeObserver() = default;
+void TraceTreeObserver::LinesAboutToBeRemoved(int, int) {}
+void TraceTreeObserver::LinesRemoved(int, int) {}
+void TraceTreeObserver::LineChanged(int) {}
+void TraceTreeObserver::ExpandedChanged(int, bool) {}
+void TraceTreeObserver::SelectionChanged(int, bool) {}
+
+TraceTree::TraceTree(QString name) : m_name(std::move(name)), m_childLists(1) {}
+
+TraceTree::~TraceTree() {
+    const auto observers = m_observers;
+    for (auto* o : observers) o->TreeDestroyed();
+}
+
+const TraceTree::Line& TraceTree::line(int index) const {
+    if (index < 1 || index > Count()) throw std::out_of_range("trace line index out of range");
+    return m_lines[std::size_t(index - 1)];
+}
+
+TraceTree::Line& TraceTree::line(int index) {
+    if (index < 1 || index > Count()) throw std::out_of_range("trace line index out of range");
+    return m_lines[std::size_t(index - 1)];
+}
+
+const std::vector<std::uint32_t>& TraceTree::childrenOf(int index) const {
+    if (index == 0) return m_childLists[0];
+    const std::uint32_t slot = line(index).children;
+    return slot ? m_childLists[slot] : kNoChildren;
+}
+
+int TraceTree::Level(int index) const {
+    int level = 0;
+    for (std::uint32_t p = line(index).parent; p != 0; p = m_lines[p - 1].parent) ++level;
+    return level;
+}
+
+int TraceTree::ChildCount(int index) const { return int(childrenOf(index).size()); }
+
+int TraceTree::Child(int index, int row) const {
+    const auto& list = childrenOf(index);
+    if (row < 0 || std::size_t(row) >= list.size()) throw std::out_of_range("child row out of range");
+    return int(list[std::size_t(row)]);
+}
+
+int TraceTree::ChildCountUpTo(int index, int upTo) const {
+    const auto& list = childrenOf(index);
+    if (list.empty() || int(list.back()) <= upTo) return int(list.size());
+    return int(std::upper_bound(list.begin(), list.end(), std::uint32_t(std::max(upTo, 0))) - list.begin());
+}
+
+int TraceTree::Row(int index) const {
+    const auto& list = childrenOf(Parent(index));
+    return int(std::lower_bound(list.begin(), list.end(), std::uint32_t(index)) - list.begin());
+}
+
+int TraceTree::LastInSubtree(int index) const {
+    int last = index;
+    for (;;) {
+        const std::uint32_t slot = line(last).children;
+        if (!slot || m_childLists[slot].empty()) return last;
+        last = int(m_childLists[slot].back());
+    }
+}
+
+bool TraceTree::IsShown(int index) const {
+    for (std::uint32_t p = line(index).parent; p != 0; p = m_lines[p - 1].parent) {
+        if (!(m_lines[p - 1].flags & kExpanded)) return false;
+    }
+    return true;
+}
+
+QString FormatLineText(qint32 recordNumber, Stamp stamp, QStringView message) {
+    // Record number as Format(n, "00000"), two blanks, the time stamp, two blanks, message.
+    char16_t head[32];
+    int n = 0;
+    const qint64 record = recordNumber;
+    std::uint64_t magnitude = record < 0 ? std::uint64_t(-record) : std::uint64_t(record);
+    char16_t digits[20];
+    int d = 0;
+    do {
+        digits[d++] = char16_t(u'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    if (record < 0) head[n++] = u'-';
+    for (int pad = d; pad < 5; ++pad) head[n++] = u'0';
+    while (d) head[n++] = digits[--d];
+    head[n++] = u' ';
+    head[n++] = u' ';
+    const unsigned ms = stamp % 1000, minutesOfDay = stamp / 1000;
+    const unsigned h = minutesOfDay / 60, m = minutesOfDay % 60;
+    const char16_t time[11] = {char16_t(u'0' + h / 10 % 10), char16_t(u'0' + h % 10), u':',
+                               char16_t(u'0' + m / 10),      char16_t(u'0' + m % 10), u':',
+                               char16_t(u'0' + ms / 100),    char16_t(u'0' + ms / 10 % 10),
+                               char16_t(u'0' + ms % 10),     u' ', u' '};
+    QString text(n + 11 + message.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    std::copy(head, head + n, reinterpret_cast<char16_t*>(out));
+    std::copy(time, time + 11, reinterpret_cast<char16_t*>(out) + n);
+    std::copy(message.utf16(), message.utf16() + message.size(), reinterpret_cast<char16_t*>(out) + n + 11);
+    return text;
+}
+
+QString TraceTree::Text(int index) const {
+    const Line& l = line(index);
+    return FormatLineText(l.message->RecordNumber(), l.stamp, l.message->MessageView());
+}
+
+int TraceTree::Selected() const { return m_selected ? IndexOf({m_selected}) : 0; }
+
+int TraceTree::IndexOf(LineHandle handle) const {
+    if (handle.isNull()) return 0;
+    auto it = std::lower_bound(m_lines.begin(), m_lines.end(), handle.serial,
+                               [](const Line& l, std::uint64_t s) { return l.serial < s; });
+    if (it == m_lines.end() || it->serial != handle.serial) return 0;
+    return int(it - m_lines.begin()) + 1;
+}
+
+int TraceTree::Append(int parent, MessageRef message, Stamp stamp) {
+    if (!message) throw std::invalid_argument("trace line without a message");
+    if (parent < 0 || parent > Count()) throw std::out_of_range("parent line out of range");
+    Line l;
+    l.message = std::move(message);
+    l.serial = g_nextSerial.fetch_add(1, std::memory_order_relaxed);
+    l.parent = std::uint32_t(parent);
+    l.stamp = stamp;
+    m_lines.push_back(std::move(l));
+    const auto index = std::uint32_t(m_lines.size());
+    std::uint32_t slot = 0;
+    if (parent != 0) {
+        Line& p = m_lines[std::size_t(parent - 1)];
+        if (!p.children) {
+            if (!m_freeSlots.empty()) {
+                p.children = m_freeSlots.back();
+                m_freeSlots.pop_back();
+            } else {
+                p.children = std::uint32_t(m_childLists.size());
+                m_childLists.emplace_back();
+            }
+        }
+        slot = p.children;
+    }
+    m_childLists[slot].push_back(index);
+    for (auto* o : m_observers) o->LinesAppended();
+    return int(index);
+}
+
+int TraceTree::AppendCopy(const TraceTree& source, int sourceIndex) {
+    const Line& s = source.line(sourceIndex);
+    return Append(0, s.message, s.stamp);
+}
+
+void TraceTree::SetExpanded(int index, bool expanded) {
+    Line& l = line(index);
+    if (bool(l.flags & kExpanded) == expanded) return;
+    l.flags = expanded ? std::uint8_t(l.flags | kExpanded) : std::uint8_t(l.flags & ~kExpanded);
+    for (auto* o : m_observers) o->ExpandedChanged(index, expanded);
+}
+
+void TraceTree::SetBackColour(int index, Colour colour) {
+    Line& l = line(index);
+    if (l.back == colour) return;
+    l.back = colour;
+    for (auto* o : m_observers) o->LineChanged(index);
+}
+
+void TraceTree::SetForeColour(int index, Colour colour) {
+    Line& l = line(index);
+    if (l.fore == colour) return;
+    l.fore = colour;
+    for (auto* o : m_observers) o->LineChanged(index);
+}
+
+void TraceTree::SetBold(int index, bool bold) {
+    Line& l = line(index);
+    if (bool(l.flags & kBold) == bold) return;
+    l.flags = bold ? std::uint8_t(l.flags | kBold) : std::uint8_t(l.flags & ~kBold);
+    for (auto* o : m_observers) o->LineChanged(index);
+}
+
+void TraceTree::Select(int index) {
+    if (index == 0) {
+        m_selected = 0;
+        for (auto* o : m_observers) o->SelectionChanged(0, false);
+        return;
+    }
+    const Line& l = line(index);
+    // Expand the ancestors, outermost first, so views can open them in order.
+    std::vector<int> ancestors;
+    for (std::uint32_t p = l.parent; p != 0; p = m_lines[p - 1].parent) ancestors.push_back(int(p));
+    for (auto it = ancestors.rbegin(); it != ancestors.rend(); ++it) SetExpanded(*it, true);
+    m_selected = l.serial;
+    for (auto* o : m_observers) o->SelectionChanged(index, true);
+}
+
+void TraceTree::SetSelectedFromView(int index) {
+    m_selected = index ? line(index).serial : 0;
+}
+
+void TraceTree::RemoveSubtree(int index) {
+    const int first = index;
+    const int last = LastInSubtree(index);
+    const auto removed = std::uint32_t(last - first + 1);
+    for (auto* o : m_observers) o->LinesAboutToBeRemoved(first, last);
+
+    // Unlink from the parent's child list.
+    const std::uint32_t parent = line(first).parent;
+    auto& siblings = parent ? m_childLists[m_lines[parent - 1].children] : m_childLists[0];
+    siblings.erase(std::lower_bound(siblings.begin(), siblings.end(), std::uint32_t(first)));
+    if (parent && siblings.empty()) {
+        m_freeSlots.push_back(m_lines[parent - 1].children);
+        m_lines[parent - 1].children = 0;
+    }
+    // Give back the child lists of the removed lines.
+    for (int i = first; i <= last; ++i) {
+        Line& l = m_lines[std::size_t(i - 1)];
+        if (l.children) {
+            std::vector<std::uint32_t>().swap(m_childLists[l.children]);
+            m_freeSlots.push_back(l.children);
+        }
+    }
+    m_lines.erase(m_lines.begin() + (first - 1), m_lines.begin() + last);
+
+    // Renumber: every reference to a line after the removed run moves down.
+    const auto after = std::uint32_t(last);
+    for (auto it = m_lines.begin() + (first - 1); it != m_lines.end(); ++it) {
+        if (it->parent > after) it->parent -= removed;
+    }
+    for (auto& list : m_childLists) {
+        auto it = std::upper_bound(list.begin(), list.end(), after);
+        for (; it != list.end(); ++it) *it -= removed;
+    }
+    if (m_selected && !IndexOf({m_selected})) m_selected = 0;
+    for (auto* o : m_observers) o->LinesRemoved(first, last);
+}
+
+void TraceTree::Clear() {
+    for (auto* o : m_observers) o->AboutToClear();
+    std::vector<Line>().swap(m_lines);
+    m_childLists.assign(1, {});
+    std::vector<std::uint32_t>().swap(m_freeSlots);
+    m_selected = 0;
+    for (auto* o : m_observers) o->Cleared();
+}
+
+void TraceTree::AddObserver(TraceTreeObserver* observer) {
+    if (std::find(m_observers.begin(), m_observers.end(), observer) == m_observers.end())
+        m_observers.push_back(observer);
+}
+
+void TraceTree::RemoveObserver(TraceTreeObserver* observer) {
+    m_observers.erase(std::remove(m_observers.begin(), m_observers.end(), observer), m_observers.end());
+}
+
+std::size_t TraceTree::StructureBytes() const {
+    std::size_t bytes = sizeof(*this) + m_lines.capacity() * sizeof(Line) +
+                        m_childLists.capacity() * sizeof(m_childLists[0]) +
+                        m_freeSlots.capacity() * sizeof(std::uint32_t);
+    for (const auto& list : m_childLists) bytes += list.capacity() * sizeof(std::uint32_t);
+    return bytes;
+}
+
+}  // namespace tw::viewer

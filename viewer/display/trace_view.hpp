@@ -1,0 +1,38 @@
+#pragma once
+// A tree view bound to one TraceTree through a TraceModel: keeps the tree's expanded flags
+// and selected line and the view's in step.
+
+#include <QTreeView>
+
+namespace tw::viewer {
+
+class TraceModel;
+class TraceTree;
+
+class TraceView : public QTreeView {
+    Q_OBJECT
+public:
+    // The model must outlive the view (Viewer owns both).
+    explicit TraceView(TraceModel* model, QWidget* parent = nullptr);
+
+    TraceModel* traceModel() const { return m_model; }
+    // Whether the right button's press (true) or release (false) asks for the search menu.
+    void SetMenuOnPress(bool onPress) { m_menuOnPress = onPress; }
+
+signals:
+    // The right mouse button asks for the Search menu at this global position.
+    void searchMenuRequested(const QPoint& globalPos);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void FollowSelection(const QModelIndex& index, bool makeVisible);
+
+    TraceModel* m_model;
+    bool m_menuOnPress = false;
+    bool m_following = false;
+};
+
+}  // namespace tw::viewer
