@@ -78,13 +78,17 @@ MessageRef MessageSink::Create(std::string_view envelope, QString* why) {
         if (why) *why = QString::fromStdString(reason);
         return {};
     }
-    const QString message = FromCodePage(fields->message);
-    if (fields->type == 4) {
-        const QString name = FromCodePage(fields->objectName);
-        const QString value = FromCodePage(fields->objectValue);
-        return Make(fields->type, fields->recordNumber, message, name, value);
+    return Create(*fields);
+}
+
+MessageRef MessageSink::Create(const tw::messaging::EnvelopeFields& fields) {
+    const QString message = FromCodePage(fields.message);
+    if (fields.type == 4) {
+        const QString name = FromCodePage(fields.objectName);
+        const QString value = FromCodePage(fields.objectValue);
+        return Make(fields.type, fields.recordNumber, message, name, value);
     }
-    return Make(fields->type, fields->recordNumber, message, {}, {});
+    return Make(fields.type, fields.recordNumber, message, {}, {});
 }
 
 MessageRef MessageSink::CreateEx(qint16 messageType, qint32 recordNumber, QStringView message,

@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <string_view>
 
+namespace tw::messaging {
+struct EnvelopeFields;
+}
+
 namespace tw::viewer {
 
 class MessageRef;
@@ -21,6 +25,8 @@ public:
     // Cuts an envelope (code-page bytes, without the trailing zero byte) into a message.
     // Returns a null reference when the envelope is malformed; why receives the reason.
     static MessageRef Create(std::string_view envelope, QString* why = nullptr);
+    // The same from fields the envelope reader already cut (code-page bytes).
+    static MessageRef Create(const tw::messaging::EnvelopeFields& fields);
     // Takes the five values as they are (name and value are kept for every type).
     static MessageRef CreateEx(qint16 messageType, qint32 recordNumber, QStringView message,
                                QStringView objectName = {}, QStringView objectValue = {});

@@ -1,0 +1,110 @@
+#include "core/message_manager.hpp"
+#include "core/reception.hpp"
+#include "core/trace_pages.hpp"
+
+#include <tw/messaging/envelope.hpp>
+#include <tw/messaging/transport.hpp>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <unistd.h>
+
+namespace tw::viewer {
+namespace {
+
+using tw::messaging::BuildEnvelope;
+
+struct Targets {
+    PlainTracePages pages;
+    MessageManager store{pages};
+    std::vector<std::pair<qint32, QString>> scratch;
+    EnvelopeTargets targets{[this](qint32 id, const QString& t) { scratch.emplace_back(id, t); },
+                            [this](const MessageRef& m) { store.Add(m); }};
+};
+
+TEST(ReceiveEnvelope, ScratchGoesToTheScratchListEvenWhileStopped) {
+    Targets t;
+    t.store.SetProcessMessages(false);
+    EXPECT_EQ(ReceiveEnvelope(BuildEnvelope(5, "  scratch  ", 7, "", ""), t.targets), Received::Scratch);
+    EXPECT_EQ(ReceiveEnvelope(BuildEnvelope(0, "dropped", 1, "", ""), t.targets), Received::Message);
+    ASSERT_EQ(t.scratch.size(), 1u);
+    EXPECT_EQ(t.scratch[0].first, 7);
+    EXPECT_EQ(t.scratch[0].second, QStringLiteral("scratch"));
+    EXPECT_EQ(t.pages.GetDefault().Count(), 0);
+    t.store.SetProcessMessages(true);
+    ReceiveEnvelope(BuildEnvelope(0, "kept", 1, "", ""), t.targets);
+    ReceiveEnvelope(BuildEnvelope(5, "s2", -3, "", ""), t.targets);
+    EXPECT_EQ(t.pages.GetDefault().Count(), 1);
+    EXPECT_EQ(t.scratch.back().first, -3);
+}
+
+TEST(ReceiveEnvelope, MalformedEnvelopesAreDroppedWithoutHarm) {
+    Targets t;
+    t.store.SetProcessMessages(true);
+    QString why;
+    for (std::string bad : {std::string(), std::string("5"), std::string("ab0000001") + std::string(490, ' '),
+                            std::string("05abcdefg") + std::string(600, 'x'), std::string(1500, '\xff')}) {
+        EXPECT_EQ(ReceiveEnvelope(bad, t.targets, &why), Received::Malformed);
+        EXPECT_FALSE(why.isEmpty());
+    }
+    EXPECT_TRUE(t.scratch.empty());
+    EXPECT_EQ(t.pages.GetDefault().Count(), 0);
+    // A long message from a source that bypasses the 1024-byte limit is cut to 999 characters.
+    std::string lng = BuildEnvelope(0, "", 1, "", "") + std::string(1200, 'm');
+    EXPECT_EQ(ReceiveEnvelope(lng, t.targets), Received::Message);
+    EXPECT_EQ(t.pages.GetDefault().Message(1).Message().size(), 999);
+}
+
+// Processes events until pred holds or two seconds pass (waits for events, never sleeps).
+template <typename Pred>
+bool WaitFor(Pred pred) {
+    QDeadlineTimer deadline(2000);
+    while (!pred() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return pred();
+}
+
+TEST(Reception, EnvelopesFromAnotherThreadReachTheStore) {
+    static int argc = 1;
+    static char name[] = "reception_test";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+    Targets t;
+    t.store.SetProcessMessages(true);
+    Reception reception(t.targets);
+    const std::string caption = "TracewellReceptionTest" + std::to_string(::getpid());
+    QString error;
+    ASSERT_TRUE(reception.Listen(QString::fromStdString(caption), &error)) << error.toStdString();
+    std::atomic<int> sent{0};
+    std::thread sender([&] {
+        using tw::messaging::SendEnvelopeTo;
+        for (int i = 0; i < 50; ++i) {
+            SendEnvelopeTo(caption, BuildEnvelope(i % 10 == 9 ? 5 : 0, "m" + std::to_string(i), i, "", ""));
+            ++sent;
+        }
+        tw::messaging::SendRawFrameTo(caption, 3, 4, std::string("xx\0\0", 4));  // malformed
+        SendEnvelopeTo(caption, BuildEnvelope(6, "F", 1, "", ""));
+        tw::messaging::DisconnectThread();
+        ++sent;
+    });
+    const bool done = WaitFor([&] { return sent == 51; });
+    sender.join();
+    ASSERT_TRUE(done);
+    EXPECT_EQ(t.pages.GetDefault().Count(), 46);
+    EXPECT_EQ(t.scratch.size(), 5u);
+    EXPECT_EQ(reception.MalformedCount(), 1u);
+    EXPECT_EQ(t.pages.GetDefault().Message(46).Message(), QStringLiteral("F"));
+    reception.Close();
+    EXPECT_FALSE(reception.IsListening());
+    // Without a receiver a send returns at once.
+    EXPECT_EQ(tw::messaging::SendEnvelopeTo(caption, BuildEnvelope(0, "x", 0, "", "")),
+              tw::messaging::SendResult::NoReceiver);
+}
+
+}  // namespace
+}  // namespace tw::viewer

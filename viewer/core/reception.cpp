@@ -1,0 +1,75 @@
+#include "core/reception.hpp"
+
+#include <tw/messaging/envelope.hpp>
+#include <tw/messaging/receiver.hpp>
+
+#include <QSocketNotifier>
+
+namespace tw::viewer {
+
+namespace {
+constexpr int kScratchType = 5;
+}
+
+Received ReceiveEnvelope(std::string_view envelope, const EnvelopeTargets& targets, QString* why) {
+    std::string reason;
+    const auto fields = tw::messaging::ReadEnvelope(envelope, why ? &reason : nullptr);
+    if (!fields) {
+        if (why) *why = QString::fromStdString(reason);
+        return Received::Malformed;
+    }
+    if (fields->type == kScratchType) {
+        if (targets.scratch) {
+            const std::string utf8 = tw::messaging::CodePageToUtf8(fields->message);
+            targets.scratch(fields->recordNumber, QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
+        }
+        return Received::Scratch;
+    }
+    MessageRef message = MessageSink::Create(*fields);
+    if (targets.message) targets.message(message);
+    return Received::Message;
+}
+
+Reception::Reception(EnvelopeTargets targets, QObject* parent)
+    : QObject(parent),
+      m_targets(std::move(targets)),
+      m_receiver(std::make_unique<tw::messaging::EnvelopeReceiver>()) {}
+
+Reception::~Reception() { Close(); }
+
+bool Reception::Listen(const QString& caption, QString* error) {
+    Close();
+    std::string reason;
+    const bool ok = m_receiver->Listen(
+        caption.toStdString(), [this](std::string_view envelope) { OnEnvelope(envelope); }, &reason);
+    if (!ok) {
+        if (error) *error = QString::fromStdString(reason);
+        return false;
+    }
+    m_notifier = new QSocketNotifier(qintptr(m_receiver->WatchFd()), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] { m_receiver->ProcessEvents(); });
+    return true;
+}
+
+void Reception::Close() {
+    if (m_notifier) {
+        m_notifier->setEnabled(false);
+        delete m_notifier;
+        m_notifier = nullptr;
+    }
+    m_receiver->Close();
+}
+
+bool Reception::IsListening() const { return m_receiver->IsListening(); }
+
+void Reception::OnEnvelope(std::string_view envelope) {
+    QString why;
+    if (ReceiveEnvelope(envelope, m_targets, &why) == Received::Malformed) {
+        ++m_malformed;
+        emit envelopeDropped(why);
+        return;
+    }
+    ++m_received;
+}
+
+}  // namespace tw::viewer
