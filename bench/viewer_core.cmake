@@ -1,0 +1,6 @@
+# Trace store benchmarks: memory per line, Add rate, Clear time, the model adapter.
+if(TW_BUILD_QT)
+  add_executable(viewer_core_bench ${CMAKE_CURRENT_LIST_DIR}/viewer_core_bench.cpp)
+  target_link_libraries(viewer_core_bench PRIVATE tw_viewer_display benchmark::benchmark
+                        tw_project_options tw_project_warnings)
+endif()

@@ -1,0 +1,173 @@
+// Trace store figures: memory per stored line beyond its text, MessageManager::Add rate with
+// watches and autos off, Clear of a full default page, and the cost the Qt model adds.
+#include "core/message_manager.hpp"
+#include "core/reception.hpp"
+#include "core/status_panels.hpp"
+#include "core/trace_pages.hpp"
+#include "display/trace_model.hpp"
+
+#include <tw/messaging/envelope.hpp>
+
+#include <QCoreApplication>
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+using namespace tw::viewer;
+
+namespace {
+
+constexpr int kLines = 1'000'000;
+
+// Keeps the last status texts, as the status bar would.
+struct KeepingStatus : StatusPanels {
+    QString count, listening;
+    void SetMessageCount(const QString& text) override { count = text; }
+    void SetListening(const QString& text, bool) override { listening = text; }
+};
+
+// A believable mix: formula entries and exits around messages, objects and check points.
+std::vector<MessageRef> MakeMessages(int n, std::size_t* textBytes) {
+    std::vector<MessageRef> out;
+    out.reserve(std::size_t(n));
+    std::size_t bytes = 0;
+    for (int i = 0; i < n; ++i) {
+        MessageRef m;
+        switch (i % 8) {
+            case 0: m = MessageSink::CreateEx(6, i, u"{@Total}"); break;
+            case 7: m = MessageSink::CreateEx(7, 0, u""); break;
+            case 3: {
+                const QString v = QString::number(i * 7);
+                m = MessageSink::CreateEx(4, i, QStringLiteral("Total = ") + v, u"Total", v);
+                break;
+            }
+            case 5: m = MessageSink::CreateEx(14, 0, QString(79, u'-')); break;
+            default: m = MessageSink::CreateEx(0, i, QStringLiteral("record %1 computed").arg(i)); break;
+        }
+        bytes += std::size_t(m->MessageView().size() + m->ObjectNameView().size() +
+                             m->ObjectValueView().size()) * sizeof(char16_t);
+        out.push_back(std::move(m));
+    }
+    if (textBytes) *textBytes = bytes;
+    return out;
+}
+
+// Bytes allocated from the heap, including blocks the allocator took with mmap.
+std::size_t HeapInUse() {
+    const auto info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+void BM_MemoryPerLine(benchmark::State& state) {
+    for (auto _ : state) {
+        const std::size_t before = HeapInUse();
+        std::size_t textBytes = 0;
+        PlainTracePages pages;
+        {
+            MessageManager store(pages);
+            store.SetProcessMessages(true);
+            auto messages = MakeMessages(kLines, &textBytes);
+            for (auto& m : messages) store.Add(m);
+        }
+        const std::size_t after = HeapInUse();
+        const double perLine = double(after - before - textBytes) / kLines;
+        state.counters["bytes_per_line_beyond_text"] = perLine;
+        state.counters["tree_structure_bytes_per_line"] = double(pages.GetDefault().StructureBytes()) / kLines;
+        state.counters["text_bytes_per_line"] = double(textBytes) / kLines;
+        state.counters["lines"] = pages.GetDefault().Count();
+    }
+}
+BENCHMARK(BM_MemoryPerLine)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// MessageManager::Add into the default page, watches and autos off; 1,000,000 per iteration.
+void BM_StoreAdd(benchmark::State& state) {
+    auto messages = MakeMessages(kLines, nullptr);
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto pages = std::make_unique<PlainTracePages>();
+        KeepingStatus status;
+        MessageManager store(*pages, &status);
+        store.SetProcessMessages(true);
+        state.ResumeTiming();
+        for (const auto& m : messages) store.Add(m);
+        benchmark::DoNotOptimize(status.count);
+        state.PauseTiming();
+        pages.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * kLines);
+}
+BENCHMARK(BM_StoreAdd)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The same with the Qt model watching the default tree (its batching only, no view).
+void BM_StoreAddWithModel(benchmark::State& state) {
+    auto messages = MakeMessages(kLines, nullptr);
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto pages = std::make_unique<PlainTracePages>();
+        auto model = std::make_unique<TraceModel>(pages->GetDefault());
+        KeepingStatus status;
+        MessageManager store(*pages, &status);
+        store.SetProcessMessages(true);
+        state.ResumeTiming();
+        for (const auto& m : messages) store.Add(m);
+        model->FlushPending();
+        state.PauseTiming();
+        model.reset();
+        pages.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * kLines);
+}
+BENCHMARK(BM_StoreAddWithModel)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Clear Current Viewer on a default page of 1,000,000 lines (messages held only by the page).
+void BM_ClearMillion(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        PlainTracePages pages;
+        KeepingStatus status;
+        MessageManager store(pages, &status);
+        store.SetProcessMessages(true);
+        {
+            auto messages = MakeMessages(kLines, nullptr);
+            for (auto& m : messages) store.Add(m);
+        }
+        TraceModel model(pages.GetDefault());
+        state.ResumeTiming();
+        store.Clear();
+    }
+}
+BENCHMARK(BM_ClearMillion)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// One envelope from bytes to a stored line: read, convert, MessageSink, Add.
+void BM_ReceiveEnvelope(benchmark::State& state) {
+    PlainTracePages pages;
+    MessageManager store(pages);
+    store.SetProcessMessages(true);
+    EnvelopeTargets targets{{}, [&](const MessageRef& m) { store.Add(m); }};
+    const std::string env = tw::messaging::BuildEnvelope(0, "record 12345 computed: total 4711", 12345, "", "");
+    for (auto _ : state) {
+        ReceiveEnvelope(env, targets);
+        if (pages.GetDefault().Count() >= kLines) {
+            state.PauseTiming();
+            pages.GetDefault().Clear();
+            state.ResumeTiming();
+        }
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ReceiveEnvelope);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
