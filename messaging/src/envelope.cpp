@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace tw::messaging {
 namespace {
@@ -33,11 +34,27 @@ std::optional<std::int32_t> ReadFixedNumber(std::string_view field) {
     return static_cast<std::int32_t>(negative ? -value : value);
 }
 
+// Fields are mostly padding, so the blanks are skipped eight bytes at a time.
+constexpr std::uint64_t kEightBlanks = 0x2020202020202020ULL;
+
 std::string_view TrimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    while (end - begin >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, end - 8, 8);
+        if (word != kEightBlanks) break;
+        end -= 8;
+    }
+    while (end > begin && end[-1] == ' ') --end;
+    while (end - begin >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, begin, 8);
+        if (word != kEightBlanks) break;
+        begin += 8;
+    }
+    while (begin < end && *begin == ' ') ++begin;
+    return {begin, static_cast<std::size_t>(end - begin)};
 }
 
 void AppendPadded(std::string& out, std::string_view text, std::size_t width) {

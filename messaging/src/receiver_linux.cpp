@@ -2,7 +2,6 @@
 // epoll descriptor that the owner watches; a connection holds at most one frame's bytes, so a
 // slow, stalled or hostile client costs a bounded buffer and never holds up the others.
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -122,6 +121,26 @@ struct EnvelopeReceiver::Impl {
         }
         inHandler = false;
         return generation == before;
+    }
+
+    // One pass over what is ready, waiting up to timeoutMs for something to be. With
+    // level-triggered readiness anything left makes the epoll descriptor readable again, so
+    // the owner's event loop stays responsive under load. Returns whether anything was ready.
+    bool Pass(int timeoutMs) {
+        if (inHandler || epollFd < 0) return false;
+        std::array<epoll_event, kEventsPerPass> events{};
+        const int n = ::epoll_wait(epollFd, events.data(), kEventsPerPass, timeoutMs);
+        for (int i = 0; i < n; ++i) {
+            const int fd = events[static_cast<std::size_t>(i)].data.fd;
+            if (fd == listenFd) {
+                AcceptAll();
+                continue;
+            }
+            const auto it = connections.find(fd);
+            if (it == connections.end()) continue;
+            if (!Readable(*it->second)) break;  // closed from inside the handler
+        }
+        return n > 0;
     }
 
     // Reads what the client sent, within the room of one frame, and handles complete frames.
@@ -266,31 +285,8 @@ const EnvelopeReceiver::Stats& EnvelopeReceiver::stats() const { return m_impl->
 std::size_t EnvelopeReceiver::ConnectionCount() const { return m_impl->connections.size(); }
 const std::string& EnvelopeReceiver::SocketPath() const { return m_impl->path; }
 
-void EnvelopeReceiver::ProcessEvents() {
-    Impl& d = *m_impl;
-    if (d.inHandler || d.epollFd < 0) return;
-    // One pass over what is ready now; with level-triggered readiness anything left makes
-    // WatchFd readable again, so the owner's event loop stays responsive under load.
-    std::array<epoll_event, kEventsPerPass> events{};
-    const int n = ::epoll_wait(d.epollFd, events.data(), kEventsPerPass, 0);
-    for (int i = 0; i < n; ++i) {
-        const int fd = events[static_cast<std::size_t>(i)].data.fd;
-        if (fd == d.listenFd) {
-            d.AcceptAll();
-            continue;
-        }
-        const auto it = d.connections.find(fd);
-        if (it == d.connections.end()) continue;
-        if (!d.Readable(*it->second)) return;
-    }
-}
+void EnvelopeReceiver::ProcessEvents() { m_impl->Pass(0); }
 
-bool EnvelopeReceiver::WaitAndProcess(int timeoutMs) {
-    if (m_impl->epollFd < 0) return false;
-    pollfd p{m_impl->epollFd, POLLIN, 0};
-    if (::poll(&p, 1, timeoutMs) <= 0) return false;
-    ProcessEvents();
-    return true;
-}
+bool EnvelopeReceiver::WaitAndProcess(int timeoutMs) { return m_impl->Pass(timeoutMs); }
 
 }  // namespace tw::messaging

@@ -120,6 +120,24 @@ TEST(ReadEnvelope, TrimsBlanksAroundTheMessageOnly) {
     EXPECT_EQ(f->recordNumber, 3);
 }
 
+TEST(ReadEnvelope, TrimsAnyRunOfBlanksInEveryField) {
+    for (std::size_t lead = 0; lead < 20; ++lead) {
+        for (std::size_t trail = 0; trail < 20; ++trail) {
+            const std::string text = Blanks(lead) + "a b" + Blanks(trail);
+            const auto f = ReadEnvelope(BuildEnvelope(4, "", 1, text, text));
+            ASSERT_TRUE(f);
+            EXPECT_EQ(f->objectName, "a b");
+            EXPECT_EQ(f->objectValue, "a b");
+            EXPECT_EQ(f->message, "a b" + Blanks(trail) + " = " + Blanks(lead) + "a b");
+        }
+    }
+    const auto blank = ReadEnvelope(BuildEnvelope(4, "", 1, Blanks(90), Blanks(17)));
+    ASSERT_TRUE(blank);
+    EXPECT_EQ(blank->objectName, "");
+    EXPECT_EQ(blank->objectValue, "");
+    EXPECT_EQ(blank->message, "=");
+}
+
 TEST(ReadEnvelope, NameAndValueIgnoredForOtherTypes) {
     std::string env = BuildEnvelope(0, "hello", 5, "", "");
     env.replace(9, 5, "NAME!");
