@@ -46,6 +46,9 @@ void MessageManager::Add(const MessageRef& message) {
         } else {
             parent = tree.Parent(last);
         }
+        // Enter lines without exits nest ever deeper; below the deepest level a view can
+        // show, new lines stay on that level, beside the lines before them.
+        if (parent && tree.Level(parent) >= TraceTree::kMaxLevel) parent = tree.Parent(parent);
     }
     tree.Append(parent, message, CurrentStamp());
     if (parent != 0 && !tree.IsExpanded(parent)) tree.SetExpanded(parent, true);

@@ -77,12 +77,6 @@ const std::vector<std::uint32_t>& TraceTree::childrenOf(int index) const {
     return slot ? m_childLists[slot] : kNoChildren;
 }
 
-int TraceTree::Level(int index) const {
-    int level = 0;
-    for (std::uint32_t p = line(index).parent; p != 0; p = m_lines[p - 1].parent) ++level;
-    return level;
-}
-
 int TraceTree::ChildCount(int index) const { return int(childrenOf(index).size()); }
 
 int TraceTree::Child(int index, int row) const {
@@ -167,7 +161,10 @@ int TraceTree::IndexOf(LineHandle handle) const {
 int TraceTree::Append(int parent, MessageRef message, Stamp stamp) {
     if (!message) throw std::invalid_argument("trace line without a message");
     if (parent < 0 || parent > Count()) throw std::out_of_range("parent line out of range");
+    const int level = parent ? m_lines[std::size_t(parent - 1)].level + 1 : 0;
+    if (level > kMaxLevel) throw std::length_error("trace line nested too deep");
     Line l;
+    l.level = std::uint16_t(level);
     l.message = std::move(message);
     l.serial = g_nextSerial.fetch_add(1, std::memory_order_relaxed);
     l.parent = std::uint32_t(parent);

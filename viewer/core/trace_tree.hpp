@@ -64,6 +64,10 @@ public:
 // About 40 bytes per line plus the message block. Not thread safe: the UI thread owns it.
 class TraceTree {
 public:
+    // Deepest level a line may have (0 is the top level). Tree views lay nested rows out
+    // recursively, so a deeper tree would overflow their stack.
+    static constexpr int kMaxLevel = 255;
+
     explicit TraceTree(QString name = {});
     ~TraceTree();
     TraceTree(const TraceTree&) = delete;
@@ -79,8 +83,8 @@ public:
     const MessageSink& Message(int index) const { return *line(index).message; }
     // Parent line, 0 for a top-level line.
     int Parent(int index) const { return int(line(index).parent); }
-    // Number of ancestors (0 on the top level). Walks up: cost grows with the depth.
-    int Level(int index) const;
+    // Number of ancestors (0 on the top level).
+    int Level(int index) const { return line(index).level; }
     // Children of a line; index 0 stands for the top level.
     int ChildCount(int index) const;
     int Child(int index, int row) const;  // row is 0-based
@@ -108,7 +112,8 @@ public:
 
     // ---- changing ----
     // Appends a line as the last child of parent (0: top level) and returns its index.
-    // parent must be the last line or one of its ancestors (or 0).
+    // parent must be the last line or one of its ancestors (or 0), and not on kMaxLevel
+    // (std::length_error).
     int Append(int parent, MessageRef message, Stamp stamp);
     // Appends a top-level copy of another tree's line: same message and time stamp, default
     // colours, not bold, no children.
@@ -144,6 +149,7 @@ private:
         Colour back = kDefaultColour;
         Colour fore = kDefaultColour;
         std::uint8_t flags = 0;
+        std::uint16_t level = 0;     // number of ancestors
     };
     const Line& line(int index) const;
     Line& line(int index);

@@ -231,3 +231,29 @@ TEST_F(Store, ClearOnAFilterPageLeavesTheDefaultPage) {
 
 }  // namespace
 }  // namespace tw::viewer
+
+namespace tw::viewer {
+namespace {
+
+TEST(StoreDepth, EntersWithoutExitsStopNestingAtTheDeepestLevel) {
+    PlainTracePages pages;
+    MessageManager store(pages);
+    store.SetProcessMessages(true);
+    // Enter, message, enter, message, ...: every enter nests under the one before.
+    for (int i = 0; i < 2 * TraceTree::kMaxLevel; ++i) {
+        store.Add(MessageSink::CreateEx(6, i, u"E"));
+        store.Add(MessageSink::CreateEx(0, i, u"M"));
+    }
+    TraceTree& t = pages.GetDefault();
+    int deepest = 0;
+    for (int i = 1; i <= t.Count(); ++i) deepest = std::max(deepest, t.Level(i));
+    EXPECT_EQ(deepest, TraceTree::kMaxLevel);
+    EXPECT_EQ(t.Level(t.Count()), TraceTree::kMaxLevel);
+    // An exit still climbs out of the deepest level.
+    store.Add(MessageSink::CreateEx(7, 0, u""));
+    EXPECT_EQ(t.Level(t.Count()), TraceTree::kMaxLevel - 1);
+    EXPECT_THROW(t.Append(t.Count() - 1, MessageSink::CreateEx(0, 0, u"x"), 0), std::length_error);
+}
+
+}  // namespace
+}  // namespace tw::viewer

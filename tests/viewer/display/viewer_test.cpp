@@ -96,3 +96,22 @@ TEST(Viewer, DestroyingTheHostFirstIsSafe) {
 
 }  // namespace
 }  // namespace tw::viewer
+
+namespace tw::viewer {
+namespace {
+
+TEST(Viewer, TheDeepestTraceIsShownAndSelectable) {
+    EnsureApp();
+    Viewer viewer;
+    for (int i = 0; i <= TraceTree::kMaxLevel; ++i)
+        viewer.GetDefault().Append(i, MessageSink::CreateEx(6, i, u"E"), 0);
+    viewer.TabWidget()->resize(400, 300);
+    viewer.TabWidget()->show();
+    viewer.GetDefault().Select(viewer.GetDefault().Count());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(viewer.Model(0)->LineOf(viewer.View(0)->currentIndex()), viewer.GetDefault().Count());
+    viewer.TabWidget()->hide();
+}
+
+}  // namespace
+}  // namespace tw::viewer
