@@ -1,0 +1,30 @@
+// Stepwright9 and Stepwright85: the same program, built against version 9 or version 8.5 of the
+// report engine's interfaces (TW_STEPWRIGHT_ENGINE is 9 or 85).
+#include <QApplication>
+
+#include "tw/builder/dlg_stepwright.hpp"
+#include "tw/common/widget_message_boxes.hpp"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    tw::installWidgetMessageBoxes();
+
+    tw::builder::ProgramInfo info;
+#if TW_STEPWRIGHT_ENGINE == 85
+    info.description = QStringLiteral("Stepwright For Crystal Reports 8.5");
+    info.engineVersion = tw::builder::engine::EngineVersion::V85;
+    QApplication::setApplicationName(QStringLiteral("Stepwright85"));
+#else
+    info.description = QStringLiteral("Stepwright For Crystal Reports 9");
+    info.engineVersion = tw::builder::engine::EngineVersion::V9;
+    QApplication::setApplicationName(QStringLiteral("Stepwright9"));
+#endif
+    info.major = TW_VERSION_MAJOR;
+    info.minor = TW_VERSION_MINOR;
+    info.revision = TW_VERSION_PATCH;
+
+    const auto version = info.engineVersion;
+    tw::builder::DlgStepwright dialog(info, [version] { return tw::builder::engine::CreateApplication(version); });
+    dialog.show();
+    return app.exec();
+}
