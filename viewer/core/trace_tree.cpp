@@ -8,9 +8,9 @@ namespace tw::viewer {
 
 namespace {
 
-// Line handles are unique in the whole process, so a handle never finds a line of
-// another tree or a later line that took the place of a removed one.
-std::atomic<std::uint64_t> g_nextSerial{1};
+// Each tree gets its own tag, so a handle never finds a line of another tree; within a
+// tree handles count up and are never reused.
+std::atomic<std::uint64_t> g_nextTreeTag{1};
 
 const std::vector<std::uint32_t> kNoChildren;
 
@@ -54,7 +54,10 @@ void TraceTreeObserver::LineChanged(int) {}
 void TraceTreeObserver::ExpandedChanged(int, bool) {}
 void TraceTreeObserver::SelectionChanged(int, bool) {}
 
-TraceTree::TraceTree(QString name) : m_name(std::move(name)), m_childLists(1) {}
+TraceTree::TraceTree(QString name)
+    : m_name(std::move(name)),
+      m_childLists(1),
+      m_tag((g_nextTreeTag.fetch_add(1, std::memory_order_relaxed) & 0xFFFFFF) << 40) {}
 
 TraceTree::~TraceTree() {
     const auto observers = m_observers;
@@ -151,10 +154,20 @@ QString TraceTree::Text(int index) const {
 int TraceTree::Selected() const { return m_selected ? IndexOf({m_selected}) : 0; }
 
 int TraceTree::IndexOf(LineHandle handle) const {
-    if (handle.isNull()) return 0;
-    auto it = std::lower_bound(m_lines.begin(), m_lines.end(), handle.serial,
+    if (handle.isNull() || (handle.serial & ~kLocalMask) != m_tag) return 0;
+    const std::uint64_t local = handle.serial & kLocalMask;
+    if (local < m_firstLocal || local >= m_nextLocal) return 0;
+    // Without removals the line sits at local - m_firstLocal; each removed line before it
+    // moved it one place up, so it lies within m_removed places below that.
+    const std::uint64_t guess = local - m_firstLocal;
+    const std::uint64_t hi = std::min<std::uint64_t>(guess, m_lines.size() - 1);
+    if (guess < m_lines.size() && m_lines[guess].serial == handle.serial) return int(guess) + 1;
+    if (m_lines.empty()) return 0;
+    const std::uint64_t lo = hi > m_removed ? hi - m_removed : 0;
+    auto first = m_lines.begin() + std::ptrdiff_t(lo), last = m_lines.begin() + std::ptrdiff_t(hi) + 1;
+    auto it = std::lower_bound(first, last, handle.serial,
                                [](const Line& l, std::uint64_t s) { return l.serial < s; });
-    if (it == m_lines.end() || it->serial != handle.serial) return 0;
+    if (it == last || it->serial != handle.serial) return 0;
     return int(it - m_lines.begin()) + 1;
 }
 
@@ -166,7 +179,7 @@ int TraceTree::Append(int parent, MessageRef message, Stamp stamp) {
     Line l;
     l.level = std::uint16_t(level);
     l.message = std::move(message);
-    l.serial = g_nextSerial.fetch_add(1, std::memory_order_relaxed);
+    l.serial = m_tag | (m_nextLocal++ & kLocalMask);
     l.parent = std::uint32_t(parent);
     l.stamp = stamp;
     m_lines.push_back(std::move(l));
@@ -265,6 +278,7 @@ void TraceTree::RemoveSubtree(int index) {
         }
     }
     m_lines.erase(m_lines.begin() + (first - 1), m_lines.begin() + last);
+    m_removed += removed;
 
     // Renumber: every reference to a line after the removed run moves down.
     const auto after = std::uint32_t(last);
@@ -285,6 +299,8 @@ void TraceTree::Clear() {
     m_childLists.assign(1, {});
     std::vector<std::uint32_t>().swap(m_freeSlots);
     m_selected = 0;
+    m_firstLocal = m_nextLocal;
+    m_removed = 0;
     for (auto* o : m_observers) o->Cleared();
 }
 

@@ -107,8 +107,13 @@ public:
     // The selected line, 0 when none.
     int Selected() const;
     LineHandle Handle(int index) const { return {line(index).serial}; }
-    // The line's current index, 0 when it is not (or no longer) in this tree.
+    // The line's current index, 0 when it is not (or no longer) in this tree. Constant time
+    // while no line was removed since the last Clear, logarithmic in the number removed after.
     int IndexOf(LineHandle handle) const;
+    // The part of a handle that tells lines of this tree apart (what a Qt model index carries);
+    // LineOfKey is IndexOf for it.
+    static std::uint64_t KeyOf(LineHandle handle) { return handle.serial & kLocalMask; }
+    int LineOfKey(std::uint64_t key) const { return IndexOf({m_tag | (key & kLocalMask)}); }
 
     // ---- changing ----
     // Appends a line as the last child of parent (0: top level) and returns its index.
@@ -140,6 +145,9 @@ public:
 
 private:
     enum : std::uint8_t { kExpanded = 1, kBold = 2 };
+    // A handle is the tree's tag in the top 24 bits and the line's number in the tree's
+    // life (1, 2, 3, ... in order of appending) in the low 40 bits.
+    static constexpr std::uint64_t kLocalMask = (std::uint64_t(1) << 40) - 1;
     struct Line {
         MessageRef message;
         std::uint64_t serial = 0;
@@ -160,7 +168,11 @@ private:
     // Child index lists, slot 0 for the top level; each sorted ascending.
     std::vector<std::vector<std::uint32_t>> m_childLists;
     std::vector<std::uint32_t> m_freeSlots;
-    std::uint64_t m_selected = 0;  // serial of the selected line, 0: none
+    std::uint64_t m_tag;             // this tree's bits of every handle
+    std::uint64_t m_nextLocal = 1;   // low bits of the next handle
+    std::uint64_t m_firstLocal = 1;  // low bits of the first line appended after the last Clear
+    std::uint64_t m_removed = 0;     // lines removed since the last Clear
+    std::uint64_t m_selected = 0;    // handle of the selected line, 0: none
     std::vector<TraceTreeObserver*> m_observers;
 };
 

@@ -32,7 +32,7 @@ TraceModel::~TraceModel() {
 int TraceModel::lineOf(quintptr id) const {
     if (!m_tree || id == 0) return 0;
     if (id != m_cachedId) {
-        m_cachedLine = m_tree->IndexOf({std::uint64_t(id)});
+        m_cachedLine = m_tree->LineOfKey(std::uint64_t(id));
         m_cachedId = id;
     }
     return m_cachedLine <= m_published ? m_cachedLine : 0;
@@ -44,7 +44,7 @@ int TraceModel::LineOf(const QModelIndex& index) const {
 
 QModelIndex TraceModel::IndexOfLine(int line) const {
     if (!m_tree || line < 1 || line > m_published) return {};
-    return createIndex(m_tree->Row(line), 0, quintptr(m_tree->Handle(line).serial));
+    return createIndex(m_tree->Row(line), 0, quintptr(TraceTree::KeyOf(m_tree->Handle(line))));
 }
 
 QModelIndex TraceModel::index(int row, int column, const QModelIndex& parent) const {
@@ -53,14 +53,14 @@ QModelIndex TraceModel::index(int row, int column, const QModelIndex& parent) co
     if (parent.isValid() && p == 0) return {};
     if (row >= m_tree->ChildCountUpTo(p, m_published)) return {};
     const int child = m_tree->Child(p, row);
-    return createIndex(row, 0, quintptr(m_tree->Handle(child).serial));
+    return createIndex(row, 0, quintptr(TraceTree::KeyOf(m_tree->Handle(child))));
 }
 
 QModelIndex TraceModel::parent(const QModelIndex& child) const {
     const int line = LineOf(child);
     if (!line) return {};
     const int p = m_tree->Parent(line);
-    return p ? createIndex(m_tree->Row(p), 0, quintptr(m_tree->Handle(p).serial)) : QModelIndex();
+    return p ? createIndex(m_tree->Row(p), 0, quintptr(TraceTree::KeyOf(m_tree->Handle(p)))) : QModelIndex();
 }
 
 int TraceModel::rowCount(const QModelIndex& parent) const {
@@ -110,11 +110,18 @@ Qt::ItemFlags TraceModel::flags(const QModelIndex& index) const {
     return LineOf(index) ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
 
+void TraceModel::ReportLayoutCost(qint64 milliseconds) { m_layoutCost = milliseconds; }
+
+int TraceModel::FlushInterval() const {
+    // A tree view lays all its shown rows out again after an insertion, which costs time in
+    // proportion to the lines: publish appended lines every 40 ms, or less often so that
+    // laying out takes at most a fifth of the time (never less often than every 2 s).
+    return int(std::clamp<qint64>(5 * m_layoutCost, 40, 2000));
+}
+
 void TraceModel::ScheduleFlush(bool soon) {
-    // Relaying a view out costs time in proportion to its lines: publish appended lines less
-    // often as the trace grows (40 ms up to 10,000 lines, about a quarter second at
-    // 1,000,000). Colour changes go out at the next turn of the event loop.
-    const int interval = soon ? 0 : 40 + std::min(m_published / 5000, 960);
+    // Colour changes go out at the next turn of the event loop.
+    const int interval = soon ? 0 : FlushInterval();
     if (m_flushTimer.isActive() && m_flushTimer.remainingTime() <= interval) return;
     m_flushTimer.start(interval);
 }
@@ -176,6 +183,7 @@ void TraceModel::LinesRemoved(int first, int last) {
 
 void TraceModel::AboutToClear() {
     m_flushTimer.stop();
+    m_layoutCost = 0;
     beginResetModel();
 }
 

@@ -39,6 +39,11 @@ public:
     void FlushPending();
     // Lines the views know of; the tree may hold more until the next flush.
     int PublishedCount() const { return m_published; }
+    // A view tells how long laying its rows out took; appended lines are then published
+    // rarely enough that laying out takes at most a fifth of the time.
+    void ReportLayoutCost(qint64 milliseconds);
+    // Milliseconds between publishing appended lines.
+    int FlushInterval() const;
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -70,6 +75,7 @@ private:
 
     TraceTree* m_tree;
     int m_published = 0;                 // lines 1..m_published are known to views
+    qint64 m_layoutCost = 0;             // last layout time a view reported, milliseconds
     QTimer m_flushTimer;
     std::vector<int> m_changedLines;     // lines whose colours changed since the last flush
     bool m_manyChanged = false;

@@ -2,6 +2,7 @@
 
 #include "display/trace_model.hpp"
 
+#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QScrollBar>
 
@@ -46,6 +47,13 @@ void TraceView::FollowSelection(const QModelIndex& index, bool makeVisible) {
         selectionModel()->clear();
     }
     m_following = false;
+}
+
+void TraceView::doItemsLayout() {
+    QElapsedTimer timer;
+    timer.start();
+    QTreeView::doItemsLayout();
+    m_model->ReportLayoutCost(timer.elapsed());
 }
 
 void TraceView::mousePressEvent(QMouseEvent* event) {

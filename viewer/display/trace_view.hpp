@@ -18,6 +18,8 @@ public:
     TraceModel* traceModel() const { return m_model; }
     // Whether the right button's press (true) or release (false) asks for the search menu.
     void SetMenuOnPress(bool onPress) { m_menuOnPress = onPress; }
+    // Lays the rows out and tells the model how long that took.
+    void doItemsLayout() override;
 
 signals:
     // The right mouse button asks for the Search menu at this global position.

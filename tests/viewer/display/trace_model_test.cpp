@@ -124,3 +124,60 @@ TEST(ViewerImages, FourteenPictures) {
 
 }  // namespace
 }  // namespace tw::viewer
+
+namespace tw::viewer {
+namespace {
+
+// Random appends by the store's rule, deletes of random subtrees, colour changes, selections,
+// clears and flushes at random moments: the model tester checks every signal, and every
+// handle taken must find its line (or nothing once the line is gone).
+TEST_F(Model, RandomEditsKeepModelAndHandlesConsistent) {
+    std::srand(7);
+    std::vector<std::pair<LineHandle, MessageRef>> taken;
+    for (int step = 0; step < 3000; ++step) {
+        const int r = std::rand() % 100;
+        if (r < 70 || tree.IsEmpty()) {
+            int parent = 0;
+            if (!tree.IsEmpty()) {
+                // Some ancestor-or-self of the last line, or the top level.
+                int p = tree.Count();
+                for (int up = std::rand() % 4; up > 0 && p; --up) p = tree.Parent(p);
+                parent = p && tree.Level(p) >= TraceTree::kMaxLevel ? tree.Parent(p) : p;
+            }
+            MessageRef m = Msg(QString::number(step), qint16(std::rand() % 10));
+            const int line = tree.Append(parent, m, 0);
+            taken.emplace_back(tree.Handle(line), m);
+        } else if (r < 80) {
+            tree.RemoveSubtree(1 + std::rand() % tree.Count());
+        } else if (r < 85) {
+            tree.SetBackColour(1 + std::rand() % tree.Count(), Colour(std::rand() & 0xFFFFFF));
+        } else if (r < 90) {
+            tree.Select(1 + std::rand() % tree.Count());
+        } else if (r < 91) {
+            tree.Clear();
+        } else {
+            model.FlushPending();
+        }
+        if (step % 250 == 0) {
+            for (const auto& [h, m] : taken) {
+                const int line = tree.IndexOf(h);
+                if (line) {
+                    EXPECT_EQ(tree.Tag(line), m);
+                } else {
+                    for (int i = 1; i <= tree.Count(); ++i) ASSERT_NE(tree.Tag(i), m);
+                }
+            }
+        }
+    }
+    model.FlushPending();
+    // Every published line maps to its index and back.
+    for (int i = 1; i <= tree.Count(); ++i) {
+        const QModelIndex idx = model.IndexOfLine(i);
+        ASSERT_TRUE(idx.isValid());
+        EXPECT_EQ(model.LineOf(idx), i);
+        EXPECT_EQ(model.LineOf(idx.parent()), tree.Parent(i));
+    }
+}
+
+}  // namespace
+}  // namespace tw::viewer
