@@ -4,3 +4,10 @@ if(TW_BUILD_QT)
   target_link_libraries(viewer_core_bench PRIVATE tw_viewer_display benchmark::benchmark
                         tw_project_options tw_project_warnings)
 endif()
+
+# End to end: sender thread -> transport -> reception -> store -> visible trace display.
+if(TW_BUILD_QT)
+  add_executable(viewer_e2e_bench ${CMAKE_CURRENT_LIST_DIR}/viewer_e2e_bench.cpp)
+  target_link_libraries(viewer_e2e_bench PRIVATE tw_viewer_display tw_viewer_panes
+                        tw_project_options tw_project_warnings)
+endif()

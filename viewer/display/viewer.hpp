@@ -3,6 +3,8 @@
 // TraceView.
 
 #include "core/trace_pages.hpp"
+#include "display/trace_model.hpp"
+#include "display/trace_view.hpp"
 
 #include <QObject>
 #include <QPointer>
@@ -14,9 +16,6 @@ class QTabWidget;
 class QWidget;
 
 namespace tw::viewer {
-
-class TraceModel;
-class TraceView;
 
 // Owns the five trace trees and the tab widget `tabViewer` that shows them (pages along the
 // bottom edge). Page 0 "Default" holds `tvwViewer`; pages 1 to 4 ("Filter" until a filter
