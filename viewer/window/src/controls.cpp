@@ -11,7 +11,6 @@
 #include <QToolBar>
 #include <QTreeView>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "tw/window/twips.hpp"
 
@@ -108,23 +107,6 @@ Controls BuildControls(QMainWindow& window) {
     c.dlgFile->setObjectName("dlgFile");
     c.dlgFile->hide();
     return c;
-}
-
-void LayoutClient(const Controls& c, double splitterTopTwips) {
-    QWidget* client = c.client;
-    const int width = client->width();
-    const int height = client->height();
-    const int minPart = TwipsToPixelsY(1500, client);
-    const int splitterHeight = TwipsToPixelsY(75, client);
-    int top = TwipsToPixelsY(splitterTopTwips, client);
-    top = std::max(top, minPart);
-    top = std::min(top, std::max(0, height - minPart));
-
-    c.picViewer->setGeometry(0, 0, width, top);
-    c.imgSplitterH->setGeometry(0, top, width, splitterHeight);
-    c.picSplitterH->setGeometry(0, top, width, splitterHeight / 2 + 1);
-    const int lowerTop = top + splitterHeight;
-    c.tabWindows->setGeometry(1, lowerTop, std::max(0, width - 2), std::max(0, height - lowerTop - 1));
 }
 
 }  // namespace tw::window

@@ -7,6 +7,7 @@
 #include <QTreeView>
 
 #include "tw/window/context_menus.hpp"
+#include "tw/window/layout.hpp"
 #include "tw/window/menus.hpp"
 #include "tw/window/status_panels.hpp"
 #include "tw/window/toolbar.hpp"
@@ -15,10 +16,9 @@
 namespace tw::window {
 namespace {
 
-// Client area of the designed window, and where the splitter starts.
+// Client area of the designed window.
 constexpr double kDesignWidthTwips = 9120;
 constexpr double kDesignHeightTwips = 6885;
-constexpr double kDesignSplitterTwips = 3900;
 
 QFont WindowFont() {
     QFont font(QStringLiteral("Tahoma"));
@@ -41,8 +41,7 @@ FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent), m_commands(this), m_ico
     m_contextMenus = new ContextMenus(this);
     m_contextMenus->Attach(m_controls.tvwWatch, ContextMenus::When::Release, Menu("mnuWatch"));
 
-    m_controls.client->installEventFilter(this);
-    m_splitterTop = kDesignSplitterTwips;
+    m_layout = new MainWindowLayout(*this, m_controls);
     resize(TwipsToPixelsX(kDesignWidthTwips, this), TwipsToPixelsY(kDesignHeightTwips, this));
 
     ConnectCommands(*this);
@@ -75,9 +74,8 @@ void FrmMain::tbrToolbar_ButtonClick(const QString& key) {
     if (!command.isEmpty()) m_commands.Run(command);
 }
 
-void FrmMain::LayoutControls(double splitterTopTwips) {
-    m_splitterTop = splitterTopTwips;
-    LayoutClient(m_controls, splitterTopTwips);
+void FrmMain::SizeControlsH(float position) {
+    m_layout->SizeControlsH(position);
 }
 
 void FrmMain::ClearCurrentViewer() {
@@ -88,11 +86,6 @@ void FrmMain::closeEvent(QCloseEvent* event) {
     Unload();
     event->accept();
     emit unloaded();
-}
-
-bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_controls.client && event->type() == QEvent::Resize) LayoutControls(m_splitterTop);
-    return QMainWindow::eventFilter(watched, event);
 }
 
 }  // namespace tw::window

@@ -35,8 +35,4 @@ enum class LowerPage : int { Autos = 0, Scratch = 1, Watches = 2 };
 // file dialog); the toolbar is left empty for BuildToolbar.
 Controls BuildControls(QMainWindow& window);
 
-// The simple layout of the client area: the trace display above the splitter position, the lower
-// tab strip below it. splitterTopTwips is clamped so both parts keep 1500 twips.
-void LayoutClient(const Controls& controls, double splitterTopTwips);
-
 }  // namespace tw::window

@@ -15,6 +15,7 @@ class QMenu;
 namespace tw::window {
 
 class ContextMenus;
+class MainWindowLayout;
 class StatusPanels;
 
 // The caption senders look for; never changed while the program runs.
@@ -44,11 +45,11 @@ public:
     // Runs the menu command of a toolbar key, compared upper-cased; unknown keys do nothing.
     void tbrToolbar_ButtonClick(const QString& key);
 
-    // Lays out the client area with the splitter at the given position (twips from the top of
-    // the client area). This is the one routine a finer layout replaces.
-    void LayoutControls(double splitterTopTwips);
-    // The splitter position last laid out, in twips.
-    double SplitterTop() const { return m_splitterTop; }
+    // Lays the window out with the splitter at the given position (twips from the top of the
+    // client area, clamped); see layout.hpp.
+    void SizeControlsH(float position);
+    // The window's geometry and splitter.
+    MainWindowLayout& layout() { return *m_layout; }
 
     // Edit commands that other areas reuse.
     void ClearCurrentViewer();
@@ -61,7 +62,6 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Load();
@@ -72,7 +72,7 @@ private:
     Controls m_controls;
     std::unique_ptr<StatusPanels> m_status;
     ContextMenus* m_contextMenus = nullptr;
-    double m_splitterTop = 0;
+    MainWindowLayout* m_layout = nullptr;  // owned by the window (Qt parent)
     bool m_unloaded = false;
 };
 
