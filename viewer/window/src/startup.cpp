@@ -2,8 +2,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
+#include <QTimer>
 
 #include "tw/window/frm_main.hpp"
+#include "tw/window/splash.hpp"
 
 namespace tw::window {
 namespace {
@@ -23,8 +26,18 @@ void SetHelpFile(const QString& path) {
     HelpFileName() = path;
 }
 
-std::unique_ptr<FrmMain> Main(QApplication& app) {
+std::unique_ptr<FrmMain> Main(QApplication& app, int splashMilliseconds) {
     SetHelpFile(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tracewell3.chm")));
+
+    auto splash = std::make_unique<FrmSplash>();
+    splash->show();
+    splash->repaint();
+    // The splash stands for its time; only painting goes on meanwhile, no input.
+    if (splashMilliseconds > 0) {
+        QEventLoop wait;
+        QTimer::singleShot(splashMilliseconds, &wait, &QEventLoop::quit);
+        wait.exec(QEventLoop::ExcludeUserInputEvents);
+    }
 
     auto form = std::make_unique<FrmMain>();
     form->setWindowTitle(QString::fromLatin1(kCaption));
@@ -34,6 +47,7 @@ std::unique_ptr<FrmMain> Main(QApplication& app) {
         QCoreApplication::exit(0);
     });
     form->show();
+    splash.reset();
     return form;
 }
 

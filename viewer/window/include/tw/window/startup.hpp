@@ -14,8 +14,12 @@ class FrmMain;
 QString HelpFile();
 void SetHelpFile(const QString& path);
 
-// Start-up: sets the help file, loads and shows the main window captioned "Tracewell" and ties
-// the end of the program to the window's unload. The caller runs the event loop.
-std::unique_ptr<FrmMain> Main(QApplication& app);
+// How long the splash window stands before the main window is loaded.
+inline constexpr int kSplashMilliseconds = 3000;
+
+// Start-up: sets the help file, shows the splash window for splashMilliseconds, loads and shows
+// the main window captioned "Tracewell", unloads the splash window and ties the end of the
+// program to the main window's unload. The caller runs the event loop.
+std::unique_ptr<FrmMain> Main(QApplication& app, int splashMilliseconds = kSplashMilliseconds);
 
 }  // namespace tw::window
