@@ -4,7 +4,14 @@
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTabWidget>
 #include <QTreeView>
+#include <QVBoxLayout>
+
+#include "core/message_manager.hpp"
+#include "core/status_panels.hpp"
+#include "display/viewer.hpp"
+#include "panes/scratch_manager.hpp"
 
 #include "tw/window/context_menus.hpp"
 #include "tw/window/layout.hpp"
@@ -28,6 +35,21 @@ QFont WindowFont() {
 
 }  // namespace
 
+// The status panels as the message store writes them: the count in panel 1, the listening
+// state with its picture in panel 2.
+class StatusWriter : public viewer::StatusPanels {
+public:
+    explicit StatusWriter(window::StatusPanels& panels) : m_panels(panels) {}
+    void SetMessageCount(const QString& text) override { m_panels.SetText(1, text); }
+    void SetListening(const QString& text, bool listening) override {
+        m_panels.SetText(2, text);
+        m_panels.SetPicture(2, listening ? icons::Ready : icons::Stopped);
+    }
+
+private:
+    window::StatusPanels& m_panels;
+};
+
 FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent), m_commands(this), m_icons(MakeMainIcons()) {
     setObjectName("frmMain");
     setFont(WindowFont());
@@ -37,6 +59,7 @@ FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent), m_commands(this), m_ico
     BuildMenus(*menuBar(), m_commands);
     BuildToolbar(*m_controls.tbrToolbar, m_icons, [this](const QString& key) { tbrToolbar_ButtonClick(key); });
     m_status = std::make_unique<StatusPanels>(*m_controls.sbrStatus, m_icons);
+    m_statusWriter = std::make_unique<StatusWriter>(*m_status);
 
     m_contextMenus = new ContextMenus(this);
     m_contextMenus->Attach(m_controls.tvwWatch, ContextMenus::When::Release, Menu("mnuWatch"));
@@ -52,12 +75,51 @@ FrmMain::~FrmMain() {
     Unload();
 }
 
+// Load: the trace tab set with only "Default" open, then the store, listening at once.
 void FrmMain::Load() {
+    Viewer().RemoveAll();
+    MessageManager().SetProcessMessages(true);
 }
 
+// Unload releases the store, the autos, the scratch list and the watches, in this order.
 void FrmMain::Unload() {
     if (m_unloaded) return;
     m_unloaded = true;
+    m_messageManager.reset();
+    m_scratchManager.reset();
+}
+
+viewer::Viewer& FrmMain::Viewer() {
+    if (!m_viewer) {
+        m_viewer = std::make_unique<viewer::Viewer>(m_controls.picViewer);
+        m_controls.picViewer->layout()->addWidget(m_viewer->TabWidget());
+        QMenu* search = Menu("mnuSearch");
+        connect(m_viewer.get(), &viewer::Viewer::searchMenuRequested, search,
+                [search](const QPoint& at) { search->popup(at); });
+    }
+    return *m_viewer;
+}
+
+viewer::MessageManager& FrmMain::MessageManager() {
+    if (!m_messageManager) {
+        m_messageManager = std::make_unique<viewer::MessageManager>(Viewer(), m_statusWriter.get());
+        ApplyOptions();
+    }
+    return *m_messageManager;
+}
+
+void FrmMain::ApplyOptions() {
+    if (!m_messageManager) return;
+    m_messageManager->SetWatchesEnabled(OptionChecked(QStringLiteral("mnuOptionsWatches")));
+    m_messageManager->SetAutosEnabled(OptionChecked(QStringLiteral("mnuOptionsAutos")));
+}
+
+viewer::ScratchManager& FrmMain::ScratchManager() {
+    if (!m_scratchManager) {
+        m_scratchManager = std::make_unique<viewer::ScratchManager>();
+        m_scratchManager->AttachView(m_controls.lvwScratch);
+    }
+    return *m_scratchManager;
 }
 
 QMenu* FrmMain::Menu(const QString& name) const {
@@ -79,6 +141,7 @@ void FrmMain::SizeControlsH(float position) {
 }
 
 void FrmMain::ClearCurrentViewer() {
+    MessageManager().Clear();
     emit currentViewerCleared();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "tw/common/widget_message_boxes.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/startup.hpp"
 
@@ -10,6 +11,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Tracewell"));
     QApplication::setApplicationVersion(QStringLiteral(TW_VERSION_STRING));
     QApplication::setQuitOnLastWindowClosed(false);
+    tw::installWidgetMessageBoxes();
     auto form = tw::window::Main(app);
     return QApplication::exec();
 }

@@ -12,7 +12,15 @@
 
 class QMenu;
 
+namespace tw::viewer {
+class MessageManager;
+class ScratchManager;
+class Viewer;
+}  // namespace tw::viewer
+
 namespace tw::window {
+
+class StatusWriter;
 
 class ContextMenus;
 class MainWindowLayout;
@@ -29,6 +37,12 @@ public:
     explicit FrmMain(QWidget* parent = nullptr);
     ~FrmMain() override;
 
+    // The objects the window owns, each created on first read and kept until unload. The
+    // message store and the viewer are created at load.
+    viewer::MessageManager& MessageManager();
+    viewer::ScratchManager& ScratchManager();
+    viewer::Viewer& Viewer();
+
     // The command registry: every menu item's action by its object name.
     Commands& commands() { return m_commands; }
     // The controls by name.
@@ -41,6 +55,8 @@ public:
     const ImageList& imgIcons() const { return m_icons; }
     // Whether an Options entry ("mnuOptionsAutos", "mnuOptionsWatches") carries its check mark.
     bool OptionChecked(const QString& name) const;
+    // Hands the Options check marks to the store, which reads them for every message it adds.
+    void ApplyOptions();
 
     // Runs the menu command of a toolbar key, compared upper-cased; unknown keys do nothing.
     void tbrToolbar_ButtonClick(const QString& key);
@@ -51,7 +67,7 @@ public:
     // The window's geometry and splitter.
     MainWindowLayout& layout() { return *m_layout; }
 
-    // Edit commands that other areas reuse.
+    // Clear Current Viewer: the store clears the current page, then currentViewerCleared().
     void ClearCurrentViewer();
 
 signals:
@@ -71,6 +87,10 @@ private:
     ImageList m_icons;
     Controls m_controls;
     std::unique_ptr<StatusPanels> m_status;
+    std::unique_ptr<StatusWriter> m_statusWriter;  // the store's view of the status panels
+    std::unique_ptr<viewer::Viewer> m_viewer;
+    std::unique_ptr<viewer::MessageManager> m_messageManager;
+    std::unique_ptr<viewer::ScratchManager> m_scratchManager;
     ContextMenus* m_contextMenus = nullptr;
     MainWindowLayout* m_layout = nullptr;  // owned by the window (Qt parent)
     bool m_unloaded = false;
