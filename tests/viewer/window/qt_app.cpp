@@ -1,11 +1,16 @@
 #include "qt_app.hpp"
 
 #include <QApplication>
+#include <QTemporaryDir>
 
 namespace tw::test {
 
 void EnsureApplication() {
     if (QApplication::instance()) return;
+    // Every main window listens under its caption: keep this program's windows in a socket
+    // directory of their own, away from any viewer the user runs.
+    static QTemporaryDir sockets;
+    qputenv("TRACEWELL_SOCKET_DIR", (sockets.path() + "/sockets").toLocal8Bit());
     static int argc = 1;
     static char name[] = "tw_viewer_window_tests";
     static char* argv[] = {name, nullptr};

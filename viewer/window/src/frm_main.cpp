@@ -9,8 +9,12 @@
 #include <QVBoxLayout>
 
 #include "core/message_manager.hpp"
+#include "core/reception.hpp"
 #include "core/status_panels.hpp"
+#include "display/trace_model.hpp"
+#include "display/trace_view.hpp"
 #include "display/viewer.hpp"
+#include "tw/common/common.hpp"
 #include "panes/scratch_manager.hpp"
 
 #include "tw/window/context_menus.hpp"
@@ -75,8 +79,18 @@ FrmMain::~FrmMain() {
     Unload();
 }
 
-// Load: the trace tab set with only "Default" open, then the store, listening at once.
+// Load: reception under the caption first, then the trace tab set with only "Default" open,
+// then the store, listening at once.
 void FrmMain::Load() {
+    viewer::EnvelopeTargets targets;
+    targets.scratch = [this](qint32 id, const QString& text) { ScratchManager().Add(id, text); };
+    targets.message = [this](const viewer::MessageRef& message) { MessageManager().Add(message); };
+    m_reception = std::make_unique<viewer::Reception>(std::move(targets));
+    QString error;
+    if (!m_reception->Listen(QString::fromLatin1(kCaption), &error)) {
+        tw::messageBoxes().Show(QStringLiteral("Trace messages cannot be received:\n") + error,
+                                QString::fromLatin1(kCaption), BoxIcon::Warning);
+    }
     Viewer().RemoveAll();
     MessageManager().SetProcessMessages(true);
 }
@@ -85,6 +99,7 @@ void FrmMain::Load() {
 void FrmMain::Unload() {
     if (m_unloaded) return;
     m_unloaded = true;
+    m_reception.reset();  // waiting senders are released; nothing arrives any more
     m_messageManager.reset();
     m_scratchManager.reset();
 }

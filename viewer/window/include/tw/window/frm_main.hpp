@@ -14,6 +14,7 @@ class QMenu;
 
 namespace tw::viewer {
 class MessageManager;
+class Reception;
 class ScratchManager;
 class Viewer;
 }  // namespace tw::viewer
@@ -42,6 +43,8 @@ public:
     viewer::MessageManager& MessageManager();
     viewer::ScratchManager& ScratchManager();
     viewer::Viewer& Viewer();
+    // The receiving end, listening under the caption from load to unload (nullptr after).
+    viewer::Reception* Reception() const { return m_reception.get(); }
 
     // The command registry: every menu item's action by its object name.
     Commands& commands() { return m_commands; }
@@ -91,6 +94,7 @@ private:
     std::unique_ptr<viewer::Viewer> m_viewer;
     std::unique_ptr<viewer::MessageManager> m_messageManager;
     std::unique_ptr<viewer::ScratchManager> m_scratchManager;
+    std::unique_ptr<viewer::Reception> m_reception;  // listens under the caption from load to unload
     ContextMenus* m_contextMenus = nullptr;
     MainWindowLayout* m_layout = nullptr;  // owned by the window (Qt parent)
     bool m_unloaded = false;
