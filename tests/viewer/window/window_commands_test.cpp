@@ -187,6 +187,27 @@ TEST_F(WindowCommandsTest, RightButtonOverTraceTreesPopsTheSearchMenu) {
     search->hide();
 }
 
+// The menu shortcuts reach the commands from anywhere in the window.
+TEST_F(WindowCommandsTest, DelAndShiftDelWorkFromTheKeyboard) {
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    Send(6, 1, "@Total");
+    Send(0, 1, "inside");
+    Send(7, 1, "");
+    Send(0, 2, "after");
+    form->ScratchManager().Add(1, "scratch");
+    Trace().Select(1);
+    form->Viewer().View(0)->setFocus();
+    QTest::keyClick(form->Viewer().View(0), Qt::Key_Delete);
+    ASSERT_EQ(Trace().Count(), 2);
+    EXPECT_TRUE(Trace().Text(2).endsWith("after"));
+    QTest::keyClick(form->Viewer().View(0), Qt::Key_Delete, Qt::ShiftModifier);
+    EXPECT_EQ(Trace().Count(), 0);
+    EXPECT_EQ(form->ScratchManager().Count(), 0);
+    EXPECT_EQ(Panel(1), "");
+}
+
 TEST_F(WindowCommandsTest, ExitReleasesTheObjectsAndEnds) {
     Send(0, 1, "line");
     QSignalSpy unloaded(form.get(), &FrmMain::unloaded);
