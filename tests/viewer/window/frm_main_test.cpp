@@ -150,6 +150,13 @@ TEST_F(FrmMainTest, StatusBarHasThreePanels) {
     EXPECT_EQ(form->statusPanels().Picture(2), 0);
     form->statusPanels().SetText(4, "ignored");
     EXPECT_EQ(form->statusPanels().Text(4), "");
+
+    // A stream of counts redraws the label once per interval, showing the latest text.
+    StatusPanels& panels = form->statusPanels();
+    panels.Flush();
+    for (int i = 1; i <= 1000; ++i) panels.SetText(1, QString("%1 Messages.").arg(i));
+    EXPECT_EQ(panels.Text(1), "1000 Messages.");
+    EXPECT_TRUE(QTest::qWaitFor([&panels] { return panels.ShownText(1) == "1000 Messages."; }, 5000));
 }
 
 TEST_F(FrmMainTest, IconListHoldsThePaneIndices) {

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStatusBar>
+#include <QTimer>
 
 #include "tw/window/image_list.hpp"
 #include "tw/window/twips.hpp"
@@ -25,11 +26,15 @@ StatusPanels::StatusPanels(QStatusBar& bar, const ImageList& icons) : m_icons(ic
         p.picture = new QLabel(frame);
         p.picture->setFixedSize(16, 16);
         p.picture->hide();
-        p.text = new QLabel(frame);
+        p.label = new QLabel(frame);
         layout->addWidget(p.picture);
-        layout->addWidget(p.text, 1);
+        layout->addWidget(p.label, 1);
         bar.addWidget(frame);
     }
+    m_redraw = new QTimer(&bar);
+    m_redraw->setSingleShot(true);
+    m_redraw->setInterval(kRedrawMs);
+    QObject::connect(m_redraw, &QTimer::timeout, &bar, [this] { Flush(); });
 }
 
 StatusPanels::Panel* StatusPanels::At(int panel) {
@@ -42,12 +47,27 @@ const StatusPanels::Panel* StatusPanels::At(int panel) const {
 }
 
 void StatusPanels::SetText(int panel, const QString& text) {
-    if (Panel* p = At(panel)) p->text->setText(text);
+    Panel* p = At(panel);
+    if (!p) return;
+    p->text = text;
+    if (!m_redraw->isActive()) m_redraw->start();
 }
 
 QString StatusPanels::Text(int panel) const {
     const Panel* p = At(panel);
-    return p ? p->text->text() : QString();
+    return p ? p->text : QString();
+}
+
+QString StatusPanels::ShownText(int panel) const {
+    const Panel* p = At(panel);
+    return p ? p->label->text() : QString();
+}
+
+void StatusPanels::Flush() {
+    m_redraw->stop();
+    for (Panel& p : m_panels) {
+        if (p.label->text() != p.text) p.label->setText(p.text);
+    }
 }
 
 void StatusPanels::SetPicture(int panel, int imageIndex) {
@@ -57,6 +77,7 @@ void StatusPanels::SetPicture(int panel, int imageIndex) {
     p->imageIndex = picture.isNull() ? 0 : imageIndex;
     p->picture->setPixmap(picture);
     p->picture->setVisible(!picture.isNull());
+    Flush();  // the state picture and its text change together
 }
 
 int StatusPanels::Picture(int panel) const {
