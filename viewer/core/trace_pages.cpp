@@ -46,6 +46,12 @@ void PlainTracePages::RemoveAll() {
     m_current = 0;
 }
 
+int PlainTracePages::PageOf(const TraceTree& tree) const {
+    for (int k = 0; k < 5; ++k)
+        if (&m_trees[k] == &tree) return k;
+    return -1;
+}
+
 void PlainTracePages::SetCurrentPage(int page) {
     if (page >= 0 && page <= 4 && m_open[page]) m_current = page;
 }

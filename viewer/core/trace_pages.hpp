@@ -24,6 +24,10 @@ public:
     virtual void RemoveCurrent() = 0;
     // Hides every filter page and removes their lines.
     virtual void RemoveAll() = 0;
+    // Page 0 to 4 that shows the tree, -1 for a tree of no page.
+    virtual int PageOf(const TraceTree& tree) const = 0;
+    // Selects an open page (0 to 4); a hidden page or another number changes nothing.
+    virtual void SetCurrentPage(int page) = 0;
 };
 
 // Five trees and page bookkeeping without any widget: for headless use (tests, benchmarks,
@@ -38,8 +42,10 @@ public:
     void RemoveCurrent() override;
     void RemoveAll() override;
 
+    int PageOf(const TraceTree& tree) const override;
+    void SetCurrentPage(int page) override;  // ignored for a hidden page
+
     int CurrentPage() const { return m_current; }
-    void SetCurrentPage(int page);  // ignored for a hidden page
     bool IsOpen(int page) const { return m_open[page]; }
     const QString& Caption(int page) const { return m_captions[page]; }
     TraceTree& Tree(int page) { return m_trees[page]; }

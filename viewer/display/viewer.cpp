@@ -96,6 +96,11 @@ int Viewer::PageOf(const TraceTree& tree) const {
     return -1;
 }
 
+void Viewer::SetCurrentPage(int page) {
+    if (!m_tabs || page < 0 || page > 4 || !m_tabs->isTabVisible(page)) return;
+    m_tabs->setCurrentIndex(page);
+}
+
 void Viewer::FlushPending() {
     for (auto& model : m_models)
         if (model) model->FlushPending();

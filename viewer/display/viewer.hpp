@@ -38,7 +38,9 @@ public:
     // The tab widget `tabViewer` (nullptr once its parent destroyed it).
     QTabWidget* TabWidget() const { return m_tabs; }
     // Page 0 to 4 of a tree of this viewer, -1 for another tree.
-    int PageOf(const TraceTree& tree) const;
+    int PageOf(const TraceTree& tree) const override;
+    // Selects an open page; a hidden page is not selected.
+    void SetCurrentPage(int page) override;
     int CurrentPage() const;
     TraceTree& Tree(int page) const { return *m_trees[std::size_t(page)]; }
     TraceModel* Model(int page) const { return m_models[std::size_t(page)]; }
