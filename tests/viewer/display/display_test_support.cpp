@@ -1,0 +1,68 @@
+#include "display_test_support.hpp"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+
+namespace tw::viewer::test {
+
+void EnsureApp() {
+    if (QApplication::instance()) return;
+    static int argc = 1;
+    static char name[] = "viewer_display_test";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed: Qt's own statics would outlive it at exit.
+    new QApplication(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tracewell"));
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+BoxRecorder::BoxRecorder() { setMessageBoxes(this); }
+BoxRecorder::~BoxRecorder() { setMessageBoxes(nullptr); }
+void BoxRecorder::Show(const QString& prompt, const QString& caption, BoxIcon icon) {
+    boxes.push_back({prompt, caption, icon});
+}
+
+int AddLine(TraceTree& tree, qint32 type, qint32 record, const QString& text, int parent) {
+    return tree.Append(parent, MessageSink::CreateEx(qint16(type), record, text), PackStamp(9, 5, 42));
+}
+
+void DriveModal(std::function<void(QWidget*)> step) {
+    // Poll from the event loop until the modal dialog is up: exec() shows it first.
+    auto* timer = new QTimer;
+    timer->setInterval(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, step = std::move(step)] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible()) return;
+        timer->stop();
+        timer->deleteLater();
+        step(modal);
+    });
+    timer->start();
+}
+
+ModalWatch::ModalWatch() {
+    auto* timer = new QTimer;
+    timer->setInterval(0);
+    QObject::connect(timer, &QTimer::timeout, [this] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            ++shown;
+            dialog->reject();
+        }
+    });
+    timer->start();
+    m_timer = timer;
+}
+
+ModalWatch::~ModalWatch() { delete m_timer; }
+
+void ClickButton(QWidget* dialog, int index) {
+    for (auto* button : dialog->findChildren<QAbstractButton*>(QStringLiteral("btnCmd")))
+        if (button->property("index").toInt() == index) {
+            button->click();
+            return;
+        }
+}
+
+}  // namespace tw::viewer::test
