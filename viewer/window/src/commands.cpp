@@ -1,6 +1,7 @@
 #include "tw/window/commands.hpp"
 
 #include <QAction>
+#include <QtGlobal>
 
 namespace tw::window {
 
@@ -19,7 +20,10 @@ QAction* Commands::Action(const QString& name) const {
 
 bool Commands::On(const QString& name, std::function<void()> handler) {
     QAction* action = Action(name);
-    if (!action) return false;
+    if (!action) {
+        qWarning("No command named %s to connect", qPrintable(name));
+        return false;
+    }
     QObject::connect(action, &QAction::triggered, action, [h = std::move(handler)] { h(); });
     return true;
 }
