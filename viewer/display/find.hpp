@@ -28,7 +28,9 @@ class LineMatcher {
 public:
     explicit LineMatcher(const SearchOptions& options);
     bool Matches(const TraceTree& tree, int index);
-    // The line text as tested (upper-cased unless case matters); valid until the next call.
+    // The text last tested (upper-cased unless case matters): the whole line when the search
+    // text starts with a digit, blank, colon or minus sign (or must match the whole line),
+    // else the message alone. Valid until the next call.
     QStringView LastText() const { return m_line; }
 
 private:
@@ -36,6 +38,7 @@ private:
     QString m_line;
     bool m_matchCase;
     bool m_wholeLine;
+    bool m_mayStartInHead;  // the text starts with a character a line's head can hold
 };
 
 // Upper-cases every character in place, one character at a time (so a text never changes

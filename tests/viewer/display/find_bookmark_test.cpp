@@ -80,8 +80,9 @@ TEST(Find, MatcherTextIsTheLineText) {
     AddLine(tree, 0, -42, QStringLiteral("neg"));
     AddLine(tree, 0, 1234567, QStringLiteral("wide Ünïcode ß"));
     tree.Append(0, MessageSink::CreateEx(0, 7, u""), PackStamp(23, 59, 999));
-    LineMatcher exact(Options(QStringLiteral("x"), true, true));
-    LineMatcher folded(Options(QStringLiteral("x")));
+    // A text that starts like a line's head is tested against the whole line.
+    LineMatcher exact(Options(QStringLiteral("0x"), true, true));
+    LineMatcher folded(Options(QStringLiteral("0x")));
     for (int i = 1; i <= tree.Count(); ++i) {
         exact.Matches(tree, i);
         EXPECT_EQ(exact.LastText().toString(), tree.Text(i));
@@ -90,6 +91,11 @@ TEST(Find, MatcherTextIsTheLineText) {
         UpperCaseInPlace(upper);
         EXPECT_EQ(folded.LastText().toString(), upper);
     }
+    // A text starting with a letter still matches across the head's end only if it could
+    // start there: "2  09" spans record number and time stamp.
+    tree.Select(0);
+    EXPECT_EQ(SearchTree(tree, Options(QStringLiteral("567  09:05:042  WIDE")), false), 2);
+    EXPECT_EQ(SearchTree(tree, Options(QStringLiteral("wide ünï")), false), 2);
     // Upper-casing keeps the length: ß stays one character.
     QString s = QStringLiteral("straße");
     UpperCaseInPlace(s);

@@ -1,0 +1,219 @@
+// Navigation, search and filter figures on a default page of 1,000,000 lines: moving to the
+// far end (Next, Last, Goto, Browse), a Find that fails over every line, a filter copying 10%
+// of the lines into a new page, and painting 10% with a highlight filter while the page is
+// shown. Each runs headless (PlainTracePages) and with the real tab set, its models and views
+// (offscreen), since selecting a line also scrolls the view to it.
+#include "core/message_manager.hpp"
+#include "core/trace_pages.hpp"
+#include "display/filter.hpp"
+#include "display/find.hpp"
+#include "display/navigator.hpp"
+#include "display/trace_model.hpp"
+#include "display/trace_view.hpp"
+#include "display/viewer.hpp"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTabWidget>
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+using namespace tw::viewer;
+
+namespace {
+
+constexpr int kLines = 1'000'000;
+
+// A believable mix as the store files it: formula entries and exits around messages,
+// objects, notes and check points; every 10th message mentions a disk and is an error.
+void Fill(TracePages& pages) {
+    MessageManager store(pages);
+    store.SetProcessMessages(true);
+    for (int i = 1; i < kLines; ++i) {
+        MessageRef m;
+        if (i % 10 == 0) {
+            m = MessageSink::CreateEx(2, i, QStringLiteral("Disk quota reached at record %1").arg(i));
+        } else {
+            switch (i % 8) {
+                case 0: m = MessageSink::CreateEx(6, i, u"{@Total}"); break;
+                case 7: m = MessageSink::CreateEx(7, i, u"{@Total}"); break;
+                case 3: m = MessageSink::CreateEx(4, i, QStringLiteral("Total = %1").arg(i * 7), u"Total"); break;
+                case 5: m = MessageSink::CreateEx(14, i, u"checkpoint"); break;
+                default: m = MessageSink::CreateEx(0, i, QStringLiteral("record %1 computed").arg(i)); break;
+            }
+        }
+        store.Add(m);
+    }
+    // The far end: the one warning, the one record number 9999999.
+    store.Add(MessageSink::CreateEx(3, 9'999'999, u"last line"));
+}
+
+// The pages under test: plain trees, or the real tab set shown offscreen.
+struct Fixture {
+    explicit Fixture(bool shown) {
+        if (shown) {
+            host = std::make_unique<QWidget>();
+            host->resize(800, 600);
+            viewer = std::make_unique<Viewer>(host.get());
+            viewer->TabWidget()->resize(800, 600);
+            Fill(*viewer);
+            host->show();
+            viewer->FlushPending();
+            QApplication::processEvents();
+        } else {
+            plain = std::make_unique<PlainTracePages>();
+            Fill(*plain);
+        }
+    }
+    ~Fixture() {
+        viewer.reset();
+        host.reset();
+    }
+    TracePages& pages() { return viewer ? static_cast<TracePages&>(*viewer) : *plain; }
+    // Lets the views catch up (scrolling, repaint) so the next measurement starts idle.
+    void Settle() {
+        if (viewer) QApplication::processEvents();
+    }
+
+    std::unique_ptr<PlainTracePages> plain;
+    std::unique_ptr<QWidget> host;
+    std::unique_ptr<Viewer> viewer;
+};
+
+Fixture& Get(bool shown) {
+    static std::unique_ptr<Fixture> fixtures[2];
+    auto& f = fixtures[shown ? 1 : 0];
+    if (!f) f = std::make_unique<Fixture>(shown);
+    return *f;
+}
+
+// Times one operation after a reset, including the event-loop turn that lets a shown view
+// follow (scroll and paint). check returns false when the operation did not do its work.
+template <typename Reset, typename Op, typename Check>
+void Run(benchmark::State& state, Reset reset, Op op, Check check) {
+    Fixture& f = Get(state.range(0) != 0);
+    for (auto _ : state) {
+        state.PauseTiming();
+        reset(f);
+        f.Settle();
+        state.ResumeTiming();
+        op(f);
+        f.Settle();
+        state.PauseTiming();
+        if (!check(f)) state.SkipWithError("the operation did not reach its line");
+        state.ResumeTiming();
+    }
+    state.SetLabel(state.range(0) ? "tabViewer shown" : "plain pages");
+}
+
+TraceTree& Default(Fixture& f) { return f.pages().GetDefault(); }
+
+void BM_MoveNextToLastLine(benchmark::State& state) {
+    Run(state, [](Fixture& f) { Default(f).Select(kLines - 1); },
+        [](Fixture& f) { Navigator(f.pages()).MoveNext(); },
+        [](Fixture& f) { return Default(f).Selected() == kLines; });
+}
+
+void BM_MoveLastFromFirst(benchmark::State& state) {
+    Run(state, [](Fixture& f) { Default(f).Select(1); },
+        [](Fixture& f) { Navigator(f.pages()).MoveLast(); },
+        [](Fixture& f) { return Default(f).Selected() == kLines; });
+}
+
+void BM_GotoRecordAtTheFarEnd(benchmark::State& state) {
+    Run(state, [](Fixture& f) { Default(f).Select(1); },
+        [](Fixture& f) { Navigator(f.pages()).GotoRecord(9'999'999, false); },
+        [](Fixture& f) { return Default(f).Selected() == kLines; });
+}
+
+void BM_BrowseWarningAtTheFarEnd(benchmark::State& state) {
+    Run(state, [](Fixture& f) { Default(f).Select(1); },
+        [](Fixture& f) { Navigator(f.pages()).BrowseNext(3); },
+        [](Fixture& f) { return Default(f).Selected() == kLines; });
+}
+
+void BM_FindFailsOverAllLines(benchmark::State& state) {
+    // range(1): 0 case folded, 1 match case, 2 case folded with a text starting with a digit
+    // (such a text may start in a line's record number or time stamp: whole lines are built).
+    const bool matchCase = state.range(1) == 1;
+    const QString text = state.range(1) == 2 ? QStringLiteral("0000042x") : QStringLiteral("no such text");
+    Run(state, [](Fixture& f) { Default(f).Select(1); },
+        [matchCase, text](Fixture& f) {
+            SearchOptions options{text, true, matchCase, false};
+            benchmark::DoNotOptimize(SearchTree(Default(f), options, false));
+        },
+        [](Fixture& f) { return Default(f).Selected() == 1; });
+    state.SetLabel(std::string(state.range(0) ? "tabViewer shown" : "plain pages") +
+                   (matchCase ? ", match case" : ", case folded") +
+                   (state.range(1) == 2 ? ", text starting with a digit" : ""));
+}
+
+Filter MakeFilter(const QString& text, bool paint) {
+    Filter filter;
+    filter.Create(QStringLiteral("Disk"), text, false, {}, {}, {}, paint, 0x0080FF80u);
+    return filter;
+}
+
+void BM_FilterCopiesTenPercent(benchmark::State& state) {
+    static const Filter filter = MakeFilter(QStringLiteral("disk"), false);
+    Run(state,
+        [](Fixture& f) {
+            // Close the page the last run opened.
+            if (&f.pages().GetCurrent() != &Default(f)) {
+                f.pages().GetCurrent().Clear();
+                f.pages().RemoveCurrent();
+            }
+            f.pages().SetCurrentPage(0);
+        },
+        [](Fixture& f) { AddFilter(f.pages(), filter); },
+        [](Fixture& f) { return f.pages().GetCurrent().Count() == kLines / 10 - 1; });
+}
+
+void BM_HighlightTenPercent(benchmark::State& state) {
+    static const Filter paint = MakeFilter(QStringLiteral("disk"), true);
+    Run(state,
+        [](Fixture& f) {
+            f.pages().SetCurrentPage(0);
+            for (int i = 10; i < kLines; i += 10) Default(f).SetBackColour(i, kDefaultColour);
+        },
+        [](Fixture& f) { AddFilter(f.pages(), paint); },
+        [](Fixture& f) { return Default(f).BackColour(10) == 0x0080FF80u; });
+}
+
+// The whole page once painted: the view still answers at once (a repaint after scrolling).
+void BM_ScrollPaintedPage(benchmark::State& state) {
+    static const Filter paint = MakeFilter(QStringLiteral("disk"), true);
+    Fixture& f = Get(true);
+    f.pages().SetCurrentPage(0);
+    AddFilter(f.pages(), paint);
+    f.Settle();
+    int line = 1;
+    for (auto _ : state) {
+        line = line == 1 ? kLines / 2 : 1;
+        Default(f).Select(line);
+        f.viewer->View(0)->viewport()->repaint();
+        f.Settle();
+    }
+    state.SetLabel("tabViewer shown, 10% painted: select, scroll and repaint");
+}
+
+}  // namespace
+
+BENCHMARK(BM_MoveNextToLastLine)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MoveLastFromFirst)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GotoRecordAtTheFarEnd)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BrowseWarningAtTheFarEnd)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindFailsOverAllLines)->Args({0, 0})->Args({0, 1})->Args({0, 2})->Args({1, 0})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterCopiesTenPercent)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HighlightTenPercent)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScrollPaintedPage)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
