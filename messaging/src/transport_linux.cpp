@@ -22,6 +22,7 @@ namespace {
 
 struct ThreadConnection {
     int fd = -1;
+    pid_t owner = 0;     // process that connected; a forked child must not share the stream
     std::string prefix;  // caption prefix the connection was made for
     ThreadConnection() = default;
     ThreadConnection(const ThreadConnection&) = delete;
@@ -105,7 +106,7 @@ bool WaitForAck(int fd) {
 SendResult SendFrame(std::string_view caption, const char* frame, std::size_t size) {
     ThreadConnection& conn = t_connection;
     const std::string prefix = local::CaptionPrefix(caption);
-    if (conn.fd >= 0 && conn.prefix != prefix) conn.Reset();
+    if (conn.fd >= 0 && (conn.prefix != prefix || conn.owner != ::getpid())) conn.Reset();
 
     // A kept connection whose receiver has gone fails on write, before anything was taken;
     // then the receiver is looked up afresh once.
@@ -114,6 +115,7 @@ SendResult SendFrame(std::string_view caption, const char* frame, std::size_t si
             conn.fd = FindReceiver(prefix);
             if (conn.fd < 0) return SendResult::NoReceiver;
             conn.prefix = prefix;
+            conn.owner = ::getpid();
         }
         const WriteOutcome written = WriteAll(conn.fd, frame, size);
         if (written != WriteOutcome::Written) {

@@ -267,6 +267,42 @@ TEST_F(TransportTest, ConnectionsBeyondTheLimitAreClosedOthersGoOn) {
     EXPECT_GT(rx.receiver().stats().refusedConnections, 0u);
 }
 
+TEST_F(TransportTest, HandlerThatClosesTheReceiverReleasesTheSender) {
+    EnvelopeReceiver receiver;
+    int calls = 0;
+    ASSERT_TRUE(receiver.Listen("Tracewell", [&](std::string_view) {
+        ++calls;
+        receiver.Close();
+    }));
+    SendResult result = SendResult::Delivered;
+    std::thread sender([&] { result = SendEnvelopeTo("Tracewell", Env(1)); });
+    while (calls == 0 && receiver.WaitAndProcess(-1)) {
+    }
+    sender.join();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(result, SendResult::ReceiverLost);
+    EXPECT_FALSE(receiver.IsListening());
+    EXPECT_EQ(receiver.WatchFd(), -1);
+    EXPECT_TRUE(fs::is_empty(m_dir));  // its socket is gone
+}
+
+TEST_F(TransportTest, ForkedChildMakesItsOwnConnection) {
+    ReceiverThread rx("Tracewell");
+    ASSERT_EQ(SendEnvelopeTo("Tracewell", Env(1)), SendResult::Delivered);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool ok = SendEnvelopeTo("Tracewell", Env(2)) == SendResult::Delivered;
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_EQ(SendEnvelopeTo("Tracewell", Env(3)), SendResult::Delivered);
+    rx.Stop();
+    EXPECT_EQ(rx.envelopes(), (std::vector<std::string>{Env(1), Env(2), Env(3)}));
+    EXPECT_EQ(rx.receiver().stats().accepted, 2u);
+}
+
 TEST_F(TransportTest, SocketDirectoryIsPrivate) {
     ReceiverThread rx("Tracewell");
     struct stat st {};
