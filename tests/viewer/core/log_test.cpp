@@ -1,0 +1,327 @@
+#include "core/log.hpp"
+#include "core/log_format.hpp"
+#include "core/message_manager.hpp"
+#include "core/status_panels.hpp"
+#include "core/trace_pages.hpp"
+
+#include <tw/common/common.hpp>
+#include <tw/messaging/envelope.hpp>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <string>
+#include <sys/resource.h>
+
+namespace tw::viewer {
+namespace {
+
+struct Box {
+    QString prompt, caption;
+    BoxIcon icon;
+};
+
+struct RecordingBoxes : MessageBoxService {
+    std::vector<Box> boxes;
+    void Show(const QString& prompt, const QString& caption, BoxIcon icon) override {
+        boxes.push_back({prompt, caption, icon});
+    }
+};
+
+struct RecordingStatus : StatusPanels {
+    QString count;
+    void SetMessageCount(const QString& text) override { count = text; }
+    void SetListening(const QString&, bool) override {}
+};
+
+struct FixedClock : Clock {
+    QTime time{9, 5, 17, 42};
+    QDateTime nowUtc() const override { return QDateTime(QDate(2026, 1, 2), time, Qt::UTC); }
+};
+
+std::string ReadAll(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return "<missing>";
+    const QByteArray bytes = f.readAll();
+    return std::string(bytes.constData(), std::size_t(bytes.size()));
+}
+
+void WriteAll(const QString& path, std::string_view bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes.data(), qint64(bytes.size()));
+}
+
+// One envelope line as an older viewer saved it.
+std::string OldLine(int type, int record, const std::string& message, const std::string& name = {},
+                    const std::string& value = {}) {
+    char head[10];
+    std::snprintf(head, sizeof head, "%02d%07d", type, record);
+    std::string line = head;
+    line += name + std::string(90 - name.size(), ' ');
+    line += value + std::string(400 - value.size(), ' ');
+    return line + message + "\r\n";
+}
+
+QString Utf8(const char* text) { return QString::fromUtf8(text); }
+
+class LogFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tw::setClock(&clock);
+        tw::setMessageBoxes(&boxes);
+        store.SetProcessMessages(true);
+        ASSERT_TRUE(dir.isValid());
+    }
+    void TearDown() override {
+        tw::setClock(nullptr);
+        tw::setMessageBoxes(nullptr);
+    }
+    QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+    void Add(qint16 type, qint32 record, const QString& text, const QString& name = {}, const QString& value = {}) {
+        store.Add(MessageSink::CreateEx(type, record, text, name, value));
+    }
+    TraceTree& Default() { return pages.GetDefault(); }
+    // Messages of the default tree as "type/record/name/value/message" texts.
+    std::vector<QString> Messages() {
+        std::vector<QString> out;
+        for (int i = 1; i <= Default().Count(); ++i) {
+            const MessageSink& m = Default().Message(i);
+            out.push_back(QString::number(m.MessageType()) + '/' + QString::number(m.RecordNumber()) + '/' +
+                          m.ObjectName() + '/' + m.ObjectValue() + '/' + m.Message());
+        }
+        return out;
+    }
+
+    QTemporaryDir dir;
+    FixedClock clock;
+    RecordingBoxes boxes;
+    RecordingStatus status;
+    PlainTracePages pages;
+    MessageManager store{pages, &status};
+};
+
+TEST_F(LogFiles, SavingAnEmptyPageWritesNoFileAndLeavesAnExistingOneAlone) {
+    EXPECT_TRUE(Log(store).Save(Path("new.log")));
+    EXPECT_FALSE(QFile::exists(Path("new.log")));
+    WriteAll(Path("old.log"), "keep me");
+    EXPECT_TRUE(Log(store).Save(Path("old.log")));
+    EXPECT_EQ(ReadAll(Path("old.log")), "keep me");
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(LogFiles, SavedNotesAndObjectsHaveTheEnvelopeLayoutByteForByte) {
+    Add(1, 7, "hello");
+    store.Add(MessageSink::Create(tw::messaging::BuildEnvelope(4, {}, 12, "x", "5")));
+    ASSERT_TRUE(Log(store).Save(Path("a.log")));
+    const std::string expected = "010000007" + std::string(490, ' ') + "hello\r\n" + "040000012" + "x" +
+                                 std::string(89, ' ') + "5" + std::string(399, ' ') + "x = 5\r\n";
+    EXPECT_EQ(ReadAll(Path("a.log")), expected);
+
+    store.Clear();
+    Log(store).Load(Path("a.log"));
+    ASSERT_EQ(Default().Count(), 2);
+    EXPECT_EQ(Messages()[0], "1/7///hello");
+    EXPECT_EQ(Messages()[1], "4/12/x/5/x = 5");
+}
+
+TEST_F(LogFiles, SavingAFilterPageWritesOnlyItsLinesAndLoadingAddsThemToTheDefaultPage) {
+    Add(0, 1, "one");
+    Add(0, 2, "two");
+    Add(0, 3, "three");
+    TraceTree* filter = pages.Add(QStringLiteral("Filter"));
+    ASSERT_NE(filter, nullptr);
+    filter->AppendCopy(Default(), 2);
+    ASSERT_TRUE(Log(store).Save(Path("f.log")));
+    EXPECT_EQ(ReadAll(Path("f.log")), OldLine(0, 2, "two"));
+
+    Log(store).Load(Path("f.log"));  // the filter page is still the current one
+    EXPECT_EQ(filter->Count(), 1);
+    ASSERT_EQ(Default().Count(), 4);
+    EXPECT_EQ(Messages()[3], "0/2///two");
+}
+
+TEST_F(LogFiles, MessagesWithLineBreaksQuotesAndCodePageCharactersSurviveSaveAndLoad) {
+    const QString texts[] = {Utf8("line\r\nbreak"), Utf8("cr\ronly"), Utf8("lf\nonly"), Utf8("a, b, c"),
+                             Utf8("\"quoted, \"\" twice\""), Utf8("caf\u00e9 \u20ac5 \u00a9 \u00ff"),
+                             Utf8("ends in a break\r\n"), Utf8("back\\slash \\r\\n")};
+    for (const QString& t : texts) Add(0, 42, t);
+    Add(4, 9, Utf8("Name\r\nx = v\r\n\u00e9"), Utf8("Name\r\nx"), Utf8("v\r\n\u00e9"));
+    ASSERT_TRUE(Log(store).Save(Path("t.log")));
+    const std::string bytes = ReadAll(Path("t.log"));
+    // One line per message: every LF of the file ends a line.
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 9);
+    EXPECT_NE(bytes.find("caf\xe9 \x80" "5 \xa9 \xff"), std::string::npos);  // Windows-1252 bytes
+
+    const std::vector<QString> before = Messages();
+    store.Clear();
+    Log(store).Load(Path("t.log"));
+    EXPECT_EQ(Messages(), before);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(LogFiles, FilesOfTheExistingFormatLoadExactly) {
+    std::string file = OldLine(0, 1, "plain") + OldLine(2, 1234567, "error \\n with \\r\\n text") +
+                       OldLine(4, 3, "Total = 1,000", "Total", "1,000") + OldLine(14, 0, std::string(79, '-')) +
+                       OldLine(1, 0, "  padded  ", "ignored for notes", "also ignored") +
+                       OldLine(0, 5, "\xe9t\xe9 \x80");
+    WriteAll(Path("old.log"), file);
+    Log(store).Load(Path("old.log"));
+    const std::vector<QString> expected = {"0/1///plain", "2/1234567///error \\n with \\r\\n text",
+                                           "4/3/Total/1,000/Total = 1,000", "14/0///" + QString(79, '-'),
+                                           "1/0///padded", Utf8("0/5///\u00e9t\u00e9 \u20ac")};
+    EXPECT_EQ(Messages(), expected);
+    // A last line without its CR LF and lines ended by LF alone load as well.
+    WriteAll(Path("lf.log"), "000000001" + std::string(490, ' ') + "a\n" + "000000002" + std::string(490, ' ') + "b");
+    Log(store).Load(Path("lf.log"));
+    EXPECT_EQ(Messages().back(), "0/2///b");
+    EXPECT_EQ(Default().Count(), 8);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(LogFiles, AMalformedLineStopsTheLoadWithTheExactBoxAndKeepsTheLinesBefore) {
+    WriteAll(Path("bad.log"), OldLine(0, 1, "one") + OldLine(0, 2, "two") + "hello world\r\n" + OldLine(0, 4, "four"));
+    const Log::LoadResult r = Log(store).Load(Path("bad.log"));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.lines, 3);
+    EXPECT_EQ(Default().Count(), 2);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].caption, "Error loading logfile");
+    EXPECT_EQ(boxes.boxes[0].icon, BoxIcon::Warning);
+    EXPECT_EQ(boxes.boxes[0].prompt,
+              "[13 - Logfile record# 3\r\nLogfile buffer: hello world\r\n"
+              "Error         : Not a message envelope (shorter than the 499-character header)]");
+
+    // The second line of a message saved by a viewer that did not escape line breaks.
+    WriteAll(Path("split.log"), OldLine(0, 1, "first half") + "xx" + std::string(600, ' ') + "second half\r\n");
+    Log(store).Load(Path("split.log"));
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[1].prompt, "[13 - Logfile record# 2\r\nLogfile buffer: xx" + QString(600, ' ') +
+                                         "second half\r\nError         : Not a message envelope (message type "
+                                         "(positions 1-2) is not a number)]");
+    EXPECT_EQ(Default().Count(), 3);
+}
+
+TEST_F(LogFiles, AMissingFileReportsRecordZeroAndAnEmptyBuffer) {
+    const QString path = Path("none.log");
+    Log(store).Load(path);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].prompt,
+              "[53 - Logfile record# 0\r\nLogfile buffer: \r\nError         : File not found: " + path + "]");
+}
+
+TEST_F(LogFiles, LoadingWhileStoppedAddsAndShowsNothing) {
+    WriteAll(Path("a.log"), OldLine(0, 1, "one") + OldLine(0, 2, "two"));
+    store.SetProcessMessages(false);
+    Log(store).Load(Path("a.log"));
+    EXPECT_EQ(Default().Count(), 0);
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(status.count.isEmpty());
+}
+
+TEST_F(LogFiles, LoadingTwiceAddsEveryMessageTwiceStampedWithTheTimeOfLoading) {
+    WriteAll(Path("a.log"), OldLine(0, 1, "one") + OldLine(0, 2, "two") + OldLine(0, 3, "three"));
+    clock.time = QTime(23, 59, 59, 999);
+    Log(store).Load(Path("a.log"));
+    EXPECT_EQ(status.count, "3 Messages.");
+    EXPECT_EQ(Default().Text(1), "00001  23:59:999  one");
+    Log(store).Load(Path("a.log"));
+    EXPECT_EQ(Default().Count(), 6);
+    EXPECT_EQ(Messages()[3], "0/1///one");
+    EXPECT_EQ(Messages()[5], "0/3///three");
+}
+
+TEST_F(LogFiles, NestingSurvivesSaveAndLoad) {
+    const std::pair<qint16, const char*> trace[] = {{0, "M0"}, {6, "E1"}, {0, "M1"}, {8, "E2"}, {0, "M2"},
+                                                   {9, ""},   {0, "M3"}, {7, ""},   {0, "M4"}, {7, ""}};
+    for (const auto& [type, text] : trace) Add(type, 0, Utf8(text));
+    auto shape = [this] {
+        std::vector<int> parents;
+        for (int i = 1; i <= Default().Count(); ++i) parents.push_back(Default().Parent(i));
+        return parents;
+    };
+    const std::vector<int> before = shape();
+    ASSERT_TRUE(Log(store).Save(Path("n.log")));
+    store.Clear();
+    Log(store).Load(Path("n.log"));
+    EXPECT_EQ(shape(), before);
+    EXPECT_EQ(before, (std::vector<int>{0, 0, 2, 2, 4, 2, 2, 0, 0, 0}));
+}
+
+TEST_F(LogFiles, AFailingWriteLeavesTheOldFileIntactAndShowsTheError) {
+    for (int i = 0; i < 2000; ++i) Add(0, i, QStringLiteral("message %1").arg(i));
+    const QString target = Path("keep.log");
+    WriteAll(target, "the old log\r\n");
+
+    // Files of this process may not grow beyond 64 KiB: the write fails part way, as on a
+    // full disk.
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool saved = Log(store).Save(target);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(ReadAll(target), "the old log\r\n");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"keep.log"});  // no temporary file left
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].caption, "Tracewell");
+    EXPECT_TRUE(boxes.boxes[0].prompt.startsWith("[57 - Cannot write the log file " + target + ": "))
+        << boxes.boxes[0].prompt.toStdString();
+
+    // A folder that does not exist: nothing is created.
+    EXPECT_FALSE(Log(store).Save(Path("no/such/folder.log")));
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_TRUE(boxes.boxes[1].prompt.startsWith("[75 - Cannot create the log file ")) << boxes.boxes[1].prompt.toStdString();
+
+    // Saving again without the limit replaces the old file, read-only or not.
+    QFile::setPermissions(target, QFileDevice::ReadOwner);
+    EXPECT_TRUE(Log(store).Save(target));
+    EXPECT_EQ(ReadAll(target).substr(0, 9), "000000000");
+}
+
+struct StoppingProgress : LogProgress {
+    qint64 total = -1, steps = 0;
+    bool ended = false;
+    void Begin(qint64 bytes) override { total = bytes; }
+    bool Step(qint64, qint64) override { return ++steps < 2; }
+    void End() override { ended = true; }
+};
+
+TEST_F(LogFiles, ProgressFollowsALongLoadAndCanStopItKeepingWhatWasLoaded) {
+    std::string file;
+    for (int i = 0; i < 20000; ++i) file += OldLine(0, i, "m");
+    WriteAll(Path("big.log"), file);
+    StoppingProgress progress;
+    const Log::LoadResult r = Log(store).Load(Path("big.log"), &progress);
+    EXPECT_EQ(progress.total, qint64(file.size()));
+    EXPECT_TRUE(progress.ended);
+    EXPECT_TRUE(r.stopped);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(Default().Count(), 2 * 8192);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST(LogLineEscape, OnlyLinesHoldingBreaksAreEscapedAndEveryByteRoundTrips) {
+    EXPECT_FALSE(logfile::NeedsEscape("plain \\ text \x7f\xff"));
+    std::string all;
+    for (int b = 0; b < 256; ++b) all.push_back(char(b));
+    std::string escaped;
+    logfile::AppendEscaped(escaped, all);
+    EXPECT_EQ(escaped.find('\r'), std::string::npos);
+    EXPECT_EQ(escaped.find('\n'), std::string::npos);
+    EXPECT_EQ(logfile::Unescape(escaped), all);
+    // A cut escape pair or an unknown letter never adds a zero byte.
+    EXPECT_EQ(logfile::Unescape(std::string("ab\0", 3)), "ab");
+    EXPECT_EQ(logfile::Unescape(std::string("a\0xb", 4)), "axb");
+}
+
+}  // namespace
+}  // namespace tw::viewer

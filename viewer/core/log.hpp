@@ -1,0 +1,68 @@
+#pragma once
+// Log files: the lines of the current trace page written to a text file, one message envelope
+// per line, and such a file read back through the message store as if its messages had just
+// arrived.
+
+#include <QString>
+
+#include <tw/common/common.hpp>
+
+namespace tw::viewer {
+
+class MessageManager;
+
+// What a long load shows while it runs: the hourglass and a progress indicator. The main
+// window implements it; without one a load shows nothing.
+class LogProgress {
+public:
+    virtual ~LogProgress();
+    // The load starts; totalBytes is the file's size (0 when unknown).
+    virtual void Begin(qint64 totalBytes) = 0;
+    // Bytes and lines read so far; called every few thousand lines. Returning false stops the
+    // load, keeping the lines added so far.
+    virtual bool Step(qint64 bytesRead, qint64 lines) = 0;
+    // The load ends (before any error box shows).
+    virtual void End() = 0;
+};
+
+// A new Log is made for each command; it holds no state between calls.
+class Log {
+public:
+    // Error numbers of the boxes a load or save shows.
+    static constexpr qint32 kErrBadLine = 13;       // a line that is not a message envelope
+    static constexpr qint32 kErrFileNotFound = 53;
+    static constexpr qint32 kErrDeviceIO = 57;      // reading or writing failed part way
+    static constexpr qint32 kErrFileAccess = 75;    // the file cannot be opened or created
+
+    // What a load did.
+    struct LoadResult {
+        qint64 lines = 0;      // lines read, the failing one included
+        bool ok = true;        // false when an error stopped the load
+        bool stopped = false;  // the progress indicator asked to stop
+        ErrorInfo error;       // the error shown, when !ok
+    };
+
+    // store receives every loaded message; its pages give the page to save.
+    explicit Log(MessageManager& store) : m_store(store) {}
+
+    // Writes the lines of the current page, in index order, to the file. Nothing is written
+    // for an empty page. The file is replaced only when the new one is complete: it is
+    // written beside the target under a temporary name first. On failure the old file is
+    // left as it was and an error box (caption "Tracewell") shows; returns false then.
+    bool Save(const QString& fileName);
+
+    // Reads the file line by line and hands each message to the store's Add. A line that is
+    // not an envelope, or a read error, stops the load with the box "Error loading logfile";
+    // lines added before stay. While the store is not listening, nothing is read.
+    LoadResult Load(const QString& fileName, LogProgress* progress = nullptr);
+
+    static QString ProgramTitle() { return QStringLiteral("Tracewell"); }
+    static QString LoadErrorCaption() { return QStringLiteral("Error loading logfile"); }
+    // The description a load error shows: record number, the line read, the error itself.
+    static QString LoadErrorText(qint64 record, const QString& buffer, const QString& description);
+
+private:
+    MessageManager& m_store;
+};
+
+}  // namespace tw::viewer
