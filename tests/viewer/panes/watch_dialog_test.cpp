@@ -26,11 +26,9 @@ struct RecordingBoxes : MessageBoxService {
 
 class WatchDialog : public ::testing::Test {
 protected:
-    void SetUp() override {
-        App();
-        tw::setMessageBoxes(&boxes);
-    }
+    void SetUp() override { tw::setMessageBoxes(&boxes); }
     void TearDown() override { tw::setMessageBoxes(nullptr); }
+    bool m_app = (App(), true);  // before any widget member
     RecordingBoxes boxes;
     QStringList names{"Total", "Name"};
     int fills = 0;
@@ -102,6 +100,7 @@ TEST_F(WatchDialog, TheNameListIsFilledAfreshEachTimeItOpensAndKeepsTheTypedText
 }
 
 TEST_F(WatchDialog, AnErrorWhileFillingShowsTheErrorText) {
+    ASSERT_TRUE(m_app);
     DlgWatch failing([]() -> QStringList { throw AppError(91, "Object variable not set"); });
     failing.cboObjects()->Refill();
     ASSERT_EQ(boxes.prompts.size(), 1);
