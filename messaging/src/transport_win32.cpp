@@ -1,0 +1,118 @@
+// Delivery of one envelope on Windows: a synchronous WM_COPYDATA to the top-level window
+// captioned "Tracewell", named as sent by the calling thread's hidden window "frmHwnd".
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tw/messaging/envelope.hpp"
+#include "tw/messaging/transport.hpp"
+
+namespace tw::messaging {
+namespace {
+
+constexpr char kSenderWindowClass[] = "TracewellSender";
+constexpr char kSenderWindowCaption[] = "frmHwnd";
+
+// The module this code is linked into (the formula library's DLL, or a program).
+HINSTANCE OwnModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&OwnModule), &module);
+    return module;
+}
+
+// Thread-local slot holding the calling thread's hidden window. Win32 TLS rather than
+// thread_local: it works the same in a DLL loaded at any time by any host.
+DWORD SenderSlot() {
+    static const DWORD slot = TlsAlloc();
+    return slot;
+}
+
+BOOL CALLBACK RegisterSenderClass(PINIT_ONCE, PVOID, PVOID*) {
+    WNDCLASSA wc = {};
+    // The system's default procedure: nothing of ours runs in the hidden window, so it stays
+    // harmless even if the library is unloaded while the window lives on.
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = OwnModule();
+    wc.lpszClassName = kSenderWindowClass;
+    if (RegisterClassA(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return FALSE;
+    return TRUE;
+}
+
+// The calling thread's hidden window, created on its first send and never shown. nullptr
+// when it cannot be created (the envelope is then sent without a sender handle).
+HWND SenderWindow() {
+    const DWORD slot = SenderSlot();
+    if (slot == TLS_OUT_OF_INDEXES) return nullptr;
+    HWND window = static_cast<HWND>(TlsGetValue(slot));
+    if (window != nullptr && IsWindow(window)) return window;
+    static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
+    if (!InitOnceExecuteOnce(&once, RegisterSenderClass, nullptr, nullptr)) return nullptr;
+    window = CreateWindowExA(0, kSenderWindowClass, kSenderWindowCaption, WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
+                             nullptr, OwnModule(), nullptr);
+    TlsSetValue(slot, window);
+    return window;
+}
+
+// One WM_COPYDATA to `receiver`. `buffer` must hold at least byteCount bytes. Only with
+// `tellLoss` is the receiver checked afterwards (one more round trip to the window system).
+SendResult Deliver(HWND receiver, ULONG_PTR marker, DWORD byteCount, void* buffer, bool tellLoss) {
+    COPYDATASTRUCT data = {};
+    data.dwData = marker;
+    data.cbData = byteCount;
+    data.lpData = buffer;
+    SendMessageA(receiver, WM_COPYDATA, reinterpret_cast<WPARAM>(SenderWindow()),
+                 reinterpret_cast<LPARAM>(&data));
+    // The result of the receiver's procedure means nothing; a window that went away during the
+    // call is all that can be told apart.
+    if (tellLoss && !IsWindow(receiver)) return SendResult::ReceiverLost;
+    return SendResult::Delivered;
+}
+
+HWND FindReceiver(std::string_view caption) {
+    const std::string text(caption);
+    return FindWindowA(nullptr, text.c_str());
+}
+
+SendResult SendOne(std::string_view caption, std::string_view envelope, bool tellLoss) {
+    // Looked up at every call: a viewer started, restarted or closed since is seen at once.
+    HWND receiver = FindReceiver(caption);
+    if (receiver == nullptr) return SendResult::NoReceiver;
+    // A fresh zero-filled buffer per send; the zero after the envelope is the buffer's own.
+    char buffer[kBufferSize] = {};
+    const std::size_t length = std::min<std::size_t>(envelope.size(), kMaxEnvelopeLength);
+    std::memcpy(buffer, envelope.data(), length);
+    return Deliver(receiver, kEnvelopeMarker, static_cast<DWORD>(length + 1), buffer, tellLoss);
+}
+
+}  // namespace
+
+void SendEnvelope(std::string_view envelope) { SendOne(kReceiverCaption, envelope, false); }
+
+SendResult SendEnvelopeTo(std::string_view caption, std::string_view envelope) {
+    return SendOne(caption, envelope, true);
+}
+
+SendResult SendRawFrameTo(std::string_view caption, std::uint32_t marker, std::uint32_t byteCount,
+                          std::string_view payload) {
+    HWND receiver = FindReceiver(caption);
+    if (receiver == nullptr) return SendResult::NoReceiver;
+    // The buffer holds all bytes announced, so the receiver may read byteCount bytes safely.
+    std::vector<char> buffer(
+        std::max<std::size_t>({static_cast<std::size_t>(kBufferSize), byteCount, payload.size()}), '\0');
+    std::memcpy(buffer.data(), payload.data(), payload.size());
+    return Deliver(receiver, marker, byteCount, buffer.data(), true);
+}
+
+void DisconnectThread() {
+    const DWORD slot = SenderSlot();
+    if (slot == TLS_OUT_OF_INDEXES) return;
+    HWND window = static_cast<HWND>(TlsGetValue(slot));
+    if (window != nullptr && IsWindow(window)) DestroyWindow(window);
+    TlsSetValue(slot, nullptr);
+}
+
+}  // namespace tw::messaging
