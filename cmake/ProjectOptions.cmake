@@ -22,6 +22,13 @@ if(TW_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(TW_FUZZ)
+  # Coverage for libFuzzer in every library the fuzz targets link, with the same sanitizers.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 find_program(CCACHE_PROGRAM ccache)
 if(CCACHE_PROGRAM AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
   set(CMAKE_C_COMPILER_LAUNCHER ${CCACHE_PROGRAM})
