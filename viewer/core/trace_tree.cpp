@@ -115,9 +115,9 @@ bool TraceTree::IsShown(int index) const {
     return true;
 }
 
-QString FormatLineText(qint32 recordNumber, Stamp stamp, QStringView message) {
+void AppendLineText(qint32 recordNumber, Stamp stamp, QStringView message, QString& out) {
     // Record number as Format(n, "00000"), two blanks, the time stamp, two blanks, message.
-    char16_t head[32];
+    char16_t head[40];
     int n = 0;
     const qint64 record = recordNumber;
     std::uint64_t magnitude = record < 0 ? std::uint64_t(-record) : std::uint64_t(record);
@@ -130,20 +130,27 @@ QString FormatLineText(qint32 recordNumber, Stamp stamp, QStringView message) {
     if (record < 0) head[n++] = u'-';
     for (int pad = d; pad < 5; ++pad) head[n++] = u'0';
     while (d) head[n++] = digits[--d];
-    head[n++] = u' ';
-    head[n++] = u' ';
     const unsigned ms = stamp % 1000, minutesOfDay = stamp / 1000;
     const unsigned h = minutesOfDay / 60, m = minutesOfDay % 60;
-    const char16_t time[11] = {char16_t(u'0' + h / 10 % 10), char16_t(u'0' + h % 10), u':',
-                               char16_t(u'0' + m / 10),      char16_t(u'0' + m % 10), u':',
-                               char16_t(u'0' + ms / 100),    char16_t(u'0' + ms / 10 % 10),
-                               char16_t(u'0' + ms % 10),     u' ', u' '};
-    QString text(n + 11 + message.size(), Qt::Uninitialized);
-    QChar* out = text.data();
-    std::copy(head, head + n, reinterpret_cast<char16_t*>(out));
-    std::copy(time, time + 11, reinterpret_cast<char16_t*>(out) + n);
-    std::copy(message.utf16(), message.utf16() + message.size(), reinterpret_cast<char16_t*>(out) + n + 11);
+    const char16_t time[13] = {u' ', u' ', char16_t(u'0' + h / 10 % 10), char16_t(u'0' + h % 10), u':',
+                               char16_t(u'0' + m / 10), char16_t(u'0' + m % 10), u':',
+                               char16_t(u'0' + ms / 100), char16_t(u'0' + ms / 10 % 10),
+                               char16_t(u'0' + ms % 10), u' ', u' '};
+    for (char16_t c : time) head[n++] = c;
+    out.reserve(out.size() + n + message.size());
+    out.append(reinterpret_cast<const QChar*>(head), n);
+    out.append(message);
+}
+
+QString FormatLineText(qint32 recordNumber, Stamp stamp, QStringView message) {
+    QString text;
+    AppendLineText(recordNumber, stamp, message, text);
     return text;
+}
+
+void TraceTree::AppendText(int index, QString& out) const {
+    const Line& l = line(index);
+    AppendLineText(l.message->RecordNumber(), l.stamp, l.message->MessageView(), out);
 }
 
 QString TraceTree::Text(int index) const {

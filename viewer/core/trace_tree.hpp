@@ -32,6 +32,8 @@ QString StampText(Stamp stamp);
 // The text of a trace line: the record number with at least five digits (a minus sign in
 // front when negative), two blanks, the time stamp, two blanks, the message.
 QString FormatLineText(qint32 recordNumber, Stamp stamp, QStringView message);
+// The same appended to out (no allocation once out has room: for scans over many lines).
+void AppendLineText(qint32 recordNumber, Stamp stamp, QStringView message, QString& out);
 
 // Receives the changes of a TraceTree (the Qt model adapter is one). Indices are 1-based.
 class TraceTreeObserver {
@@ -101,6 +103,9 @@ public:
     // The line text: record number (at least five digits), two blanks, time stamp, two
     // blanks, message. Built on each call.
     QString Text(int index) const;
+    // Appends the line text to out. Scanning many lines (find, save, print), reuse one QString
+    // and empty it with resize(0), which keeps its room (clear() frees it).
+    void AppendText(int index, QString& out) const;
     Colour BackColour(int index) const { return line(index).back; }
     Colour ForeColour(int index) const { return line(index).fore; }
     bool Bold(int index) const { return line(index).flags & kBold; }

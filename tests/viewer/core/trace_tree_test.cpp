@@ -118,6 +118,10 @@ TEST(TraceTree, ColoursAndBoldAndText) {
     EXPECT_EQ(t.Text(2), QStringLiteral("1234567  23:59:999  x"));
     t.Append(0, Msg("n", 0, -42), 0);
     EXPECT_EQ(t.Text(3), QStringLiteral("-00042  00:00:000  n"));
+    QString reused = QStringLiteral("old");
+    reused.resize(0);
+    t.AppendText(1, reused);
+    EXPECT_EQ(reused, t.Text(1));
 }
 
 TEST(TraceTree, StampText) {
