@@ -3,6 +3,10 @@
 #include <array>
 #include <cstdint>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace tw::messaging {
 namespace {
 
@@ -36,9 +40,42 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
+#ifdef _WIN32
+// On Windows the envelope's code page is the system's ANSI code page. Returns it when it is a
+// single-byte code page other than Windows-1252 (whose table above is exact); 0 otherwise, and
+// then the table is used (a multi-byte system code page cannot carry the one-byte-per-character
+// envelope, so it falls back to Windows-1252 as well).
+UINT OtherSingleByteCodePage() {
+    static const UINT codePage = [] {
+        const UINT acp = GetACP();
+        CPINFO info = {};
+        if (acp == 1252 || !GetCPInfo(acp, &info) || info.MaxCharSize != 1) return 0u;
+        return acp;
+    }();
+    return codePage;
+}
+
+std::string Convert(UINT from, UINT to, std::string_view bytes) {
+    if (bytes.empty()) return {};
+    const int n = static_cast<int>(bytes.size());
+    const int wideSize = MultiByteToWideChar(from, 0, bytes.data(), n, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(wideSize), L'\0');
+    MultiByteToWideChar(from, 0, bytes.data(), n, wide.data(), wideSize);
+    const DWORD flags = to == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const char* fallback = to == CP_UTF8 ? nullptr : "?";
+    const int size = WideCharToMultiByte(to, flags, wide.data(), wideSize, nullptr, 0, fallback, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(to, flags, wide.data(), wideSize, out.data(), size, fallback, nullptr);
+    return out;
+}
+#endif
+
 }  // namespace
 
 std::string Utf8ToCodePage(std::string_view utf8) {
+#ifdef _WIN32
+    if (const UINT codePage = OtherSingleByteCodePage()) return Convert(CP_UTF8, codePage, utf8);
+#endif
     std::string out;
     out.reserve(utf8.size());
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
@@ -77,6 +114,9 @@ std::string Utf8ToCodePage(std::string_view utf8) {
 }
 
 std::string CodePageToUtf8(std::string_view bytes) {
+#ifdef _WIN32
+    if (const UINT codePage = OtherSingleByteCodePage()) return Convert(codePage, CP_UTF8, bytes);
+#endif
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
     for (char ch : bytes) {
