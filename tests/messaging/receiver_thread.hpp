@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -47,6 +49,11 @@ public:
         return m_envelopes;
     }
     int handled() const { return m_handled.load(); }
+    // Waits until the receiver holds exactly n client connections (as of its last pass).
+    bool WaitForConnections(std::size_t n, std::chrono::milliseconds limit) {
+        std::unique_lock lock(m_mutex);
+        return m_passed.wait_for(lock, limit, [&] { return m_connections == n; });
+    }
     // Only after Stop().
     const EnvelopeReceiver& receiver() const { return m_receiver; }
 
@@ -56,7 +63,12 @@ private:
             pollfd fds[2] = {{m_receiver.WatchFd(), POLLIN, 0}, {m_stop[0], POLLIN, 0}};
             if (::poll(fds, 2, -1) < 0) continue;
             if (fds[1].revents) return;
-            if (fds[0].revents) m_receiver.ProcessEvents();
+            if (fds[0].revents) {
+                m_receiver.ProcessEvents();
+                std::lock_guard lock(m_mutex);
+                m_connections = m_receiver.ConnectionCount();
+                m_passed.notify_all();
+            }
         }
     }
 
@@ -66,6 +78,8 @@ private:
     std::mutex m_mutex;
     std::vector<std::string> m_envelopes;
     std::atomic<int> m_handled{0};
+    std::condition_variable m_passed;
+    std::size_t m_connections = 0;
 };
 
 }  // namespace tw::testing

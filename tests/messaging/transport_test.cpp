@@ -259,7 +259,9 @@ TEST_F(TransportTest, ConnectionsBeyondTheLimitAreClosedOthersGoOn) {
     if (!sawClose) sawClose = ::read(lastFd, &c, 1) == 0;
     EXPECT_TRUE(sawClose);
     for (int fd : flood) ::close(fd);
-    // A new sender thread connects again once the flood is gone.
+    // A new sender thread connects again once the receiver has seen the flood go (until then
+    // a new connection is still over the limit).
+    ASSERT_TRUE(rx.WaitForConnections(1, std::chrono::seconds(20)));
     SendResult later = SendResult::NoReceiver;
     std::thread([&] { later = SendEnvelopeTo("Tracewell", Env(2)); }).join();
     EXPECT_EQ(later, SendResult::Delivered);
