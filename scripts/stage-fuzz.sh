@@ -2,14 +2,14 @@
 # Builds the libFuzzer targets (fuzz/) with clang in build-fuzz/ and runs each for a bounded
 # time on a copy of its seed corpus. Exits non-zero when any target finds a crash, a leak, a
 # sanitizer report or a broken property; the input is kept in build-fuzz/findings/.
-#   TW_FUZZ_SECONDS   seconds per target (default 20)
+#   TW_FUZZ_SECONDS   seconds per target (default 18)
 #   TW_FUZZ_TARGETS   targets to run (default: all that were built)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 build=build-fuzz
-seconds=${TW_FUZZ_SECONDS:-20}
-all="envelope_fuzz receiver_fuzz call_parser_fuzz scanner_fuzz report_xml_fuzz log_line_fuzz"
+seconds=${TW_FUZZ_SECONDS:-18}
+all="envelope_fuzz receiver_fuzz call_parser_fuzz scanner_fuzz report_xml_fuzz log_line_fuzz log_file_fuzz"
 targets=${TW_FUZZ_TARGETS:-$all}
 
 if ! command -v clang++ >/dev/null; then
