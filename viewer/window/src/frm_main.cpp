@@ -15,7 +15,10 @@
 #include "display/trace_view.hpp"
 #include "display/viewer.hpp"
 #include "tw/common/common.hpp"
+#include "panes/autos_manager.hpp"
 #include "panes/scratch_manager.hpp"
+#include "panes/watch_dialog.hpp"
+#include "panes/watch_manager.hpp"
 
 #include "tw/window/context_menus.hpp"
 #include "tw/window/layout.hpp"
@@ -101,7 +104,9 @@ void FrmMain::Unload() {
     m_unloaded = true;
     m_reception.reset();  // waiting senders are released; nothing arrives any more
     m_messageManager.reset();
+    m_autosManager.reset();
     m_scratchManager.reset();
+    m_watchManager.reset();
 }
 
 viewer::Viewer& FrmMain::Viewer() {
@@ -118,6 +123,9 @@ viewer::Viewer& FrmMain::Viewer() {
 viewer::MessageManager& FrmMain::MessageManager() {
     if (!m_messageManager) {
         m_messageManager = std::make_unique<viewer::MessageManager>(Viewer(), m_statusWriter.get());
+        // The panes see each stored message while their Options entries are checked.
+        m_messageManager->SetWatchHook([this](const viewer::MessageRef& m) { WatchManager().Evaluate(*m); });
+        m_messageManager->SetAutosHook([this](const viewer::MessageRef& m) { AutosManager().Update(*m); });
         ApplyOptions();
     }
     return *m_messageManager;
@@ -135,6 +143,29 @@ viewer::ScratchManager& FrmMain::ScratchManager() {
         m_scratchManager->AttachView(m_controls.lvwScratch);
     }
     return *m_scratchManager;
+}
+
+viewer::AutosManager& FrmMain::AutosManager() {
+    if (!m_autosManager) {
+        m_autosManager = std::make_unique<viewer::AutosManager>(Viewer());
+        m_autosManager->AttachView(m_controls.tvwAutos);
+    }
+    return *m_autosManager;
+}
+
+viewer::WatchManager& FrmMain::WatchManager() {
+    if (!m_watchManager) {
+        m_watchManager = std::make_unique<viewer::WatchManager>(Viewer());
+        m_watchManager->AttachViews(m_controls.tvwWatch, m_controls.lvwWatch,
+                                    [this](int index) { return m_icons.Icon(index); });
+    }
+    return *m_watchManager;
+}
+
+viewer::DlgWatch& FrmMain::WatchDialog() {
+    if (!m_dlgWatch)
+        m_dlgWatch = new viewer::DlgWatch([this] { return WatchManager().GetObjectNameList(); }, this);
+    return *m_dlgWatch;
 }
 
 QMenu* FrmMain::Menu(const QString& name) const {

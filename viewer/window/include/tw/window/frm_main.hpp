@@ -13,10 +13,13 @@
 class QMenu;
 
 namespace tw::viewer {
+class AutosManager;
+class DlgWatch;
 class MessageManager;
 class Reception;
 class ScratchManager;
 class Viewer;
+class WatchManager;
 }  // namespace tw::viewer
 
 namespace tw::window {
@@ -42,7 +45,11 @@ public:
     // message store and the viewer are created at load.
     viewer::MessageManager& MessageManager();
     viewer::ScratchManager& ScratchManager();
+    viewer::AutosManager& AutosManager();
+    viewer::WatchManager& WatchManager();
     viewer::Viewer& Viewer();
+    // The watch dialog, made on first use and only hidden between uses, so it keeps its input.
+    viewer::DlgWatch& WatchDialog();
     // The receiving end, listening under the caption from load to unload (nullptr after).
     viewer::Reception* Reception() const { return m_reception.get(); }
 
@@ -94,6 +101,9 @@ private:
     std::unique_ptr<viewer::Viewer> m_viewer;
     std::unique_ptr<viewer::MessageManager> m_messageManager;
     std::unique_ptr<viewer::ScratchManager> m_scratchManager;
+    std::unique_ptr<viewer::AutosManager> m_autosManager;
+    std::unique_ptr<viewer::WatchManager> m_watchManager;
+    viewer::DlgWatch* m_dlgWatch = nullptr;  // owned by the window (Qt parent)
     std::unique_ptr<viewer::Reception> m_reception;  // listens under the caption from load to unload
     ContextMenus* m_contextMenus = nullptr;
     MainWindowLayout* m_layout = nullptr;  // owned by the window (Qt parent)
