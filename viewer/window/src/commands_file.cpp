@@ -1,13 +1,71 @@
 // File menu: log files, printing and Exit.
 
+#include "core/log.hpp"
+#include "tw/common/common.hpp"
 #include "tw/window/commands.hpp"
 #include "tw/window/frm_main.hpp"
+#include "tw/window/log_progress.hpp"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
 
 namespace tw::window {
 
+namespace {
+
+// Shows dlgFile with the title; returns the chosen file, or the empty text when cancelled.
+QString AskFileName(FrmMain& form, const QString& title, QFileDialog::AcceptMode mode) {
+    QFileDialog* dialog = form.controls().dlgFile;
+    dialog->setWindowTitle(title);
+    dialog->setAcceptMode(mode);
+    dialog->setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog->setNameFilter(QString());  // no file-type filter
+    dialog->selectFile(QString());      // a name chosen earlier is not offered again
+    if (dialog->exec() != QDialog::Accepted) return {};
+    const QStringList files = dialog->selectedFiles();
+    return files.isEmpty() ? QString() : files.first();
+}
+
+void OpenLogfile(FrmMain& form) {
+    const QString name = AskFileName(form, QStringLiteral("Open Logfile"), QFileDialog::AcceptOpen);
+    if (name.isEmpty()) return;
+    LogLoadProgress progress(&form);
+    viewer::Log(form.MessageManager()).Load(name, &progress);
+}
+
+void SaveLogfile(FrmMain& form) {
+    const QString name = AskFileName(form, QStringLiteral("Save Logfile"), QFileDialog::AcceptSave);
+    if (name.isEmpty()) return;
+    viewer::Log(form.MessageManager()).Save(name);
+}
+
+// Delete Logfile: choose a file, confirm, delete it. A failure shows the error box.
+void DeleteLogfile(FrmMain& form) {
+    const QString name = AskFileName(form, QStringLiteral("Delete Logfile"), QFileDialog::AcceptOpen);
+    if (name.isEmpty()) return;
+    QMessageBox confirm(QMessageBox::Question, QString::fromLatin1(kCaption),
+                        QStringLiteral("Delete the log file %1?").arg(QDir::toNativeSeparators(name)),
+                        QMessageBox::Yes | QMessageBox::No, &form);
+    confirm.setObjectName(QStringLiteral("msgDeleteLogfile"));
+    confirm.setDefaultButton(QMessageBox::No);
+    if (confirm.exec() != QMessageBox::Yes) return;
+    QFile file(name);
+    if (!file.remove()) {
+        ShowErrors(QString::fromLatin1(kCaption), nullptr,
+                   {viewer::Log::kErrFileAccess,
+                    QStringLiteral("Cannot delete the log file %1: %2").arg(name, file.errorString())});
+    }
+}
+
+}  // namespace
+
 void ConnectFileCommands(FrmMain& form) {
     Commands& c = form.commands();
-    // mnuFileOpen, mnuFileSave and mnuFileDelete come with log files; mnuFilePrint with printing.
+    c.On("mnuFileOpen", [&form] { OpenLogfile(form); });
+    c.On("mnuFileSave", [&form] { SaveLogfile(form); });
+    c.On("mnuFileDelete", [&form] { DeleteLogfile(form); });
     c.On("mnuFileExit", [&form] { form.close(); });
 }
 

@@ -1,0 +1,46 @@
+#pragma once
+// What the main window shows while a log file loads: the hourglass, and for a file of some
+// size a small modal progress window with a Cancel button.
+
+#include "core/log.hpp"
+
+#include <QElapsedTimer>
+#include <QPointer>
+
+class QDialog;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QWidget;
+
+namespace tw::window {
+
+class LogLoadProgress : public viewer::LogProgress {
+public:
+    // Files smaller than this load too fast to need the progress window.
+    static constexpr qint64 kShowFromBytes = 8 << 20;
+
+    explicit LogLoadProgress(QWidget* owner) : m_owner(owner) {}
+    ~LogLoadProgress() override;
+
+    void Begin(qint64 totalBytes) override;
+    bool Step(qint64 bytesRead, qint64 lines) override;
+    void End() override;
+
+    // The progress window while it shows (object name "frmLogProgress"), else nullptr.
+    QDialog* Window() const { return m_window; }
+
+private:
+    void Repaint();
+
+    QWidget* m_owner;
+    QPointer<QDialog> m_window;
+    QProgressBar* m_bar = nullptr;
+    QLabel* m_label = nullptr;
+    QElapsedTimer m_sinceUpdate;
+    qint64 m_total = 0;
+    bool m_cursorSet = false;
+    bool m_cancelled = false;
+};
+
+}  // namespace tw::window
