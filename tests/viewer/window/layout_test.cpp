@@ -178,5 +178,27 @@ TEST_F(WindowLayoutTest, SwitchingPagesRefitsThePageShown) {
     EXPECT_NEAR(header->sectionSize(1), c().lvwScratch->width() - header->sectionSize(0) - PxX(360), 2);
 }
 
+TEST_F(WindowLayoutTest, TraceAreaFillsPicViewerWithTheTreesInsideTheMargins) {
+    ResizeTo(800, 640);
+    auto* tabViewer = c().picViewer->findChild<QTabWidget*>("tabViewer");
+    ASSERT_NE(tabViewer, nullptr);
+    const auto* tree = tabViewer->findChild<QTreeView*>("tvwViewer");
+    ASSERT_NE(tree, nullptr);
+    const QSize area = c().picViewer->size();
+    EXPECT_EQ(tabViewer->geometry(), QRect(0, 0, area.width(), PxY(Twips(area.height()) - 60)));
+    const QRect inTabs(tree->mapTo(tabViewer, QPoint(0, 0)), tree->size());
+    EXPECT_NEAR(inTabs.left(), PxX(90), 1);
+    EXPECT_NEAR(inTabs.top(), PxY(90), 1);
+    EXPECT_NEAR(inTabs.width(), area.width() - PxX(180), 1);
+    EXPECT_NEAR(inTabs.height(), area.height() - PxY(540), 1);
+    // Filter trees are sized alike while their pages are hidden.
+    for (QTreeView* filter : tabViewer->findChildren<QTreeView*>("tvwFilter"))
+        EXPECT_EQ(filter->size(), tree->size());
+
+    // Dragging the splitter changes picViewer and with it the trace area.
+    form->SizeControlsH(2000);
+    EXPECT_NEAR(tree->height(), c().picViewer->height() - PxY(540), 1);
+}
+
 }  // namespace
 }  // namespace tw::window

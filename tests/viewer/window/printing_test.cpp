@@ -15,6 +15,8 @@
 #include "core/trace_pages.hpp"
 #include "qt_app.hpp"
 #include "tw/common/common.hpp"
+#include "display/viewer.hpp"
+#include "tw/window/frm_main.hpp"
 #include "tw/window/printing.hpp"
 
 // Readable failures for texts and lists of texts.
@@ -215,6 +217,23 @@ TEST_F(PrintingTest, PrinterThatCannotStartShowsTheErrorAndRestoresThePointer) {
     ASSERT_EQ(boxes.prompts.size(), 1);
     EXPECT_TRUE(boxes.prompts[0].startsWith("[482 - Printer error:")) << boxes.prompts[0].toStdString();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// File, Print... and the toolbar's Print button print the page selected in the main window.
+TEST_F(PrintingTest, MenuAndToolbarPrintTheWindowsCurrentPage) {
+    FrmMain form;
+    form.MessageManager().Add(MessageSink::CreateEx(0, 7, u"first line"));
+    form.MessageManager().Add(MessageSink::CreateEx(2, 8, u"second line"));
+    ASSERT_TRUE(form.commands().Run("mnuFilePrint"));
+    EXPECT_EQ(PrintedLines().size(), 2);
+    EXPECT_EQ(printersAsked, 1);
+
+    QFile::remove(pdf);
+    form.tbrToolbar_ButtonClick("Print");
+    const QStringList printed = PrintedLines();
+    ASSERT_EQ(printed.size(), 2);
+    EXPECT_EQ(Squeezed(printed[1]), Squeezed(form.Viewer().GetDefault().Text(2)));
+    EXPECT_TRUE(boxes.prompts.isEmpty());
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 #include "core/log.hpp"
 #include "tw/common/common.hpp"
 #include "tw/window/commands.hpp"
+#include "display/viewer.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/log_progress.hpp"
+#include "tw/window/printing.hpp"
 
 #include <QFile>
 #include <QFileDialog>
@@ -66,6 +68,7 @@ void ConnectFileCommands(FrmMain& form) {
     c.On("mnuFileOpen", [&form] { OpenLogfile(form); });
     c.On("mnuFileSave", [&form] { SaveLogfile(form); });
     c.On("mnuFileDelete", [&form] { DeleteLogfile(form); });
+    c.On("mnuFilePrint", [&form] { PrintCurrentViewer(form.Viewer()); });
     c.On("mnuFileExit", [&form] { form.close(); });
 }
 
