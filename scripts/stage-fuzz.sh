@@ -21,9 +21,10 @@ if [ ! -f "$build/build.ninja" ]; then
   CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTW_FUZZ=ON -DTW_BUILD_TESTS=OFF -DTW_BUILD_BENCH=OFF >/dev/null
 fi
+known=$(ninja -C "$build" -t targets all 2>/dev/null || true)
 built=""
 for t in $targets; do
-  if ninja -C "$build" -t targets all 2>/dev/null | grep -q "^$t:"; then built="$built $t"; fi
+  if grep -q "^$t:" <<<"$known"; then built="$built $t"; fi
 done
 # shellcheck disable=SC2086
 cmake --build "$build" -j"${TW_JOBS:-2}" --target $built

@@ -34,6 +34,18 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 std::string BinDir() {
     const char* dir = std::getenv("TW_BIN_DIR");
     return dir ? dir : "build/bin";
@@ -328,9 +340,13 @@ TEST_F(TransportFaultTest, BadClientsNeitherHoldUpOthersNorGrowTheReceiver) {
     EXPECT_EQ(total, 7'002u);
     // A killed sender's connection is dropped with its buffer: a second round of 200 costs
     // nothing more. 100 held connections cost at most their frame buffers (about 1 KiB each).
-    EXPECT_LT(afterFirst - base, 512) << base << " -> " << afterFirst;
-    EXPECT_LT(afterSecond - withHeld, 256) << withHeld << " -> " << afterSecond;
-    EXPECT_LT(withHeld - afterFirst, 100 * 2 + 512) << afterFirst << " -> " << withHeld;
+    // (AddressSanitizer keeps freed blocks in quarantine, so there every closed connection
+    // shows as growth: the bounds hold for the normal build only.)
+    if (!kAddressSanitizer) {
+        EXPECT_LT(afterFirst - base, 512) << base << " -> " << afterFirst;
+        EXPECT_LT(afterSecond - withHeld, 256) << withHeld << " -> " << afterSecond;
+        EXPECT_LT(withHeld - afterFirst, 100 * 2 + 512) << afterFirst << " -> " << withHeld;
+    }
     std::printf("[figures] receiver RSS %ld KiB; after 200 killed senders %ld; with 100 held clients %ld; "
                 "after 200 more killed %ld; 5,000 envelopes beside them in %lld ms\n",
                 base, afterFirst, withHeld, afterSecond, static_cast<long long>(senderMs));
