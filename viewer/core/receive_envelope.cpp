@@ -27,4 +27,15 @@ Received ReceiveEnvelope(std::string_view envelope, const EnvelopeTargets& targe
     return Received::Message;
 }
 
+// Both platforms' receivers end here, on the UI thread.
+void Reception::OnEnvelope(std::string_view envelope) {
+    QString why;
+    if (ReceiveEnvelope(envelope, m_targets, &why) == Received::Malformed) {
+        ++m_malformed;
+        emit envelopeDropped(why);
+        return;
+    }
+    ++m_received;
+}
+
 }  // namespace tw::viewer

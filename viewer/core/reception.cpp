@@ -38,14 +38,4 @@ void Reception::Close() {
 
 bool Reception::IsListening() const { return m_receiver->IsListening(); }
 
-void Reception::OnEnvelope(std::string_view envelope) {
-    QString why;
-    if (ReceiveEnvelope(envelope, m_targets, &why) == Received::Malformed) {
-        ++m_malformed;
-        emit envelopeDropped(why);
-        return;
-    }
-    ++m_received;
-}
-
 }  // namespace tw::viewer

@@ -10,11 +10,17 @@
 #include <memory>
 #include <string_view>
 
+#ifdef Q_OS_WIN
+namespace tw::viewer {
+class CopyDataFilter;
+}
+#else
 class QSocketNotifier;
 
 namespace tw::messaging {
 class EnvelopeReceiver;
 }
+#endif
 
 namespace tw::viewer {
 
@@ -37,6 +43,10 @@ Received ReceiveEnvelope(std::string_view envelope, const EnvelopeTargets& targe
 // The viewer's receiving end on this platform: listens under the main window's caption from
 // creation (Listen) to destruction, and runs ReceiveEnvelope for each envelope on the UI
 // thread. Senders wait until ReceiveEnvelope has returned.
+// Linux: the local socket receiver, watched through a QSocketNotifier (reception.cpp).
+// Windows: WM_COPYDATA arriving at the top-level window with that caption, seen through a
+// native event filter installed on the application (reception_win32.cpp); the window itself
+// is the caller's, and senders find it only while it has a native window.
 class Reception : public QObject {
     Q_OBJECT
 public:
@@ -44,7 +54,7 @@ public:
     ~Reception() override;
 
     // Starts receiving under caption ("Tracewell"). False with *error when that fails; the
-    // viewer then runs without reception.
+    // viewer then runs without reception. Call it on the UI thread.
     bool Listen(const QString& caption, QString* error = nullptr);
     // Stops receiving; waiting senders are released.
     void Close();
@@ -53,8 +63,10 @@ public:
     // Envelopes handled, and malformed ones dropped, since creation.
     quint64 ReceivedCount() const { return m_received; }
     quint64 MalformedCount() const { return m_malformed; }
+#ifndef Q_OS_WIN
     // The transport's receiver (statistics, socket path).
     const tw::messaging::EnvelopeReceiver& Receiver() const { return *m_receiver; }
+#endif
 
 signals:
     // A malformed envelope was dropped (nothing else happens).
@@ -64,8 +76,12 @@ private:
     void OnEnvelope(std::string_view envelope);
 
     EnvelopeTargets m_targets;
+#ifdef Q_OS_WIN
+    std::unique_ptr<CopyDataFilter> m_filter;  // installed while listening
+#else
     std::unique_ptr<tw::messaging::EnvelopeReceiver> m_receiver;
     QSocketNotifier* m_notifier = nullptr;
+#endif
     quint64 m_received = 0;
     quint64 m_malformed = 0;
 };

@@ -89,6 +89,11 @@ void FrmMain::Load() {
     targets.scratch = [this](qint32 id, const QString& text) { ScratchManager().Add(id, text); };
     targets.message = [this](const viewer::MessageRef& message) { MessageManager().Add(message); };
     m_reception = std::make_unique<viewer::Reception>(std::move(targets));
+#ifdef Q_OS_WIN
+    // Senders look the window up by its caption, so it needs its native window from load on,
+    // not only from the first show.
+    (void)winId();
+#endif
     QString error;
     if (!m_reception->Listen(QString::fromLatin1(kCaption), &error)) {
         tw::messageBoxes().Show(QStringLiteral("Trace messages cannot be received:\n") + error,

@@ -1,0 +1,46 @@
+#include "core/reception.hpp"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QThread>
+
+#include "core/copydata_filter_win32.hpp"
+
+namespace tw::viewer {
+
+Reception::Reception(EnvelopeTargets targets, QObject* parent)
+    : QObject(parent), m_targets(std::move(targets)) {}
+
+Reception::~Reception() { Close(); }
+
+// The filter sees every native message of the application's windows; it hands on the
+// envelopes of WM_COPYDATA that reach the window captioned `caption` and lets every message,
+// those included, go on to Qt's own window procedure.
+bool Reception::Listen(const QString& caption, QString* error) {
+    Close();
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app == nullptr || QAbstractEventDispatcher::instance(app->thread()) == nullptr) {
+        if (error) *error = QStringLiteral("There is no application event loop to receive messages in.");
+        return false;
+    }
+    if (QThread::currentThread() != app->thread()) {
+        if (error) *error = QStringLiteral("Messages can only be received on the application's main thread.");
+        return false;
+    }
+    m_filter = std::make_unique<CopyDataFilter>(caption,
+                                                [this](std::string_view envelope) { OnEnvelope(envelope); });
+    app->installNativeEventFilter(m_filter.get());
+    return true;
+}
+
+void Reception::Close() {
+    if (!m_filter) return;
+    if (QCoreApplication* app = QCoreApplication::instance()) app->removeNativeEventFilter(m_filter.get());
+    // Destroying the filter also takes it off the event dispatcher, should the application be
+    // gone already.
+    m_filter.reset();
+}
+
+bool Reception::IsListening() const { return m_filter != nullptr; }
+
+}  // namespace tw::viewer
