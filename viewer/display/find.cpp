@@ -40,29 +40,7 @@ namespace {
 // Appends the head of a line text: the record number with at least five digits (a minus sign
 // in front when negative), two blanks, the time stamp "HH:MM:mmm", two blanks.
 void AppendHead(QString& out, qint32 recordNumber, Stamp stamp) {
-    char16_t head[32];
-    int n = 0;
-    const qint64 record = recordNumber;
-    std::uint64_t magnitude = record < 0 ? std::uint64_t(-record) : std::uint64_t(record);
-    char16_t digits[20];
-    int d = 0;
-    do {
-        digits[d++] = char16_t(u'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude);
-    if (record < 0) head[n++] = u'-';
-    for (int pad = d; pad < 5; ++pad) head[n++] = u'0';
-    while (d) head[n++] = digits[--d];
-    head[n++] = u' ';
-    head[n++] = u' ';
-    const unsigned ms = stamp % 1000, minutesOfDay = stamp / 1000;
-    const unsigned h = minutesOfDay / 60, m = minutesOfDay % 60;
-    const char16_t time[11] = {char16_t(u'0' + h / 10 % 10), char16_t(u'0' + h % 10), u':',
-                               char16_t(u'0' + m / 10),      char16_t(u'0' + m % 10), u':',
-                               char16_t(u'0' + ms / 100),    char16_t(u'0' + ms / 10 % 10),
-                               char16_t(u'0' + ms % 10),     u' ', u' '};
-    for (int i = 0; i < 11; ++i) head[n++] = time[i];
-    out.append(reinterpret_cast<const QChar*>(head), n);
+    AppendLineText(recordNumber, stamp, QStringView(), out);
 }
 
 }  // namespace
