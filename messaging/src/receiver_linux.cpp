@@ -66,6 +66,7 @@ struct EnvelopeReceiver::Impl {
     struct Connection {
         int fd = -1;
         std::size_t size = 0;                       // bytes held in buf
+        bool ackOwed = false;                       // delivered, acknowledgement not yet written
         std::array<char, kFrameCapacity> buf{};     // at most one frame
     };
 
@@ -138,9 +139,36 @@ struct EnvelopeReceiver::Impl {
             }
             const auto it = connections.find(fd);
             if (it == connections.end()) continue;
-            if (!Readable(*it->second)) break;  // closed from inside the handler
+            Connection& conn = *it->second;
+            const bool open = conn.ackOwed ? Writable(conn) : Readable(conn);
+            if (!open) break;  // closed from inside the handler
         }
         return n > 0;
+    }
+
+    // Watches a connection for reading (the usual state) or, while an acknowledgement is owed
+    // to a client that has not read the earlier ones, for writing only.
+    bool Watch(Connection& conn, std::uint32_t events) {
+        epoll_event ev{};
+        ev.events = events;
+        ev.data.fd = conn.fd;
+        if (::epoll_ctl(epollFd, EPOLL_CTL_MOD, conn.fd, &ev) == 0) return true;
+        CloseConnection(conn.fd);
+        return false;
+    }
+
+    enum class AckResult { Sent, Later, Closed };
+
+    AckResult SendAck(Connection& conn) {
+        const char ack = local::kAck;
+        ssize_t n;
+        do {
+            n = ::send(conn.fd, &ack, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+        } while (n < 0 && errno == EINTR);
+        if (n == 1) return AckResult::Sent;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return AckResult::Later;
+        CloseConnection(conn.fd);
+        return AckResult::Closed;
     }
 
     // Reads what the client sent, within the room of one frame, and handles complete frames.
@@ -157,7 +185,27 @@ struct EnvelopeReceiver::Impl {
         }
         if (n < 0) return true;
         conn.size += static_cast<std::size_t>(n);
+        return HandleFrames(conn);
+    }
 
+    // The client can take the acknowledgement it is owed: write it, then go on with the frames
+    // already read and back to reading.
+    bool Writable(Connection& conn) {
+        switch (SendAck(conn)) {
+        case AckResult::Later: return true;
+        case AckResult::Closed: return true;
+        case AckResult::Sent: break;
+        }
+        conn.ackOwed = false;
+        if (!Watch(conn, EPOLLIN | EPOLLRDHUP)) return true;
+        return HandleFrames(conn);
+    }
+
+    // Handles the complete frames held for a connection. A client that sends frames without
+    // reading their acknowledgements is not dropped: once its side cannot take another one,
+    // nothing more is read from it until it has (the frames it sent stay in its socket).
+    bool HandleFrames(Connection& conn) {
+        const int fd = conn.fd;
         while (conn.size >= local::kFrameHeaderSize) {
             const std::uint32_t marker = local::GetU32(conn.buf.data());
             const std::uint32_t count = local::GetU32(conn.buf.data() + 4);
@@ -184,13 +232,17 @@ struct EnvelopeReceiver::Impl {
                     if (!Deliver(std::string_view(payload, length))) return false;
                 }
             }
-            const char ack = local::kAck;
-            if (::send(fd, &ack, 1, MSG_NOSIGNAL | MSG_DONTWAIT) != 1) {
-                CloseConnection(fd);
-                return true;
-            }
             std::memmove(conn.buf.data(), conn.buf.data() + frameSize, conn.size - frameSize);
             conn.size -= frameSize;
+            switch (SendAck(conn)) {
+            case AckResult::Sent: break;
+            case AckResult::Closed: return true;
+            case AckResult::Later:
+                conn.ackOwed = true;
+                ++stats.ackWaits;
+                Watch(conn, EPOLLOUT);
+                return true;
+            }
         }
         return true;
     }

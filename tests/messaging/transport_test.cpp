@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -232,6 +233,53 @@ TEST_F(TransportTest, SlowStalledAndIdleClientsDoNotHoldUpOthers) {
     ::close(stalled);
     ::close(slow);
     EXPECT_EQ(SendEnvelopeTo("Tracewell", Env(99)), SendResult::Delivered);
+}
+
+TEST_F(TransportTest, ClientThatDoesNotReadItsAcknowledgementsIsPausedNotDropped) {
+    ReceiverThread rx("Tracewell");
+    const std::string path = FirstSocketIn(m_dir);
+    const int fd = RawConnect(path);
+    ASSERT_GE(fd, 0);
+    // Many frames written back to back, no acknowledgement read until all are written: more
+    // acknowledgements than the client's socket takes, so the receiver must wait for it.
+    constexpr int kFrames = 3000;
+    std::vector<std::string> sent;
+    std::string stream;
+    for (int i = 0; i < kFrames; ++i) {
+        sent.push_back(Env(i));
+        std::string frame(local::kFrameHeaderSize, '\0');
+        local::PutFrameHeader(frame.data(), 3, static_cast<std::uint32_t>(sent.back().size() + 1));
+        stream += frame + sent.back() + '\0';
+    }
+    std::thread writer([&] {
+        std::size_t done = 0;
+        while (done < stream.size()) {
+            const ssize_t n = ::send(fd, stream.data() + done, stream.size() - done, MSG_NOSIGNAL);
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Another sender is served meanwhile.
+    EXPECT_EQ(SendEnvelopeTo("Tracewell", "other"), SendResult::Delivered);
+
+    std::size_t acks = 0;
+    char buf[4096];
+    while (acks < kFrames) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 5000) <= 0) break;
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) break;
+        acks += static_cast<std::size_t>(n);
+    }
+    writer.join();
+    ::close(fd);
+    EXPECT_EQ(acks, static_cast<std::size_t>(kFrames));
+    rx.Stop();
+    auto got = rx.envelopes();
+    got.erase(std::remove(got.begin(), got.end(), std::string("other")), got.end());
+    EXPECT_EQ(got, sent);
+    EXPECT_GT(rx.receiver().stats().ackWaits, 0u);
 }
 
 TEST_F(TransportTest, ConnectionsBeyondTheLimitAreClosedOthersGoOn) {

@@ -205,6 +205,44 @@ TEST_F(LogFiles, AMalformedLineStopsTheLoadWithTheExactBoxAndKeepsTheLinesBefore
     EXPECT_EQ(Default().Count(), 3);
 }
 
+TEST_F(LogFiles, ATruncatedFileKeepsEveryWholeLineAndNamesTheCutOne) {
+    for (int i = 1; i <= 3; ++i) Add(0, i, QStringLiteral("message %1").arg(i));
+    ASSERT_TRUE(Log(store).Save(Path("whole.log")));
+    const std::string whole = ReadAll(Path("whole.log"));
+    const std::size_t lineLength = whole.find('\n') + 1;
+    ASSERT_EQ(whole.size(), 3 * lineLength);
+
+    // Cut inside the third line's header (as a copy stopped part way would leave it): the
+    // two whole lines load, the box names record 3 and shows what there was of it.
+    const std::string cut = whole.substr(0, 2 * lineLength + 100);
+    WriteAll(Path("cut.log"), cut);
+    store.Clear();
+    const Log::LoadResult r = Log(store).Load(Path("cut.log"));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(Default().Count(), 2);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].caption, "Error loading logfile");
+    EXPECT_EQ(boxes.boxes[0].prompt, "[13 - Logfile record# 3\r\nLogfile buffer: " +
+                                         QString::fromLatin1(cut.substr(2 * lineLength).c_str()) +
+                                         "\r\nError         : Not a message envelope (shorter than the "
+                                         "499-character header)]");
+
+    // Cut inside the third line's text: its header is whole, so it loads with the text there is.
+    WriteAll(Path("text.log"), whole.substr(0, whole.size() - 4));
+    store.Clear();
+    EXPECT_TRUE(Log(store).Load(Path("text.log")).ok);
+    ASSERT_EQ(Default().Count(), 3);
+    EXPECT_EQ(Default().Message(3).Message(), "message");
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+
+    // An empty file loads nothing and says nothing.
+    WriteAll(Path("empty.log"), "");
+    store.Clear();
+    EXPECT_TRUE(Log(store).Load(Path("empty.log")).ok);
+    EXPECT_EQ(Default().Count(), 0);
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+}
+
 TEST_F(LogFiles, AMissingFileReportsRecordZeroAndAnEmptyBuffer) {
     const QString path = Path("none.log");
     Log(store).Load(path);

@@ -26,6 +26,7 @@ public:
         std::uint64_t refusedConnections = 0; // connections closed at once for being over the limit
         std::uint64_t handlerExceptions = 0;  // handler threw; the frame still counts as handled
         std::uint64_t accepted = 0;           // connections accepted
+        std::uint64_t ackWaits = 0;           // times a client had acknowledgements unread and reading it paused
     };
 
     // Simultaneous client connections; further ones are closed at once.
