@@ -45,7 +45,12 @@ bool Log::Save(const QString& fileName) {
 
     ErrorInfo error;
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // A file marked read-only is never replaced. The save file checks this itself for a user
+    // who may not write it, but not for one who may write anything, so its mode is looked at.
+    const QFileInfo existing(fileName);
+    if (existing.isFile() && !(existing.permissions() & QFileDevice::WriteOwner)) {
+        error = {kErrPermission, QStringLiteral("The log file %1 is read-only").arg(fileName)};
+    } else if (!file.open(QIODevice::WriteOnly)) {
         error = {kErrFileAccess, QStringLiteral("Cannot create the log file %1: %2").arg(fileName, file.errorString())};
     } else {
         std::string buffer;

@@ -32,6 +32,7 @@ public:
     static constexpr qint32 kErrBadLine = 13;       // a line that is not a message envelope
     static constexpr qint32 kErrFileNotFound = 53;
     static constexpr qint32 kErrDeviceIO = 57;      // reading or writing failed part way
+    static constexpr qint32 kErrPermission = 70;    // the file to replace is read-only
     static constexpr qint32 kErrFileAccess = 75;    // the file cannot be opened or created
 
     // What a load did.

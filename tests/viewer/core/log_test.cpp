@@ -319,8 +319,16 @@ TEST_F(LogFiles, AFailingWriteLeavesTheOldFileIntactAndShowsTheError) {
     ASSERT_EQ(boxes.boxes.size(), 2u);
     EXPECT_TRUE(boxes.boxes[1].prompt.startsWith("[75 - Cannot create the log file ")) << boxes.boxes[1].prompt.toStdString();
 
-    // Saving again without the limit replaces the old file, read-only or not.
-    QFile::setPermissions(target, QFileDevice::ReadOwner);
+    // A read-only file is left alone, whoever saves (root included).
+    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    EXPECT_FALSE(Log(store).Save(target));
+    EXPECT_EQ(ReadAll(target), "the old log\r\n");
+    ASSERT_EQ(boxes.boxes.size(), 3u);
+    EXPECT_EQ(boxes.boxes[2].prompt, "[70 - The log file " + target + " is read-only]");
+    EXPECT_EQ(boxes.boxes[2].caption, "Tracewell");
+
+    // Writable again and without the limit, the save replaces the old file.
+    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     EXPECT_TRUE(Log(store).Save(target));
     EXPECT_EQ(ReadAll(target).substr(0, 9), "000000000");
 }
