@@ -17,6 +17,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 #include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QTreeView>
@@ -56,6 +58,25 @@ public:
     }
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         return QStyledItemDelegate::sizeHint(option, index) + QSize(index.data(kIndentRole).toInt() * kIndentPixels, 0);
+    }
+};
+
+// An image combo box that shows its chosen entry indented by the entry's level when closed,
+// as the list does when open.
+class IndentedComboBox final : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        // The label is drawn in the edit field of a box whose left edge is moved in by the indent.
+        const int indent = currentIndex() < 0 ? 0 : itemData(currentIndex(), kIndentRole).toInt() * kIndentPixels;
+        option.rect.adjust(qMin(indent, qMax(0, option.rect.width() - 40)), 0, 0, 0);
+        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
     }
 };
 
@@ -118,7 +139,7 @@ void DlgStepwright::BuildControls() {
     layout->addLayout(reportRow);
 
     layout->addWidget(m_lblMsg[1]);
-    m_cboSubReport = new QComboBox(this);
+    m_cboSubReport = new IndentedComboBox(this);
     m_cboSubReport->setObjectName(QStringLiteral("cboSubReport"));
     m_cboSubReport->setItemDelegate(new IndentDelegate(m_cboSubReport));
     m_cboSubReport->setIconSize(QSize(16, 16));

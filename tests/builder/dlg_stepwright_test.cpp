@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
+#include <QImage>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -262,9 +263,27 @@ TEST_F(StepwrightDialog, ReportWithSubreports) {
     const double twipsPerPixel = 1440.0 / dialog->logicalDpiX();
     EXPECT_NEAR(view->columnWidth(0), (view->width() * twipsPerPixel - 512) / twipsPerPixel, 1.0);
 
+    // Closed, the box shows the chosen entry indented by its level, as the open list does.
+    auto inkStart = [entries] {
+        const QImage image = const_cast<QComboBox*>(entries)->grab().toImage();
+        const int y0 = image.height() / 4, y1 = image.height() * 3 / 4;
+        for (int x = 0; x < image.width() / 2; ++x) {
+            for (int y = y0; y < y1; ++y) {
+                if (qGray(image.pixel(x, y)) < 128) return x;
+            }
+        }
+        return -1;
+    };
     ChooseNext(*dialog, "cboSubReport");  // ServiceContracts
     ChooseNext(*dialog, "cboSubReport");  // ServiceCalls
     EXPECT_EQ(entries->currentText(), QStringLiteral("ServiceCalls"));
+    const int indented = inkStart();
+    auto* box = const_cast<QComboBox*>(entries);
+    box->setItemData(2, 0, Qt::UserRole + 1);
+    const int unindented = inkStart();
+    box->setItemData(2, 2, Qt::UserRole + 1);
+    EXPECT_GE(unindented, 0);
+    EXPECT_EQ(indented, unindented + 20);
     EXPECT_EQ(dialog->ObjectList()->rowCount(), 15);
     EXPECT_EQ(RowTexts(*dialog).first(), QStringLiteral("{@Title}"));
 
