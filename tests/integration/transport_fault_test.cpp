@@ -1,5 +1,6 @@
 // Faults and load on the envelope transport, between real processes: twlisten stands for the
-// viewer, tracetap processes and threads of this test are the senders.
+// viewer (one test kills tracewell32 itself), tracetap processes and threads of this test are
+// the senders.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -54,12 +55,13 @@ std::string BinDir() {
 // A child process with its standard output read line by line on a thread of the test.
 class Child {
 public:
-    Child(std::vector<std::string> args, bool captureOutput) {
+    Child(std::vector<std::string> args, bool captureOutput, bool captureErrors = false) {
         int out[2] = {-1, -1};
         if (captureOutput && ::pipe2(out, O_CLOEXEC) != 0) return;
         m_pid = ::fork();
         if (m_pid == 0) {
             if (captureOutput) ::dup2(out[1], STDOUT_FILENO);
+            if (captureOutput && captureErrors) ::dup2(out[1], STDERR_FILENO);
             const int null = ::open("/dev/null", O_RDONLY);
             ::dup2(null, STDIN_FILENO);
             std::vector<char*> argv;
@@ -252,6 +254,58 @@ TEST_F(TransportFaultTest, SendersReturnPromptlyWhenTheReceiverIsKilled) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - killedAt).count();
     std::printf("[figures] receiver killed after %zu envelopes; all 10 senders ended %lld ms later\n",
                 rx->WaitLines(0, std::chrono::milliseconds(0)) - 1, static_cast<long long>(ms));
+}
+
+// The same with the viewer itself as the receiver: tracewell32 (offscreen) is killed while ten
+// tracetap processes of 10,000 calls each send to it. A sender thread of this test watches the
+// viewer serve; the kill comes once it has taken 200 of that thread's envelopes.
+TEST_F(TransportFaultTest, SendersReturnPromptlyWhenTheViewerIsKilled) {
+    const std::string viewer = BinDir() + "/tracewell32";
+    if (::access(viewer.c_str(), X_OK) != 0) GTEST_SKIP() << "no viewer built (" << viewer << ")";
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    Child rx({viewer}, false);
+    bool listening = false;
+    for (int i = 0; i < 2000 && !listening; ++i) {
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(m_dir, ec)) listening = listening || e.is_socket();
+        if (!listening) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(listening) << "tracewell32 did not start listening";
+
+    std::vector<std::unique_ptr<Child>> senders;
+    for (int k = 0; k < 10; ++k) {
+        senders.push_back(std::make_unique<Child>(
+            std::vector<std::string>{BinDir() + "/tracetap", "--summary", "-f", CallFile(m_base, "V" + std::to_string(k), 10'000)},
+            true, true));
+    }
+    int watched = 0;
+    for (int i = 0; watched < 200 && i < 100'000; ++i) {
+        if (SendEnvelopeTo("Tracewell", BuildEnvelope(0, "watch " + std::to_string(i), i, "", "")) ==
+            SendResult::Delivered) {
+            ++watched;
+        }
+    }
+    DisconnectThread();
+    ASSERT_EQ(watched, 200);
+    ASSERT_EQ(::kill(rx.pid(), SIGKILL), 0);
+    const auto killedAt = Clock::now();
+    ASSERT_NE(rx.Wait(std::chrono::seconds(10)), -1);
+
+    long delivered = 0;
+    for (auto& s : senders) {
+        const int status = s->Wait(std::chrono::seconds(15));
+        ASSERT_NE(status, -1) << "a sender hangs after the viewer was killed";
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        for (const auto& line : s->AllLines(std::chrono::seconds(5))) {
+            const auto at = line.find(" delivered");
+            const auto from = line.rfind(' ', at == std::string::npos ? 0 : at - 1);
+            if (at != std::string::npos && from != std::string::npos) delivered += std::atol(line.c_str() + from + 1);
+        }
+    }
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - killedAt).count();
+    EXPECT_LT(delivered, 100'000) << "the viewer was killed after the senders had ended";
+    std::printf("[figures] viewer killed after %ld of 100,000 envelopes from the senders; all 10 ended %lld ms later\n",
+                delivered, static_cast<long long>(ms));
 }
 
 // A sender killed in the middle of a frame, clients that connect and never write or stall in a
