@@ -14,6 +14,21 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX="$root/build-wine/prefix"
 mkdir -p "$root/build-wine"
 
+# Each tool this stage calls, with the package that brings it (scripts/deps.sh installs them all).
+need() {  # need COMMAND PACKAGE
+  command -v "$1" >/dev/null || { echo "stage-windows: '$1' is missing: install the Debian package $2 (scripts/deps.sh does)" >&2; exit 1; }
+}
+need i686-w64-mingw32-g++-posix mingw-w64
+need x86_64-w64-mingw32-g++-posix mingw-w64
+need i686-w64-mingw32-widl mingw-w64-tools
+need wine wine
+need wineboot wine
+need wineserver wine
+need Xvfb xvfb
+# 32-bit programs need Wine's 32-bit loader (wine32:i386), 64-bit ones wine64's.
+[ -x /usr/lib/wine/wine ] || { echo "stage-windows: Wine's 32-bit loader is missing: install wine32:i386 (scripts/deps.sh does)" >&2; exit 1; }
+[ -x /usr/lib/wine/wine64 ] || { echo "stage-windows: Wine's 64-bit loader is missing: install wine64 (scripts/deps.sh does)" >&2; exit 1; }
+
 xvfb_pid=
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
@@ -23,9 +38,12 @@ trap cleanup EXIT
 
 for arch in i686 x86_64; do
   dir="$root/build-win-$arch"
-  if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-$arch.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF -DTW_BUILD_BENCH=OFF -DTW_BUILD_QT=OFF >/dev/null
+  # Configured on every run (a few seconds): a tool installed since the last run (wine,
+  # chmcmd) is found now instead of staying NOTFOUND in the cache.
+  cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-$arch.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF -DTW_BUILD_BENCH=OFF -DTW_BUILD_QT=OFF >/dev/null
+  if grep -q 'NOTFOUND' <(grep -E '^(TW_WINE_EXECUTABLE|CMAKE_CROSSCOMPILING_EMULATOR)' "$dir/CMakeCache.txt"); then
+    echo "stage-windows: $dir has no Wine to run its test programs with" >&2; exit 1
   fi
   cmake --build "$dir"
 done

@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Builds Qt for 32-bit Windows (Core, Gui, Widgets, PrintSupport) from Debian's own qt6-base
+# source with mingw-w64's posix-thread compilers, against this machine's Qt host tools, and
+# installs it into a cache outside the work tree. A cache made with the same Qt version,
+# toolchain and options is reused as it is; the last line printed is the install prefix.
+#
+#   TW_QT_WIN_CACHE   where the builds are kept (default /var/cache/tracewell)
+#   TW_JOBS           parallel compile jobs (default: the number of cores)
+#
+# Takes about 35-40 CPU-minutes on first use; needs the packages of scripts/deps.sh and, for
+# the source, a Debian mirror in /etc/apt (read from there, a deb-src entry added beside it).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cache=${TW_QT_WIN_CACHE:-/var/cache/tracewell}
+triple=i686-w64-mingw32
+jobs=${TW_JOBS:-$(nproc)}
+
+# The Qt the host tools come from: the cross build must be the same version.
+host_version=$(dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null) \
+  || { echo "build-qt-windows: qt6-base-dev is not installed (scripts/deps.sh installs it)" >&2; exit 1; }
+upstream=${host_version%%+*}            # 6.4.2+dfsg-21.1 -> 6.4.2
+upstream=${upstream%%-*}
+
+# Everything that changes the result goes into the cache key.
+options=(
+  -DBUILD_SHARED_LIBS=ON -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
+  -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_concurrent=OFF
+  -DFEATURE_testlib=OFF -DFEATURE_xml=OFF -DFEATURE_system_zlib=OFF
+  # Debian's source has no wintab headers; the 6.4 Windows platform plugin needs OpenGL on.
+  -DFEATURE_tabletevent=OFF
+)
+gcc_version=$("$triple-g++-posix" -dumpfullversion 2>/dev/null) \
+  || { echo "build-qt-windows: $triple-g++-posix is missing (Debian package mingw-w64)" >&2; exit 1; }
+key=$(printf '%s\n' "$host_version" "$gcc_version" "${options[@]}" | sha256sum | cut -c1-12)
+prefix="$cache/qt-$upstream-$triple-posix-$key"
+
+if [ -f "$prefix/.complete" ]; then
+  echo "$prefix"
+  exit 0
+fi
+[ "$(id -u)" -eq 0 ] || [ -w "$cache" ] || mkdir -p "$cache" 2>/dev/null \
+  || { echo "build-qt-windows: cannot write $cache (set TW_QT_WIN_CACHE or run as root)" >&2; exit 1; }
+mkdir -p "$cache"
+work="$cache/work-$key"
+start=$(date +%s)
+
+# 1. The source: Debian's orig tarball of qt6-base, through apt's own source retrieval.
+src="$work/src"
+if [ ! -f "$src/CMakeLists.txt" ]; then
+  mkdir -p "$work/download"
+  (
+    cd "$work/download"
+    if ! ls qt6-base_*.orig.tar.xz >/dev/null 2>&1; then
+      if ! apt-get source --download-only "qt6-base=$host_version" >/dev/null 2>&1 \
+         && ! apt-get source --download-only qt6-base >/dev/null 2>&1; then
+        # No source index yet: add deb-src for the mirror apt already uses, then retry.
+        [ "$(id -u)" -eq 0 ] || { echo "build-qt-windows: no deb-src entry; run once as root" >&2; exit 1; }
+        mirror=$(grep -h '^URIs:' /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '{print $2}' | grep -v security | head -n1 || true)
+        [ -n "$mirror" ] || mirror=$(grep -h '^deb ' /etc/apt/sources.list 2>/dev/null | awk '{print $2}' | head -n1 || true)
+        [ -n "$mirror" ] || { echo "build-qt-windows: no Debian mirror found in /etc/apt" >&2; exit 1; }
+        codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+        printf 'Types: deb-src\nURIs: %s\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+          "$mirror" "$codename" >/etc/apt/sources.list.d/tracewell-deb-src.sources
+        apt-get update -q >/dev/null
+        apt-get source --download-only "qt6-base=$host_version" >/dev/null 2>&1 \
+          || apt-get source --download-only qt6-base >/dev/null
+      fi
+    fi
+  )
+  tarball=$(ls "$work"/download/qt6-base_*.orig.tar.xz | head -n1)
+  rm -rf "$src" "$work/unpack"
+  mkdir -p "$work/unpack"
+  tar -C "$work/unpack" -xf "$tarball"
+  mv "$work"/unpack/qtbase-* "$src"
+  rmdir "$work/unpack"
+fi
+
+# 2. A toolchain file for the posix-thread compilers.
+cat >"$work/toolchain.cmake" <<EOF
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(CMAKE_C_COMPILER $triple-gcc-posix)
+set(CMAKE_CXX_COMPILER $triple-g++-posix)
+set(CMAKE_RC_COMPILER $triple-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/$triple)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+EOF
+
+# 3. Configure, build, install.
+echo "build-qt-windows: building Qt $upstream for $triple into $prefix (about 35-40 CPU-minutes)" >&2
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S "$src" -B "$work/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$work/toolchain.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+  "${launcher[@]}" "${options[@]}" >"$work/configure.log" 2>&1 \
+  || { tail -n 40 "$work/configure.log" >&2; exit 1; }
+cmake --build "$work/build" -j"$jobs" >"$work/build.log" 2>&1 \
+  || { grep -m 20 -B2 -A10 'error' "$work/build.log" >&2 || tail -n 40 "$work/build.log" >&2; exit 1; }
+rm -rf "$prefix"
+cmake --install "$work/build" >"$work/install.log" 2>&1 || { tail -n 20 "$work/install.log" >&2; exit 1; }
+end=$(date +%s)
+printf 'qt %s\nhost %s\ngcc %s\nwall_seconds %s\n' "$upstream" "$host_version" "$gcc_version" "$((end - start))" \
+  >"$prefix/tracewell-build-info.txt"
+touch "$prefix/.complete"
+# The build tree is large and not needed once installed.
+rm -rf "$work"
+echo "build-qt-windows: done in $((end - start)) s" >&2
+echo "$prefix"
