@@ -54,7 +54,7 @@ QStringList Describe(const QMenu* menu) {
 TEST_F(FrmMainTest, MenuTreeHasEveryItemWithCaptionAndShortcut) {
     QStringList top;
     for (QAction* a : form->menuBar()->actions()) top << a->menu()->objectName() + "|" + a->text();
-    EXPECT_EQ(top, QStringList({"mnuFile|&File", "mnuEdit|&Edit", "mnuSearch|&Search", "mnuWatch|&Watches",
+    EXPECT_EQ(top, QStringList({"mnuFile|&File", "mnuEdit|&Edit", "mnuView|&View", "mnuSearch|&Search", "mnuWatch|&Watches",
                                 "mnuOptions|&Options", "mnuHelp|&Help"}));
 
     EXPECT_EQ(Describe(form->Menu("mnuFile")),
@@ -86,7 +86,7 @@ TEST_F(FrmMainTest, MenuTreeHasEveryItemWithCaptionAndShortcut) {
                            "mnuWatchClearResults|&Clear Watch Results|"}));
     EXPECT_EQ(Describe(form->Menu("mnuOptions")),
               QStringList({"mnuOptionsAutos|Autos (performance hit)|",
-                           "mnuOptionsWatches|Watches (performance hit)|"}));
+                           "mnuOptionsWatches|Watches (performance hit)|", "mnuOptionsFollow|Follow New Lines|"}));
     EXPECT_EQ(Describe(form->Menu("mnuHelp")),
               QStringList({"mnuHelpContents|Contents...|", "mnuHelpAbout|&About...|"}));
 

@@ -22,6 +22,7 @@
 
 #include "tw/window/context_menus.hpp"
 #include "tw/window/layout.hpp"
+#include "tw/window/live_view.hpp"
 #include "tw/window/menus.hpp"
 #include "tw/window/status_panels.hpp"
 #include "tw/window/toolbar.hpp"
@@ -76,6 +77,7 @@ FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent), m_commands(this), m_ico
 
     ConnectCommands(*this);
     Load();
+    new LiveView(*this);
 }
 
 FrmMain::~FrmMain() {

@@ -1,0 +1,280 @@
+// Reading a live trace through the real main window: following new lines and the quick filter.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTest>
+#include <QToolBar>
+
+#include <set>
+
+#include "core/message_manager.hpp"
+#include "display/line_follower.hpp"
+#include "display/quick_filter_bar.hpp"
+#include "display/trace_model.hpp"
+#include "display/trace_view.hpp"
+#include "display/viewer.hpp"
+#include "qt_app.hpp"
+#include "tw/window/frm_main.hpp"
+#include "tw/window/live_view.hpp"
+
+namespace tw::window {
+namespace {
+
+using viewer::MessageSink;
+
+class LiveViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::EnsureApplication();
+        form = std::make_unique<FrmMain>();
+        form->resize(900, 700);
+        form->show();
+        QApplication::processEvents();
+    }
+    void TearDown() override {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* m = qobject_cast<QMenu*>(w)) m->hide();
+    }
+    void Send(int type, int record, const QString& text) {
+        form->MessageManager().Add(MessageSink::CreateEx(qint16(type), record, text));
+    }
+    void SendMany(int n, int from = 1) {
+        for (int i = from; i < from + n; ++i) Send(0, i, QStringLiteral("line %1").arg(i));
+    }
+    // Publishes appended lines and lets queued work (one scroll per batch) run.
+    void Settle() {
+        form->Viewer().FlushPending();
+        if (Bar().FilteredModel()) {
+            Bar().CatchUp();
+            Bar().FilteredModel()->FlushPending();
+        }
+        QApplication::processEvents();
+    }
+    viewer::TraceTree& Trace() { return form->Viewer().GetDefault(); }
+    viewer::TraceView* View() {
+        viewer::TraceView* view = form->Viewer().View(0);
+        if (!view) std::abort();
+        return view;
+    }
+    LiveView& Live() { return *form->findChild<LiveView*>("liveView"); }
+    viewer::QuickFilterBar& Bar() { return Live().QuickFilter(); }
+    QLineEdit* Field() { return form->findChild<QLineEdit*>("txtQuickFilter"); }
+    QScrollBar* VBar() { return View()->verticalScrollBar(); }
+    bool AtBottom(viewer::TraceView* v) {
+        return v->verticalScrollBar()->value() == v->verticalScrollBar()->maximum();
+    }
+    void Filter(const QString& text, bool regex = false, bool matchCase = false) {
+        form->findChild<QCheckBox*>("chkQuickFilterRegex")->setChecked(regex);
+        form->findChild<QCheckBox*>("chkQuickFilterCase")->setChecked(matchCase);
+        Field()->setText(text);
+        Bar().ApplyNow();
+        QApplication::processEvents();
+    }
+
+    std::unique_ptr<FrmMain> form;
+};
+
+TEST_F(LiveViewTest, FollowOptionAndToolbarToggleShareOneCheckedAction) {
+    QAction* follow = form->commands().Action("mnuOptionsFollow");
+    ASSERT_NE(follow, nullptr);
+    EXPECT_EQ(follow->text(), "Follow New Lines");
+    EXPECT_TRUE(follow->isChecked());
+    EXPECT_TRUE(form->Menu("mnuOptions")->actions().contains(follow));
+    auto* bar = form->findChild<QToolBar*>("tbrLive");
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(bar->actions().contains(follow));
+}
+
+TEST_F(LiveViewTest, FollowingScrollsOncePerBatchPausesOnScrollUpAndResumesAtTheEnd) {
+    viewer::LineFollower* follower = Live().FollowerOf(View());
+    ASSERT_NE(follower, nullptr);
+    SendMany(300);
+    Settle();
+    EXPECT_GT(VBar()->maximum(), 0);
+    EXPECT_TRUE(AtBottom(View()));
+    const int scrolls = follower->ScrollCount();
+    SendMany(300, 301);  // one batch: one scroll
+    Settle();
+    EXPECT_EQ(follower->ScrollCount(), scrolls + 1);
+    EXPECT_TRUE(AtBottom(View()));
+    EXPECT_EQ(Trace().Selected(), 0);  // following never selects
+
+    // Scrolling up pauses: new lines leave the view where the user put it.
+    VBar()->triggerAction(QAbstractSlider::SliderPageStepSub);
+    EXPECT_TRUE(follower->IsPaused());
+    const int kept = VBar()->value();
+    SendMany(50, 601);
+    Settle();
+    EXPECT_EQ(VBar()->value(), kept);
+
+    // End goes to the last line and resumes.
+    View()->setFocus();
+    QTest::keyClick(View(), Qt::Key_End);
+    EXPECT_FALSE(follower->IsPaused());
+    SendMany(50, 651);
+    Settle();
+    EXPECT_TRUE(AtBottom(View()));
+    EXPECT_EQ(Trace().Selected(), 650);  // End selected that line; arrivals did not move it
+
+    // Selecting a line above pauses; the Last command resumes.
+    Trace().Select(10);
+    EXPECT_TRUE(follower->IsPaused());
+    SendMany(20, 701);
+    Settle();
+    EXPECT_FALSE(AtBottom(View()));
+    form->commands().Run("mnuSearchBrowseLast");
+    EXPECT_FALSE(follower->IsPaused());
+    SendMany(20, 721);
+    Settle();
+    EXPECT_TRUE(AtBottom(View()));
+
+    // Unchecked, nothing scrolls; checking it again goes to the bottom.
+    form->commands().Run("mnuOptionsFollow");
+    VBar()->setValue(0);
+    SendMany(20, 741);
+    Settle();
+    EXPECT_EQ(VBar()->value(), 0);
+    form->commands().Run("mnuOptionsFollow");
+    QApplication::processEvents();
+    EXPECT_TRUE(AtBottom(View()));
+}
+
+TEST_F(LiveViewTest, QuickFilterBarHasItsControls) {
+    ASSERT_NE(Field(), nullptr);
+    EXPECT_EQ(Field()->accessibleName(), "Quick filter");
+    EXPECT_EQ(form->findChild<QCheckBox*>("chkQuickFilterRegex")->text(), "Regular expression");
+    EXPECT_EQ(form->findChild<QCheckBox*>("chkQuickFilterCase")->text(), "Match case");
+    form->activateWindow();
+    QAction* focus = form->commands().Action("mnuViewQuickFilter");
+    ASSERT_NE(focus, nullptr);
+    EXPECT_EQ(focus->shortcut(), QKeySequence("Ctrl+L"));
+    focus->trigger();
+    EXPECT_TRUE(Field()->hasFocus());
+    Field()->setText("abc");
+    QTest::keyClick(Field(), Qt::Key_Escape);
+    EXPECT_TRUE(Field()->text().isEmpty());
+}
+
+// The lines a filter must show: the matching ones and every ancestor of them, in order.
+std::vector<int> Expected(const viewer::TraceTree& tree, const QRegularExpression& re) {
+    std::set<int> keep;
+    for (int i = 1; i <= tree.Count(); ++i) {
+        if (!re.match(tree.Text(i)).hasMatch()) continue;
+        for (int p = i; p != 0 && keep.insert(p).second; p = tree.Parent(p)) {
+        }
+    }
+    return {keep.begin(), keep.end()};
+}
+
+TEST_F(LiveViewTest, QuickFilterKeepsMatchesAndTheirAncestorsWhileTenThousandArrive) {
+    Send(0, 1, "before the run");
+    Filter("total|amount", true);
+    ASSERT_NE(Bar().FilteredView(), nullptr);
+    EXPECT_FALSE(View()->isVisible());
+    viewer::TraceView* filtered = Bar().FilteredView();
+    ASSERT_NE(filtered, nullptr);
+    EXPECT_TRUE(filtered->isVisible());
+    // 10,000 messages in formulas nested up to four deep, some never closed.
+    int sent = 1;
+    for (int round = 0; sent < 10000; ++round) {
+        const int depth = round % 5;
+        for (int d = 0; d < depth; ++d) Send(6, ++sent, QStringLiteral("@Formula%1").arg(d));
+        Send(4, ++sent, round % 7 == 0 ? QStringLiteral("Total = %1").arg(round) : QStringLiteral("x = 1"));
+        Send(0, ++sent, round % 11 == 0 ? QStringLiteral("AMOUNT ok") : QStringLiteral("plain"));
+        for (int d = 0; d < depth - (round % 3 == 0 ? 1 : 0); ++d) Send(7, ++sent, QString());
+        if (round % 50 == 0) Settle();  // matched as they arrive, not only at the end
+    }
+    Settle();
+    const std::vector<int> expected =
+        Expected(Trace(), QRegularExpression("total|amount", QRegularExpression::CaseInsensitiveOption));
+    const viewer::QuickFilter& filter = Bar().Filter();
+    viewer::TraceTree* shown = filter.Filtered();
+    ASSERT_EQ(shown->Count(), int(expected.size()));
+    for (int f = 1; f <= shown->Count(); ++f) {
+        const int s = filter.SourceLine(f);
+        ASSERT_EQ(s, expected[std::size_t(f - 1)]) << f;
+        EXPECT_EQ(&shown->Message(f), &Trace().Message(s));
+        EXPECT_EQ(filter.SourceLine(shown->Parent(f)), Trace().Parent(s)) << f;
+    }
+    // The view shows them all.
+    EXPECT_EQ(Bar().FilteredModel()->PublishedCount(), shown->Count());
+}
+
+TEST_F(LiveViewTest, InvalidPatternShowsItsErrorAndFiltersNothing) {
+    SendMany(10);
+    Filter("line (", true);
+    auto* error = form->findChild<QLabel*>("lblQuickFilterError");
+    ASSERT_NE(error, nullptr);
+    EXPECT_FALSE(error->text().isEmpty());
+    EXPECT_EQ(Bar().FilteredView(), nullptr);
+    EXPECT_TRUE(View()->isVisible());
+    Filter("line [0-9]$", true);  // valid again: filters, error gone
+    EXPECT_TRUE(error->text().isEmpty());
+    ASSERT_NE(Bar().FilteredView(), nullptr);
+    EXPECT_EQ(Bar().Filter().Filtered()->Count(), 9);
+}
+
+TEST_F(LiveViewTest, ClearingRestoresThePageWithSelectionAndExpansion) {
+    Send(6, 1, "@Outer");
+    Send(0, 2, "inside one");
+    Send(6, 3, "@Inner");
+    Send(0, 4, "inside two");
+    Send(7, 5, "");
+    Send(7, 6, "");
+    Send(0, 7, "after");
+    Settle();
+    Trace().SetExpanded(3, false);
+    Trace().Select(7);
+    Settle();
+    const QModelIndex inner = form->Viewer().Model(0)->IndexOfLine(3);
+    ASSERT_FALSE(View()->isExpanded(inner));
+
+    Filter("two");
+    ASSERT_NE(Bar().FilteredView(), nullptr);
+    EXPECT_EQ(Bar().Filter().Filtered()->Count(), 3);  // @Outer, @Inner, inside two
+    EXPECT_EQ(Trace().Count(), 7);  // the page's own tree is untouched
+    QTest::keyClick(Field(), Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_EQ(Bar().FilteredView(), nullptr);
+    EXPECT_TRUE(View()->isVisible());
+    EXPECT_FALSE(View()->isExpanded(form->Viewer().Model(0)->IndexOfLine(3)));
+    EXPECT_TRUE(View()->isExpanded(form->Viewer().Model(0)->IndexOfLine(1)));
+    EXPECT_EQ(Trace().Selected(), 7);
+    EXPECT_EQ(form->Viewer().Model(0)->LineOf(View()->currentIndex()), 7);
+}
+
+TEST_F(LiveViewTest, QuickFilterFollowsDeletionClearingAndPlainTextCase) {
+    SendMany(20);
+    Filter("LINE 1", false, true);  // match case: nothing
+    ASSERT_NE(Bar().Filter().Filtered(), nullptr);
+    EXPECT_EQ(Bar().Filter().Filtered()->Count(), 0);
+    Filter("LINE 1");  // 1, 10..19
+    EXPECT_EQ(Bar().Filter().Filtered()->Count(), 11);
+    // A line chosen among the filtered ones is the page's line: Delete removes it.
+    Bar().Filter().Filtered()->Select(2);  // line 10
+    QApplication::processEvents();
+    EXPECT_EQ(Trace().Selected(), 10);
+    form->commands().Run("mnuEditDelete");
+    EXPECT_EQ(Trace().Count(), 19);
+    EXPECT_EQ(Bar().Filter().Filtered()->Count(), 10);
+    EXPECT_EQ(Bar().Filter().SourceLine(2), 10);  // line 11, renumbered
+    SendMany(5, 100);  // 100..104 match "line 1"
+    Settle();
+    EXPECT_EQ(Bar().Filter().Filtered()->Count(), 15);
+    form->commands().Run("mnuEditClearViewer");
+    Settle();
+    EXPECT_EQ(Bar().Filter().Filtered()->Count(), 0);
+    Send(0, 1, "line 1 again");
+    Settle();
+    EXPECT_EQ(Bar().Filter().Filtered()->Count(), 1);
+}
+
+}  // namespace
+}  // namespace tw::window
