@@ -30,7 +30,7 @@ QuickFilterBar::QuickFilterBar(Viewer& viewer, QWidget* parent) : QWidget(parent
     m_field->setAccessibleName(QStringLiteral("Quick filter"));
     m_field->setPlaceholderText(QStringLiteral("Quick filter (Ctrl+L)"));
     m_field->setClearButtonEnabled(true);
-    m_field->setMinimumWidth(160);
+    m_field->setMinimumWidth(120);
     m_field->installEventFilter(this);
     m_regex = new QCheckBox(QStringLiteral("Regular expression"), this);
     m_regex->setObjectName(QStringLiteral("chkQuickFilterRegex"));

@@ -16,6 +16,7 @@
 
 #include "core/message_manager.hpp"
 #include "display/line_follower.hpp"
+#include "display/match_highlight.hpp"
 #include "display/quick_filter_bar.hpp"
 #include "display/trace_model.hpp"
 #include "display/trace_view.hpp"
@@ -274,6 +275,95 @@ TEST_F(LiveViewTest, QuickFilterFollowsDeletionClearingAndPlainTextCase) {
     Send(0, 1, "line 1 again");
     Settle();
     EXPECT_EQ(Bar().Filter().Filtered()->Count(), 1);
+}
+
+
+TEST_F(LiveViewTest, HighlighterMarksEveryMatchOfPlainTextAndPatterns) {
+    viewer::MatchHighlighter marks;
+    marks.SetPattern({"total", false, false});
+    using Ranges = std::vector<std::pair<int, int>>;
+    EXPECT_EQ(marks.Matches(u"Total = 5, TOTAL again"), (Ranges{{0, 5}, {11, 5}}));
+    marks.SetPattern({"total", false, true});
+    EXPECT_TRUE(marks.Matches(u"Total = 5, TOTAL again").empty());
+    marks.SetPattern({"\\d+|x*", true, false});  // empty matches are not marked
+    EXPECT_EQ(marks.Matches(u"a12b3"), (Ranges{{1, 2}, {4, 1}}));
+    marks.SetPattern({"(", true, false});  // invalid: nothing
+    EXPECT_TRUE(marks.Matches(u"(((").empty());
+}
+
+// Pixels of the mark colour in what the view paints.
+int MarkedPixels(QWidget* view) {
+    const QImage image = view->grab().toImage();
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == QColor(255, 226, 64)) ++n;
+    return n;
+}
+
+TEST_F(LiveViewTest, QuickFilterMatchesAreMarkedInTheShownLines) {
+    SendMany(5);
+    Send(0, 6, "the needle is here");
+    Settle();
+    EXPECT_EQ(MarkedPixels(View()), 0);
+    Filter("needle");
+    viewer::TraceView* filtered = Bar().FilteredView();
+    ASSERT_NE(filtered, nullptr);
+    Settle();
+    EXPECT_GT(MarkedPixels(filtered), 20);
+    Bar().ClearField();
+    Settle();
+    EXPECT_EQ(MarkedPixels(View()), 0);
+}
+
+TEST_F(LiveViewTest, FindNextAndPreviousMatchGoRoundTheEndsWithANote) {
+    Send(0, 1, "alpha");
+    Send(0, 2, "match one");
+    Send(0, 3, "beta");
+    Send(0, 4, "match two");
+    Send(0, 5, "gamma");
+    form->commands().Run("mnuViewFindNextMatch");
+    EXPECT_TRUE(Live().NoteText().startsWith("Nothing to find"));
+    Filter("match");
+    viewer::TraceTree* shown = Bar().Filter().Filtered();
+    ASSERT_NE(shown, nullptr);
+    form->commands().Run("mnuViewFindNextMatch");
+    EXPECT_EQ(Bar().Filter().SourceLine(shown->Selected()), 2);
+    EXPECT_EQ(Trace().Selected(), 2);
+    form->commands().Run("mnuViewFindNextMatch");
+    EXPECT_EQ(Trace().Selected(), 4);
+    EXPECT_EQ(Live().NoteText(), "");
+    form->commands().Run("mnuViewFindNextMatch");  // round the end
+    EXPECT_EQ(Trace().Selected(), 2);
+    EXPECT_EQ(Live().NoteText(), "Passed the last line: continued from the first.");
+    form->commands().Run("mnuViewFindPreviousMatch");  // round the start
+    EXPECT_EQ(Trace().Selected(), 4);
+    EXPECT_EQ(Live().NoteText(), "Passed the first line: continued from the last.");
+    Field()->setText("nothing like it");
+    Bar().ApplyNow();
+    form->commands().Run("mnuViewFindNextMatch");
+    EXPECT_EQ(Live().NoteText(), "No line matches \"nothing like it\".");
+}
+
+TEST_F(LiveViewTest, FindMatchStepsOverTheWholePageWithoutAFilter) {
+    viewer::TraceTree tree;
+    for (int i = 1; i <= 6; ++i)
+        tree.Append(0, MessageSink::CreateEx(0, i, i % 3 == 0 ? QStringLiteral("hit") : QStringLiteral("miss")), 0);
+    const viewer::QuickPattern hit{"hit", false, false};
+    EXPECT_EQ(viewer::FindMatch(tree, hit, 0, true).line, 3);
+    EXPECT_EQ(viewer::FindMatch(tree, hit, 0, false).line, 6);
+    EXPECT_FALSE(viewer::FindMatch(tree, hit, 0, false).wrapped);
+    EXPECT_EQ(viewer::FindMatch(tree, hit, 3, true).line, 6);
+    const viewer::MatchStep round = viewer::FindMatch(tree, hit, 6, true);
+    EXPECT_EQ(round.line, 3);
+    EXPECT_TRUE(round.wrapped);
+    const viewer::MatchStep back = viewer::FindMatch(tree, hit, 3, false);
+    EXPECT_EQ(back.line, 6);
+    EXPECT_TRUE(back.wrapped);
+    // The only match is the start line: found again after going round.
+    const viewer::QuickPattern one{"^00003", true, false};
+    EXPECT_EQ(viewer::FindMatch(tree, one, 3, true).line, 3);
+    EXPECT_EQ(viewer::FindMatch(tree, {"zzz", false, false}, 3, true).line, 0);
 }
 
 }  // namespace

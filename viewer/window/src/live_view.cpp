@@ -9,7 +9,9 @@
 #include <QToolBar>
 #include <QTreeView>
 
+#include "display/dlg_find.hpp"
 #include "display/line_follower.hpp"
+#include "display/match_highlight.hpp"
 #include "display/quick_filter_bar.hpp"
 #include "display/trace_view.hpp"
 #include "display/viewer.hpp"
@@ -62,15 +64,44 @@ LiveView::LiveView(FrmMain& form) : QObject(&form), m_form(form) {
     m_viewMenu->addAction(focus);
     connect(focus, &QAction::triggered, m_quickFilter, &viewer::QuickFilterBar::FocusField);
     connect(m_quickFilter, &viewer::QuickFilterBar::filteredViewChanged, this, [this](viewer::TraceView* view) {
-        if (view) Follow(view);
+        if (view) Present(view);
     });
 
     m_note = new QLabel(form.controls().sbrStatus);
     m_note->setObjectName(QStringLiteral("lblLiveNote"));
     form.controls().sbrStatus->addPermanentWidget(m_note);
 
+    // Matches marked in every trace view; stepping from match to match.
+    m_highlighter = new viewer::MatchHighlighter(this);
+    QAction* next = form.commands().Add(QStringLiteral("mnuViewFindNextMatch"), QStringLiteral("Find &Next Match"),
+                                        QKeySequence(QStringLiteral("Ctrl+F3")));
+    QAction* previous = form.commands().Add(QStringLiteral("mnuViewFindPreviousMatch"),
+                                            QStringLiteral("Find &Previous Match"), QKeySequence(QStringLiteral("Shift+F3")));
+    next->setIconText(QString(QChar(0x25BC)));
+    previous->setIconText(QString(QChar(0x25B2)));
+    next->setToolTip(QStringLiteral("Find Next Match (Ctrl+F3)"));
+    previous->setToolTip(QStringLiteral("Find Previous Match (Shift+F3)"));
+    m_viewMenu->addAction(next);
+    m_viewMenu->addAction(previous);
+    m_bar->addAction(previous);
+    m_bar->addAction(next);
+    connect(next, &QAction::triggered, this, [this] { StepMatch(true); });
+    connect(previous, &QAction::triggered, this, [this] { StepMatch(false); });
+    connect(m_quickFilter, &viewer::QuickFilterBar::patternApplied, this, &LiveView::UpdateHighlight);
+    // The Find commands run their own handlers first (connected earlier); then the dialog
+    // holds what they looked for.
+    for (const char* name : {"mnuSearchFind", "mnuSearchFindNext"})
+        if (QAction* find = form.commands().Action(QString::fromLatin1(name)))
+            connect(find, &QAction::triggered, this, &LiveView::FindUsed);
+
     viewer::Viewer& v = form.Viewer();
-    for (int page = 0; page < 5; ++page) Follow(v.View(page));
+    for (int page = 0; page < 5; ++page) Present(v.View(page));
+}
+
+void LiveView::Present(QTreeView* view) {
+    if (!view) return;
+    Follow(view);
+    view->setItemDelegate(m_highlighter);
 }
 
 void LiveView::Follow(QTreeView* view) {
@@ -81,14 +112,16 @@ void LiveView::Follow(QTreeView* view) {
 }
 
 viewer::LineFollower* LiveView::FollowerOf(const QTreeView* view) const {
-    for (const auto& f : m_followers)
-        if (f && f->parent() == view) return f;
+    for (const auto& f : m_followers) {
+        viewer::LineFollower* follower = f.data();
+        if (follower && follower->parent() == view) return follower;
+    }
     return nullptr;
 }
 
 void LiveView::FollowOptionChanged(bool on) {
     for (const auto& f : m_followers)
-        if (f) f->SetEnabled(on);
+        if (viewer::LineFollower* follower = f.data()) follower->SetEnabled(on);
 }
 
 void LiveView::Note(const QString& text) {
@@ -96,6 +129,53 @@ void LiveView::Note(const QString& text) {
     QTimer::singleShot(kNoteMilliseconds, m_note, [label = m_note, text] {
         if (label->text() == text) label->clear();
     });
+}
+
+}  // namespace tw::window
+
+namespace tw::window {
+
+viewer::TraceTree& LiveView::ShownTree() const {
+    viewer::TraceTree* filtered = m_quickFilter->Filter().Filtered();
+    return filtered ? *filtered : m_form.Viewer().GetCurrent();
+}
+
+QString LiveView::NoteText() const { return m_note->text(); }
+
+void LiveView::FindUsed() {
+    const auto* dialog = m_form.findChild<viewer::DlgFind*>(QStringLiteral("dlgFind"));
+    if (!dialog || dialog->SearchText().isEmpty()) return;
+    m_lastFind = {dialog->SearchText(), false, dialog->MatchCase()};
+    UpdateHighlight();
+}
+
+void LiveView::UpdateHighlight() {
+    const viewer::QuickFilter& filter = m_quickFilter->Filter();
+    m_highlighter->SetPattern(filter.IsActive() ? filter.Pattern() : m_lastFind);
+    viewer::Viewer& v = m_form.Viewer();
+    for (int page = 0; page < 5; ++page)
+        if (QTreeView* view = v.View(page)) view->viewport()->update();
+    if (QTreeView* view = m_quickFilter->FilteredView()) view->viewport()->update();
+}
+
+void LiveView::StepMatch(bool forward) {
+    const viewer::QuickPattern& pattern = m_highlighter->Pattern();
+    if (pattern.text.isEmpty()) {
+        Note(QStringLiteral("Nothing to find: type in the quick filter or use Find."));
+        return;
+    }
+    viewer::TraceTree& tree = ShownTree();
+    const viewer::MatchStep step = viewer::FindMatch(tree, pattern, tree.Selected(), forward);
+    if (!step.line) {
+        Note(QStringLiteral("No line matches \"%1\".").arg(pattern.text));
+        return;
+    }
+    tree.Select(step.line);
+    if (step.wrapped)
+        Note(forward ? QStringLiteral("Passed the last line: continued from the first.")
+                     : QStringLiteral("Passed the first line: continued from the last."));
+    else
+        m_note->clear();
 }
 
 }  // namespace tw::window

@@ -1,6 +1,8 @@
 #pragma once
 // Reading a live trace: following new lines ("Follow New Lines" in Options, with a toolbar
-// toggle), the quick filter bar (Ctrl+L), and the View menu that holds their commands. Everything here is an addition to the
+// toggle), the quick filter bar (Ctrl+L), every match of its pattern (or of the last Find)
+// marked in the trace, Find Next Match and Find Previous Match going round the ends of the
+// page, and the View menu that holds these commands. Everything here is an addition to the
 // window's own menus and toolbar; it changes no existing command.
 
 #include <QObject>
@@ -14,9 +16,13 @@ class QMenu;
 class QToolBar;
 class QTreeView;
 
+#include "display/quick_filter.hpp"
+
 namespace tw::viewer {
 class LineFollower;
+class MatchHighlighter;
 class QuickFilterBar;
+class TraceTree;
 }
 
 namespace tw::window {
@@ -33,12 +39,23 @@ public:
     // The follower of a trace view (nullptr for a view it does not know).
     viewer::LineFollower* FollowerOf(const QTreeView* view) const;
     viewer::QuickFilterBar& QuickFilter() const { return *m_quickFilter; }
+    viewer::MatchHighlighter& Highlighter() const { return *m_highlighter; }
+    // The tree the current page shows: the quick filter's while it is active.
+    viewer::TraceTree& ShownTree() const;
+    // Selects the next (forward) or previous line that matches the marked pattern, going
+    // round the ends with a note in the status bar.
+    void StepMatch(bool forward);
+    // The note field's text.
+    QString NoteText() const;
     // Writes a short note into the status bar's note field (cleared after a few seconds).
     void Note(const QString& text);
 
 private:
     void Follow(QTreeView* view);
     void FollowOptionChanged(bool on);
+    void Present(QTreeView* view);
+    void UpdateHighlight();
+    void FindUsed();
 
     FrmMain& m_form;
     QAction* m_follow = nullptr;
@@ -46,6 +63,8 @@ private:
     QLabel* m_note = nullptr;
     QMenu* m_viewMenu = nullptr;
     viewer::QuickFilterBar* m_quickFilter = nullptr;
+    viewer::MatchHighlighter* m_highlighter = nullptr;
+    viewer::QuickPattern m_lastFind;  // what the last Find or Find Next looked for
     std::vector<QPointer<viewer::LineFollower>> m_followers;
 };
 
