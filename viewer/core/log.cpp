@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -33,9 +34,30 @@ QString FromCodePage(std::string_view bytes) {
 
 LogProgress::~LogProgress() = default;
 
+QString Log::BufferText(const QString& line) {
+    // A file that is not a log (a program, an archive) may have a "line" of thousands of
+    // bytes, most of them control bytes that would garble the box or end its text early.
+    const qsizetype shown = std::min<qsizetype>(line.size(), kShownBufferChars);
+    QString text;
+    text.reserve(shown + 16);
+    for (qsizetype i = 0; i < shown; ++i) {
+        const char16_t c = line[i].unicode();
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+            static const char kHex[] = "0123456789ABCDEF";
+            text += QStringLiteral("\\x");
+            text += QChar(kHex[(c >> 4) & 0xF]);
+            text += QChar(kHex[c & 0xF]);
+        } else {
+            text += QChar(c);
+        }
+    }
+    if (line.size() > shown) text += QStringLiteral("...");
+    return text;
+}
+
 QString Log::LoadErrorText(qint64 record, const QString& buffer, const QString& description) {
     return QStringLiteral("Logfile record# ") + QString::number(record) + QStringLiteral("\r\n") +
-           QStringLiteral("Logfile buffer: ") + buffer + QStringLiteral("\r\n") +
+           QStringLiteral("Logfile buffer: ") + BufferText(buffer) + QStringLiteral("\r\n") +
            QStringLiteral("Error         : ") + description;
 }
 

@@ -59,8 +59,13 @@ public:
 
     static QString ProgramTitle() { return QStringLiteral("Tracewell"); }
     static QString LoadErrorCaption() { return QStringLiteral("Error loading logfile"); }
-    // The description a load error shows: record number, the line read, the error itself.
+    // The description a load error shows: record number, the line read (as BufferText shows
+    // it), the error itself.
     static QString LoadErrorText(qint64 record, const QString& buffer, const QString& description);
+    // How the box shows the line read: its first kShownBufferChars characters, control
+    // characters written \xNN, and "..." when the line is longer.
+    static constexpr qsizetype kShownBufferChars = 200;
+    static QString BufferText(const QString& line);
 
 private:
     MessageManager& m_store;

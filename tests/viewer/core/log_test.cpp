@@ -199,8 +199,9 @@ TEST_F(LogFiles, AMalformedLineStopsTheLoadWithTheExactBoxAndKeepsTheLinesBefore
     WriteAll(Path("split.log"), OldLine(0, 1, "first half") + "xx" + std::string(600, ' ') + "second half\r\n");
     Log(store).Load(Path("split.log"));
     ASSERT_EQ(boxes.boxes.size(), 2u);
-    EXPECT_EQ(boxes.boxes[1].prompt, "[13 - Logfile record# 2\r\nLogfile buffer: xx" + QString(600, ' ') +
-                                         "second half\r\nError         : Not a message envelope (message type "
+    // The box shows the first 200 characters of the line.
+    EXPECT_EQ(boxes.boxes[1].prompt, "[13 - Logfile record# 2\r\nLogfile buffer: xx" + QString(198, ' ') +
+                                         "...\r\nError         : Not a message envelope (message type "
                                          "(positions 1-2) is not a number)]");
     EXPECT_EQ(Default().Count(), 3);
 }
@@ -241,6 +242,37 @@ TEST_F(LogFiles, ATruncatedFileKeepsEveryWholeLineAndNamesTheCutOne) {
     EXPECT_TRUE(Log(store).Load(Path("empty.log")).ok);
     EXPECT_EQ(Default().Count(), 0);
     EXPECT_EQ(boxes.boxes.size(), 1u);
+}
+
+// A program binary opened as a log: the box shows a bounded, readable piece of the line, not
+// kilobytes of control bytes, and keeps its three-line text.
+TEST_F(LogFiles, AFileThatIsNotALogShowsABoundedEscapedBuffer) {
+    std::string binary("\x7f" "ELF\x02\x01\x01", 7);
+    binary += std::string(3, '\0');
+    binary += "\t\x1b[0m";
+    for (int i = 0; i < 3000; ++i) {
+        const char c = char(i % 251 + 1);
+        binary += c == '\n' || c == '\r' ? ' ' : c;
+    }
+    binary += "\r\n";
+    WriteAll(Path("program.bin"), binary);
+    Log(store).Load(Path("program.bin"));
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    const QString prompt = boxes.boxes[0].prompt;
+    const QString head = "[13 - Logfile record# 1\r\nLogfile buffer: ";
+    ASSERT_TRUE(prompt.startsWith(head)) << prompt.toStdString();
+    const qsizetype end = prompt.indexOf("\r\nError         : Not a message envelope");
+    ASSERT_GT(end, 0) << prompt.toStdString();
+    const QString shown = prompt.mid(head.size(), end - head.size());
+    EXPECT_TRUE(shown.startsWith("\\x7FELF\\x02\\x01\\x01")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains("\\x09\\x1B[0m")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("...")) << shown.toStdString();
+    for (QChar c : shown) EXPECT_GE(c.unicode(), 0x20) << shown.toStdString();
+    // 200 characters of the line, each at most four characters wide, and the mark of the cut.
+    EXPECT_LE(shown.size(), 4 * Log::kShownBufferChars + 3);
+    EXPECT_EQ(Log::BufferText(QString(250, 'a')), QString(200, 'a') + "...");
+    EXPECT_EQ(Log::BufferText(QString(200, 'a')), QString(200, 'a'));
+    EXPECT_EQ(Log::BufferText(QString("a\x01" "b") + QChar(0x81)), "a\\x01b\\x81");
 }
 
 TEST_F(LogFiles, AMissingFileReportsRecordZeroAndAnEmptyBuffer) {
