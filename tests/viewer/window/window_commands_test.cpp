@@ -10,12 +10,15 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
+#include <QTreeView>
 
 #include "core/message_manager.hpp"
 #include "display/trace_model.hpp"
 #include "display/trace_view.hpp"
 #include "display/viewer.hpp"
 #include "panes/scratch_manager.hpp"
+#include "panes/watch.hpp"
+#include "panes/watch_manager.hpp"
 #include "qt_app.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/status_panels.hpp"
@@ -206,6 +209,52 @@ TEST_F(WindowCommandsTest, DelAndShiftDelWorkFromTheKeyboard) {
     EXPECT_EQ(Trace().Count(), 0);
     EXPECT_EQ(form->ScratchManager().Count(), 0);
     EXPECT_EQ(Panel(1), "");
+}
+
+// Del deletes a trace line only while a trace page has the focus: in the Scratch list it
+// deletes nothing, in the Watches tree it deletes the selected watch, and Edit > Delete...
+// still deletes the current page's selected line from wherever it is chosen.
+TEST_F(WindowCommandsTest, DelKeyActsOnTheControlThatHasTheFocus) {
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    Send(0, 1, "first");
+    Send(0, 2, "second");
+    form->ScratchManager().Add(1, "scratch one");
+    form->ScratchManager().Add(2, "scratch two");
+
+    QTabWidget* lower = form->controls().tabWindows;
+    lower->setCurrentIndex(int(LowerPage::Scratch));
+    QTreeView* scratch = form->controls().lvwScratch;
+    scratch->setCurrentIndex(scratch->model()->index(0, 0));
+    scratch->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return scratch->hasFocus(); }));
+    QTest::keyClick(scratch, Qt::Key_Delete);
+    EXPECT_EQ(Trace().Count(), 2);
+    EXPECT_EQ(form->ScratchManager().Count(), 2);
+
+    form->WatchManager().Add(viewer::Watch::Make("Total", ">", "100"));
+    form->WatchManager().Add(viewer::Watch::Make("Count", "=", "3"));
+    lower->setCurrentIndex(int(LowerPage::Watches));
+    form->WatchManager().Select(2);
+    QTreeView* watches = form->controls().tvwWatch;
+    watches->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watches->hasFocus(); }));
+    QTest::keyClick(watches, Qt::Key_Delete);
+    EXPECT_EQ(Trace().Count(), 2);
+    ASSERT_EQ(form->WatchManager().NodeCount(), 2);
+    EXPECT_EQ(form->WatchManager().NodeText(2), "Count = 3");
+
+    Trace().Select(2);
+    Run("mnuEditDelete");  // the menu item, with the focus still in the Watches tree
+    ASSERT_EQ(Trace().Count(), 1);
+    EXPECT_TRUE(Trace().Text(1).endsWith("first"));
+
+    Trace().Select(1);
+    form->Viewer().View(0)->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Viewer().View(0)->hasFocus(); }));
+    QTest::keyClick(form->Viewer().View(0), Qt::Key_Delete);
+    EXPECT_EQ(Trace().Count(), 0);
 }
 
 TEST_F(WindowCommandsTest, ExitReleasesTheObjectsAndEnds) {

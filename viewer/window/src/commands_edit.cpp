@@ -1,8 +1,15 @@
 // Edit menu: listening on and off, deleting and clearing.
 
+#include <QAction>
+#include <QShortcut>
+#include <QTabWidget>
+#include <QTreeView>
+
 #include "core/message_manager.hpp"
+#include "display/viewer.hpp"
 #include "panes/scratch_manager.hpp"
 #include "tw/window/commands.hpp"
+#include "tw/window/controls.hpp"
 #include "tw/window/frm_main.hpp"
 
 namespace tw::window {
@@ -12,6 +19,17 @@ void ConnectEditCommands(FrmMain& form) {
     c.On("mnuEditStart", [&form] { form.MessageManager().SetProcessMessages(true); });
     c.On("mnuEditStop", [&form] { form.MessageManager().SetProcessMessages(false); });
     c.On("mnuEditDelete", [&form] { form.MessageManager().DeleteMessage(); });
+    // The Del key deletes a trace line only while a trace page has the focus; the menu item
+    // still deletes the current page's selected line from wherever it is chosen. In the
+    // Watches tree Del is Delete Watch; elsewhere it does what the focused control does.
+    if (QAction* del = c.Action(QStringLiteral("mnuEditDelete"))) {
+        del->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        if (QTabWidget* pages = form.Viewer().TabWidget()) pages->addAction(del);
+    }
+    auto* watchDel = new QShortcut(QKeySequence(Qt::Key_Delete), form.controls().tvwWatch);
+    watchDel->setObjectName(QStringLiteral("shortcutWatchDelete"));
+    watchDel->setContext(Qt::WidgetShortcut);
+    QObject::connect(watchDel, &QShortcut::activated, &form, [&c] { c.Run("mnuWatchDelete"); });
     c.On("mnuEditClearViewer", [&form] { form.ClearCurrentViewer(); });
     c.On("mnuEditClearScratch", [&form] { form.ScratchManager().Clear(); });
     // Clear All runs the four clear commands in this order, so each pane's clear is written once.
