@@ -7,6 +7,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -177,6 +178,65 @@ TEST_F(PrintingTest, LongPageGoesOnOverSeveralPagesInOrder) {
     QStringList flush;
     for (const QString& line : PrintedLines()) flush << Squeezed(line);
     EXPECT_EQ(flush, Texts(pages.GetDefault()));
+}
+
+// Long lines (a check point's hyphens, a long message) go on over continuation lines
+// indented under their text, within margins of 15 mm; nothing printed is lost.
+TEST_F(PrintingTest, LongLinesWrapWithinTheMarginsAndLoseNothing) {
+    const QString hyphens(79, u'-');
+    QString words;
+    for (int i = 1; i <= 40; ++i) words += QString("word%1 ").arg(i);
+    words = words.trimmed();
+    Add(14, 1, hyphens + "CheckPoint");
+    Add(0, 2, words);
+    Add(0, 3, "short");
+    PrintCurrentViewer(pages);
+    ASSERT_TRUE(boxes.prompts.isEmpty()) << boxes.prompts.join("|").toStdString();
+
+    const QStringList printed = PrintedLines();
+    ASSERT_GT(printed.size(), 4) << printed.join("\n").toStdString();
+    // Every character of every line is on paper, in order.
+    QString onPaper = printed.join(QString());
+    QString traced;
+    for (int i = 1; i <= pages.GetDefault().Count(); ++i) traced += pages.GetDefault().Text(i);
+    onPaper.remove(' ');
+    traced.remove(' ');
+    EXPECT_EQ(onPaper, traced);
+    // Continuation lines stand further in than the lines they continue.
+    const qsizetype margin = printed[0].size() - printed[0].trimmed().size();
+    EXPECT_GT(printed[1].size() - printed[1].trimmed().size(), margin + 10) << printed.join("\n").toStdString();
+    EXPECT_TRUE(printed.last().trimmed().startsWith("00003")) << printed.join("\n").toStdString();
+    // Words are not split where a blank is near.
+    for (const QString& line : printed.mid(0, printed.size() - 1))
+        if (line.contains("word"))
+            EXPECT_TRUE(QRegularExpression("word\\d+$").match(line.trimmed()).hasMatch()) << line.toStdString();
+
+    // The text starts 15 mm (42.5 points) from the left edge of the paper.
+    QProcess run;
+    run.start("pdftotext", {"-bbox", pdf, "-"});
+    ASSERT_TRUE(run.waitForFinished(30000));
+    const QString boxesXml = QString::fromUtf8(run.readAllStandardOutput());
+    QRegularExpression xMin("xMin=\"([0-9.]+)\"");
+    double leftmost = 1e9;
+    for (auto it = xMin.globalMatch(boxesXml); it.hasNext();) leftmost = std::min(leftmost, it.next().captured(1).toDouble());
+    EXPECT_GE(leftmost, 42.0);
+    EXPECT_LT(leftmost, 50.0);
+}
+
+TEST(PrintWrapping, PiecesJoinToTheTextAndFitTheRow) {
+    const QString text = "00001  10:00:000  " + QString(100, u'-');
+    const std::vector<QString> rows = WrapPrintLine(text, 18, 40);
+    ASSERT_EQ(rows.size(), 5u);
+    QString joined;
+    for (const QString& row : rows) {
+        EXPECT_LE(row.size(), 40);
+        joined += row.trimmed() == row ? row : row.mid(18);
+    }
+    EXPECT_EQ(joined, text);
+    EXPECT_EQ(rows[1], QString(18, u' ') + QString(22, u'-'));
+    EXPECT_EQ(WrapPrintLine("fits", 18, 40), std::vector<QString>{"fits"});
+    // An indent wider than half the row is narrowed to half.
+    EXPECT_EQ(WrapPrintLine(QString(30, u'x'), 25, 20)[1], QString(10, u' ') + QString(10, u'x'));
 }
 
 TEST_F(PrintingTest, NoPrinterShowsOneErrorBoxAndRestoresThePointer) {

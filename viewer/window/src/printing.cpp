@@ -6,6 +6,8 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+#include <algorithm>
+
 #include "core/trace_pages.hpp"
 #include "core/trace_tree.hpp"
 #include "tw/common/common.hpp"
@@ -15,6 +17,7 @@ namespace tw::window {
 namespace {
 
 constexpr qreal kPrintPointSize = 10;
+constexpr double kMarginMillimetres = 15;
 
 PrinterSource& Source() {
     static PrinterSource source;
@@ -47,6 +50,33 @@ std::unique_ptr<QPrinter> DefaultPrinter() {
     return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
 }
 
+std::vector<QString> WrapPrintLine(const QString& text, qsizetype indent, qsizetype columns) {
+    std::vector<QString> rows;
+    if (columns < 1) columns = 1;
+    // A continuation indent that leaves less than half the width would make ribbons.
+    if (indent > columns / 2) indent = columns / 2;
+    if (indent < 0) indent = 0;
+    qsizetype from = 0;
+    qsizetype room = columns;  // the first row starts at the margin
+    while (text.size() - from > room) {
+        // Break after the last blank that fits, unless that leaves the row (nearly) empty;
+        // a run without blanks (a check point's hyphens) is cut where the row ends.
+        qsizetype cut = from + room;
+        for (qsizetype i = from + room; i > from + room / 2; --i) {
+            if (text[i - 1] == u' ') {
+                cut = i;
+                break;
+            }
+        }
+        rows.push_back(rows.empty() ? text.mid(from, cut - from)
+                                    : QString(indent, u' ') + text.mid(from, cut - from));
+        from = cut;
+        room = columns - indent;
+    }
+    rows.push_back(rows.empty() ? text.mid(from) : QString(indent, u' ') + text.mid(from));
+    return rows;
+}
+
 void PrintLines(const viewer::TraceTree& tree, QPrinter& printer) {
     QFont font(QStringLiteral("Courier New"));
     font.setStyleHint(QFont::Monospace);
@@ -54,6 +84,16 @@ void PrintLines(const viewer::TraceTree& tree, QPrinter& printer) {
     font.setPointSizeF(kPrintPointSize);
     printer.setPageOrientation(QPageLayout::Portrait);
     printer.setCopyCount(1);
+    printer.setFullPage(false);
+    // The margins a printed page usually has, never less than the printer can print.
+    QMarginsF margins(kMarginMillimetres, kMarginMillimetres, kMarginMillimetres, kMarginMillimetres);
+    const QMarginsF least = printer.pageLayout().minimumMargins();
+    const double mm = 25.4 / 72.0;  // minimumMargins() is in points
+    margins.setLeft(std::max(margins.left(), least.left() * mm));
+    margins.setTop(std::max(margins.top(), least.top() * mm));
+    margins.setRight(std::max(margins.right(), least.right() * mm));
+    margins.setBottom(std::max(margins.bottom(), least.bottom() * mm));
+    printer.setPageMargins(margins, QPageLayout::Millimeter);
     if (printer.docName().isEmpty()) printer.setDocName(QString::fromLatin1(kCaption));
 
     QPainter painter;
@@ -62,15 +102,23 @@ void PrintLines(const viewer::TraceTree& tree, QPrinter& printer) {
     const QFontMetrics metrics(painter.font(), &printer);
     const int pageHeight = painter.viewport().height();
     const int lineHeight = metrics.lineSpacing();
+    const int charWidth = std::max(1, metrics.horizontalAdvance(QLatin1Char('M')));
+    const qsizetype columns = std::max(8, painter.viewport().width() / charWidth);
     int top = 0;
-    // Lines are printed as they are: no wrapping; a line wider than the page is cut at its edge.
+    QString text;
+    // A line wider than the page goes on over continuation lines, indented under its text.
     for (int i = 1; i <= tree.Count(); ++i) {
-        if (top > 0 && top + lineHeight > pageHeight) {
-            if (!printer.newPage()) Fail(printer, QStringLiteral("the printer cannot start a new page."));
-            top = 0;
+        text.resize(0);
+        tree.AppendText(i, text);
+        const qsizetype head = text.size() - tree.Message(i).MessageView().size();
+        for (const QString& row : WrapPrintLine(text, head, columns)) {
+            if (top > 0 && top + lineHeight > pageHeight) {
+                if (!printer.newPage()) Fail(printer, QStringLiteral("the printer cannot start a new page."));
+                top = 0;
+            }
+            painter.drawText(0, top + metrics.ascent(), row);
+            top += lineHeight;
         }
-        painter.drawText(0, top + metrics.ascent(), tree.Text(i));
-        top += lineHeight;
     }
     if (!painter.end()) Fail(printer, QStringLiteral("the printer cannot finish the document."));
 }

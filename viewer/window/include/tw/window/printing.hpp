@@ -1,11 +1,13 @@
 #pragma once
 // File, Print...: the current trace page as plain text on the default printer, one printed line
 // per trace line in the order of the page's lines (folded lines included), in Courier New,
-// portrait, one copy. No dialog, no preview, no header or footer.
+// portrait, one copy, with margins of 15 mm. A line wider than the page goes on over
+// continuation lines indented under its message. No dialog, no preview, no header or footer.
 
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QPrinter;
 
@@ -26,6 +28,12 @@ using PrinterSource = std::function<std::unique_ptr<QPrinter>()>;
 void SetPrinterSource(PrinterSource source);
 // The system's default printer (CUPS on Linux), or nullptr when none is set up.
 std::unique_ptr<QPrinter> DefaultPrinter();
+
+// The printed rows of one line of text in a fixed-pitch font with room for columns characters:
+// the line itself when it fits, else pieces broken after a blank where one is near the end of
+// the row (else at the row's end), every piece after the first indented by indent blanks (at
+// most half the row). Joined without their indents the pieces are the text.
+std::vector<QString> WrapPrintLine(const QString& text, qsizetype indent, qsizetype columns);
 
 // Prints every line of the tree on the printer, starting a new page whenever one is full.
 // Throws AppError (kPrinterError) when the printer cannot start, turn a page or finish; the job
