@@ -10,6 +10,11 @@
 #include <QTimer>
 #include <thread>
 
+#ifndef _WIN32
+#include <csignal>
+#include <sys/types.h>
+#endif
+
 #include "core/reception.hpp"
 #include "display/trace_model.hpp"
 #include "display/trace_view.hpp"
@@ -134,6 +139,32 @@ TEST(Tracewell32Program, StartsListeningAndReceives) {
     viewer.terminate();
     if (!viewer.waitForFinished(10000)) viewer.kill();
 }
+
+#ifndef _WIN32
+// Ended with SIGTERM or SIGINT, the program closes as Exit does: its socket goes with it.
+TEST(Tracewell32Program, TerminationSignalsRemoveTheSocket) {
+    test::EnsureApplication();
+    const QString dir = qEnvironmentVariable("TRACEWELL_SOCKET_DIR");
+    for (const int signal : {SIGTERM, SIGINT}) {
+        QProcess viewer;
+        viewer.setProcessChannelMode(QProcess::ForwardedChannels);
+        viewer.start(BinDir() + "/tracewell32", {});
+        ASSERT_TRUE(viewer.waitForStarted(10000));
+        const QString prefix = QString("tracewell.%1.").arg(viewer.processId());
+        auto sockets = [&] { return QDir(dir).entryList({prefix + "*"}, QDir::System | QDir::Files); };
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !sockets().isEmpty(); }, 20000)) << signal;
+        ::kill(pid_t(viewer.processId()), signal);
+        EXPECT_TRUE(viewer.waitForFinished(10000)) << signal;
+        EXPECT_EQ(viewer.exitStatus(), QProcess::NormalExit) << signal;
+        EXPECT_EQ(viewer.exitCode(), 0) << signal;
+        EXPECT_TRUE(sockets().isEmpty()) << signal << ": " << sockets().join(' ').toStdString();
+        if (viewer.state() != QProcess::NotRunning) {
+            viewer.kill();
+            viewer.waitForFinished();
+        }
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace tw::window

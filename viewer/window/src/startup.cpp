@@ -7,6 +7,7 @@
 
 #include "tw/window/frm_main.hpp"
 #include "tw/window/splash.hpp"
+#include "tw/window/termination.hpp"
 
 namespace tw::window {
 namespace {
@@ -29,6 +30,10 @@ void SetHelpFile(const QString& path) {
 std::unique_ptr<FrmMain> Main(QApplication& app, int splashMilliseconds) {
     SetHelpFile(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tracewell3.chm")));
 
+    // From before reception starts: ended from outside (SIGTERM, SIGINT), the window closes
+    // as Exit closes it, so its socket goes.
+    CatchTerminationSignals();
+
     auto splash = std::make_unique<FrmSplash>();
     splash->show();
     splash->repaint();
@@ -46,6 +51,7 @@ std::unique_ptr<FrmMain> Main(QApplication& app, int splashMilliseconds) {
         QApplication::closeAllWindows();
         QCoreApplication::exit(0);
     });
+    CloseOnTerminationSignals(*form);
     form->show();
     splash.reset();
     return form;
