@@ -59,11 +59,12 @@ TEST_F(FrmMainTest, MenuTreeHasEveryItemWithCaptionAndShortcut) {
 
     EXPECT_EQ(Describe(form->Menu("mnuFile")),
               QStringList({"mnuFileOpen|&Open Logfile...|Ctrl+O", "mnuFileSave|&Save Logfile...|Ctrl+S",
-                           "mnuFileBar1|-|", "mnuFileDelete|&Delete Logfile...|Ctrl+D", "mnuFileBar2|-|",
+                           "mnuFileExport|&Export...|", "mnuFileBar1|-|", "mnuFileDelete|&Delete Logfile...|Ctrl+D", "mnuFileBar2|-|",
                            "mnuFilePrint|&Print...|Ctrl+P", "mnuFileBar3|-|", "mnuFileExit|&Exit|"}));
     EXPECT_EQ(Describe(form->Menu("mnuEdit")),
               QStringList({"mnuEditStart|&Start Messaging|", "mnuEditStop|Sto&p Messaging|", "mnuEditBar0|-|",
-                           "mnuEditDelete|&Delete...|Del", "mnuEditBar1|-|",
+                           "mnuEditDelete|&Delete...|Del", "mnuEditCopySubtree|Copy with S&ubtree|Ctrl+Shift+C",
+                           "mnuEditBar1|-|",
                            "mnuEditClearDisplay|Clear All|Shift+Del", "mnuEditClearViewer|Clear Current Viewer|",
                            "mnuEditClearAutos|Clear Autos Window|", "mnuEditClearScratch|Clear Scratch Window|",
                            "mnuEditClearWatches|Clear Watches|"}));

@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QtGlobal>
 
+#include "tw/window/export.hpp"
+
 namespace tw::window {
 
 QAction* Commands::Add(const QString& name, const QString& caption, const QKeySequence& shortcut) {
@@ -42,6 +44,7 @@ void ConnectCommands(FrmMain& form) {
     ConnectWatchCommands(form);
     ConnectOptionsCommands(form);
     ConnectHelpCommands(form);
+    ConnectExportCommands(form);
 }
 
 }  // namespace tw::window

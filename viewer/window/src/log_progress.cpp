@@ -26,7 +26,7 @@ void LogLoadProgress::Begin(qint64 totalBytes) {
     if (totalBytes >= kShowFromBytes && !m_window) {
         m_window = new QDialog(m_owner);
         m_window->setObjectName(QStringLiteral("frmLogProgress"));
-        m_window->setWindowTitle(QStringLiteral("Open Logfile"));
+        m_window->setWindowTitle(m_title);
         // Modal: while the file loads, the main window takes no commands.
         m_window->setWindowModality(Qt::ApplicationModal);
         auto* layout = new QVBoxLayout(m_window);

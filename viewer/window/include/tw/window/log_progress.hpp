@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QString>
 
 class QDialog;
 class QLabel;
@@ -20,7 +21,9 @@ public:
     // Files smaller than this load too fast to need the progress window.
     static constexpr qint64 kShowFromBytes = 8 << 20;
 
-    explicit LogLoadProgress(QWidget* owner) : m_owner(owner) {}
+    // title: the progress window's caption (Export shows the same window).
+    explicit LogLoadProgress(QWidget* owner, QString title = QStringLiteral("Open Logfile"))
+        : m_owner(owner), m_title(std::move(title)) {}
     ~LogLoadProgress() override;
 
     void Begin(qint64 totalBytes) override;
@@ -34,6 +37,7 @@ private:
     void Repaint();
 
     QWidget* m_owner;
+    QString m_title;
     QPointer<QDialog> m_window;
     QProgressBar* m_bar = nullptr;
     QLabel* m_label = nullptr;
