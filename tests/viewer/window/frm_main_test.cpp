@@ -72,6 +72,8 @@ TEST_F(FrmMainTest, MenuTreeHasEveryItemWithCaptionAndShortcut) {
               QStringList({"mnuSearchFind|&Find...|Ctrl+F", "mnuSearchFindNext|Find Next|F3",
                            "mnuSearchFilter|Filter...|", "mnuSearchBar0|-|",
                            "mnuSearchBookmark|&Bookmark Message|F5", "mnuSearchJump|&Jump to Bookmark|F6",
+                           "mnuSearchMarkToggle|Toggle &Mark|Ctrl+F2", "mnuSearchMarkNext|Next Mar&k|F2",
+                           "mnuSearchMarkPrevious|Pre&vious Mark|Shift+F2", "mnuSearchMarkClear|Clear M&arks|",
                            "mnuSearchBar1|-|", "mnuSearchGotoRecNo|&Goto Record Number...|", "mnuSearchBar2|-|",
                            "mnuSearchBrowse|Browse|", "mnuSearchBrowseFirst|First|",
                            "mnuSearchBrowsePrevious|Previous|", "mnuSearchBrowseNext|Next|",

@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 #include "tw/window/export.hpp"
+#include "tw/window/mark_commands.hpp"
 
 namespace tw::window {
 
@@ -45,6 +46,7 @@ void ConnectCommands(FrmMain& form) {
     ConnectOptionsCommands(form);
     ConnectHelpCommands(form);
     ConnectExportCommands(form);
+    ConnectMarkCommands(form);
 }
 
 }  // namespace tw::window
