@@ -59,7 +59,7 @@ TEST_F(FrmMainTest, MenuTreeHasEveryItemWithCaptionAndShortcut) {
 
     EXPECT_EQ(Describe(form->Menu("mnuFile")),
               QStringList({"mnuFileOpen|&Open Logfile...|Ctrl+O", "mnuFileSave|&Save Logfile...|Ctrl+S",
-                           "mnuFileExport|&Export...|", "mnuFileBar1|-|", "mnuFileDelete|&Delete Logfile...|Ctrl+D", "mnuFileBar2|-|",
+                           "mnuFileExport|&Export...|", "mnuFileRecent|Recent &Logfiles|", "mnuFileBar1|-|", "mnuFileDelete|&Delete Logfile...|Ctrl+D", "mnuFileBar2|-|",
                            "mnuFilePrint|&Print...|Ctrl+P", "mnuFileBar3|-|", "mnuFileExit|&Exit|"}));
     EXPECT_EQ(Describe(form->Menu("mnuEdit")),
               QStringList({"mnuEditStart|&Start Messaging|", "mnuEditStop|Sto&p Messaging|", "mnuEditBar0|-|",

@@ -11,6 +11,8 @@ void EnsureApplication() {
     // directory of their own, away from any viewer the user runs.
     static QTemporaryDir sockets;
     qputenv("TRACEWELL_SOCKET_DIR", (sockets.path() + "/sockets").toLocal8Bit());
+    // Remembered settings (and those of programs started from here) go there too.
+    qputenv("XDG_CONFIG_HOME", (sockets.path() + "/config").toLocal8Bit());
     static int argc = 1;
     static char name[] = "tw_viewer_window_tests";
     static char* argv[] = {name, nullptr};

@@ -5,6 +5,7 @@
 
 #include "tw/window/export.hpp"
 #include "tw/window/mark_commands.hpp"
+#include "tw/window/recent_files.hpp"
 
 namespace tw::window {
 
@@ -47,6 +48,7 @@ void ConnectCommands(FrmMain& form) {
     ConnectHelpCommands(form);
     ConnectExportCommands(form);
     ConnectMarkCommands(form);
+    ConnectRecentFiles(form);
 }
 
 }  // namespace tw::window

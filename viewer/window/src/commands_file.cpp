@@ -7,6 +7,7 @@
 #include "tw/window/frm_main.hpp"
 #include "tw/window/log_progress.hpp"
 #include "tw/window/printing.hpp"
+#include "tw/window/recent_files.hpp"
 
 #include <QFile>
 #include <QFileDialog>
@@ -33,14 +34,13 @@ QString AskFileName(FrmMain& form, const QString& title, QFileDialog::AcceptMode
 void OpenLogfile(FrmMain& form) {
     const QString name = AskFileName(form, QStringLiteral("Open Logfile"), QFileDialog::AcceptOpen);
     if (name.isEmpty()) return;
-    LogLoadProgress progress(&form);
-    viewer::Log(form.MessageManager()).Load(name, &progress);
+    OpenLogfilePath(form, name);  // also puts it on the Recent Logfiles list
 }
 
 void SaveLogfile(FrmMain& form) {
     const QString name = AskFileName(form, QStringLiteral("Save Logfile"), QFileDialog::AcceptSave);
     if (name.isEmpty()) return;
-    viewer::Log(form.MessageManager()).Save(name);
+    if (viewer::Log(form.MessageManager()).Save(name) && QFileInfo::exists(name)) AddRecentFile(name);
 }
 
 // Delete Logfile: choose a file, confirm, delete it. A failure shows the error box.

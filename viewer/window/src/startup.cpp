@@ -6,6 +6,8 @@
 #include <QTimer>
 
 #include "tw/window/frm_main.hpp"
+#include "tw/window/recent_files.hpp"
+#include "tw/window/remembered.hpp"
 #include "tw/window/splash.hpp"
 #include "tw/window/termination.hpp"
 
@@ -46,6 +48,9 @@ std::unique_ptr<FrmMain> Main(QApplication& app, int splashMilliseconds) {
 
     auto form = std::make_unique<FrmMain>();
     form->setWindowTitle(QString::fromLatin1(kCaption));
+    // The window as it was left last time; saved again when it unloads.
+    RestoreWindowSettings(*form);
+    QObject::connect(form.get(), &FrmMain::unloaded, form.get(), [f = form.get()] { SaveWindowSettings(*f); });
     // Unloading the main window ends the program at once, closing any other window with it.
     QObject::connect(form.get(), &FrmMain::unloaded, &app, [] {
         QApplication::closeAllWindows();
@@ -54,6 +59,8 @@ std::unique_ptr<FrmMain> Main(QApplication& app, int splashMilliseconds) {
     CloseOnTerminationSignals(*form);
     form->show();
     splash.reset();
+    // tracewell32 FILE...: the files open as soon as the window runs.
+    OpenLater(*form, FilesFromArguments(QCoreApplication::arguments()));
     return form;
 }
 

@@ -1,0 +1,44 @@
+#pragma once
+// Ways of opening a log file besides File, Open Logfile...:
+//  - File, Recent Logfiles: the last eight log files opened or saved, newest first; a file
+//    that no longer exists shows greyed and is taken off the list when chosen; Clear List
+//    empties it. The list is remembered between runs (settings key files/recent).
+//  - a file dropped on the main window;
+//  - files named on the command line: tracewell32 FILE...
+// Each opens as Open Logfile opens its file: appended to the trace through the store, with the
+// hourglass, the progress window for a long file and the error box of a failed load.
+
+#include <QString>
+#include <QStringList>
+
+class QMenu;
+
+namespace tw::window {
+
+class FrmMain;
+
+inline constexpr int kRecentFileCount = 8;
+
+// The remembered list, newest first (at most kRecentFileCount, no repeats).
+QStringList RecentFiles();
+// Puts the file (made absolute) at the top of the list.
+void AddRecentFile(const QString& path);
+void RemoveRecentFile(const QString& path);
+void ClearRecentFiles();
+
+// Loads a log file as Open Logfile does and, unless it could not be read at all, puts it on
+// the list.
+void OpenLogfilePath(FrmMain& form, const QString& path);
+// Opens the files one after the other once the event loop runs (after a drop has returned,
+// after start-up).
+void OpenLater(FrmMain& form, const QStringList& paths);
+// The files named on a command line (arguments after the program's name); options (words
+// starting with "-", up to a "--") are not files.
+QStringList FilesFromArguments(const QStringList& arguments);
+
+// Adds Recent Logfiles to the File menu and lets files be dropped on the window.
+void ConnectRecentFiles(FrmMain& form);
+// The submenu (object name "mnuFileRecent") filled as it shows (for tests).
+void FillRecentMenu(FrmMain& form, QMenu& menu);
+
+}  // namespace tw::window
