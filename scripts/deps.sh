@@ -14,7 +14,7 @@ set -euo pipefail
 PKGS=(cmake ninja-build g++ ccache pkg-config
       qt6-base-dev qt6-base-dev-tools libgl-dev
       libgtest-dev libgmock-dev libbenchmark-dev
-      qt6-charts-dev
+      qt6-charts-dev libqt6opengl6-dev
       xvfb xauth imagemagick xdotool poppler-utils fp-utils
       clang libclang-rt-14-dev
       mingw-w64 mingw-w64-tools libwine-dev wine wine64 fonts-wine nsis
