@@ -5,6 +5,7 @@
 
 #include "tw/window/export.hpp"
 #include "tw/window/mark_commands.hpp"
+#include "tw/window/plot_commands.hpp"
 #include "tw/window/recent_files.hpp"
 
 namespace tw::window {
@@ -49,6 +50,7 @@ void ConnectCommands(FrmMain& form) {
     ConnectExportCommands(form);
     ConnectMarkCommands(form);
     ConnectRecentFiles(form);
+    ConnectPlotCommands(form);
 }
 
 }  // namespace tw::window
