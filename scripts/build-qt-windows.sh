@@ -41,6 +41,16 @@ fi
 [ "$(id -u)" -eq 0 ] || [ -w "$cache" ] || mkdir -p "$cache" 2>/dev/null \
   || { echo "build-qt-windows: cannot write $cache (set TW_QT_WIN_CACHE or run as root)" >&2; exit 1; }
 mkdir -p "$cache"
+# One build at a time: a second caller waits for the first and then takes its result.
+exec 9>"$cache/.lock-$key"
+if ! flock -n 9; then
+  echo "build-qt-windows: another build of the same Qt is running; waiting for it" >&2
+  flock 9
+fi
+if [ -f "$prefix/.complete" ]; then
+  echo "$prefix"
+  exit 0
+fi
 work="$cache/work-$key"
 start=$(date +%s)
 

@@ -3,6 +3,13 @@
 # and runs their test programs under Wine on a private virtual display. Fails on any failure.
 # Uses its own Wine prefix (build-wine/prefix, made on first use) and its own Xvfb; both
 # are stopped again on exit.
+#
+# The 32-bit build also makes the Windows programs (tracewell32.exe, Stepwright9.exe,
+# Stepwright85.exe) against Qt for Windows, which scripts/build-qt-windows.sh builds once from
+# Debian's source into a cache (35-40 CPU-minutes the first time), the installer
+# Tracewell-<version>-setup.exe, and runs the installed programs end to end under Wine
+# (tests/windows/e2e.sh).
+#   TW_WINDOWS_QT=off   only the Qt-free pieces (quicker, for work on the formula library)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -36,17 +43,41 @@ cleanup() {
 }
 trap cleanup EXIT
 
-for arch in i686 x86_64; do
+with_qt=1
+[ "${TW_WINDOWS_QT:-on}" = off ] && with_qt=0
+if [ $with_qt = 1 ]; then
+  need makensis nsis
+  qt_prefix=$(scripts/build-qt-windows.sh | tail -n1)
+  echo "-- Qt for Windows: $qt_prefix"
+fi
+
+# The 64-bit build first: the installer made by the 32-bit one carries its Tracetap.dll.
+for arch in x86_64 i686; do
   dir="$root/build-win-$arch"
+  toolchain="$root/cmake/toolchains/mingw-$arch.cmake"
+  extra=(-DTW_BUILD_QT=OFF)
+  if [ $with_qt = 1 ] && [ $arch = i686 ]; then
+    # Qt's own toolchain file finds its host tools and libraries and then loads ours.
+    extra=(-DTW_BUILD_QT=ON -DTW_HAVE_WINDOWS_QT=ON -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain"
+           -DTW_TRACETAP64_DLL="$root/build-win-x86_64/bin/Tracetap.dll")
+    toolchain="$qt_prefix/lib/cmake/Qt6/qt.toolchain.cmake"
+  fi
+  # A build folder made with another toolchain cannot be reconfigured: start it anew.
+  if [ -f "$dir/CMakeCache.txt" ] && ! grep -qx "CMAKE_TOOLCHAIN_FILE:[A-Z]*=$toolchain" "$dir/CMakeCache.txt"; then
+    rm -rf "$dir"
+  fi
   # Configured on every run (a few seconds): a tool installed since the last run (wine,
   # chmcmd) is found now instead of staying NOTFOUND in the cache.
-  cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-$arch.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF -DTW_BUILD_BENCH=OFF -DTW_BUILD_QT=OFF >/dev/null
+  cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DTW_BUILD_TESTS=OFF -DTW_BUILD_BENCH=OFF "${extra[@]}" >/dev/null
   if grep -q 'NOTFOUND' <(grep -E '^(TW_WINE_EXECUTABLE|CMAKE_CROSSCOMPILING_EMULATOR)' "$dir/CMakeCache.txt"); then
     echo "stage-windows: $dir has no Wine to run its test programs with" >&2; exit 1
   fi
   cmake --build "$dir"
 done
+if [ $with_qt = 1 ]; then
+  cmake --build "$root/build-win-i686" --target installer
+fi
 
 # A display of our own: windows cannot be created under Wine without one.
 exec 3>"$root/build-wine/display"
@@ -76,4 +107,8 @@ for arch in i686 x86_64; do
   # Figures for docs/performance.md; it also checks that every envelope arrived.
   wine "$root/build-win-$arch/bin/copydata_roundtrip.exe" 400 || status=1
 done
+if [ $with_qt = 1 ]; then
+  echo "-- The installer and the installed programs, end to end under Wine"
+  bash "$root/tests/windows/e2e.sh" "$root/build-win-i686" || status=1
+fi
 exit $status

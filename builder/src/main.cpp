@@ -1,6 +1,7 @@
 // Stepwright9 and Stepwright85: the same program, built against version 9 or version 8.5 of the
 // report engine's interfaces (TW_STEPWRIGHT_ENGINE is 9 or 85).
 #include <QApplication>
+#include <QTimer>
 
 #include "tw/builder/dlg_stepwright.hpp"
 #include "tw/common/widget_message_boxes.hpp"
@@ -26,5 +27,11 @@ int main(int argc, char* argv[]) {
     const auto version = info.engineVersion;
     tw::builder::DlgStepwright dialog(info, [version] { return tw::builder::engine::CreateApplication(version); });
     dialog.show();
+    // "Stepwright9 REPORT" opens REPORT at once, as Browse would.
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() > 1 && !arguments.at(1).isEmpty()) {
+        const QString report = arguments.at(1);
+        QTimer::singleShot(0, &dialog, [&dialog, report] { dialog.OpenReportFile(report); });
+    }
     return app.exec();
 }

@@ -55,6 +55,9 @@ public:
     // Replaces the file-open dialog (tests choose files without a modal box).
     void SetFileChooser(FileChooser chooser);
 
+    // Opens a report as Browse does after its file dialog (the program's command-line argument).
+    void OpenReportFile(const QString& fileName);
+
     // Rebuilds lvwObjects for the selected cboSubReport entry and the selected view.
     void RefreshObjectList();
 
@@ -75,7 +78,6 @@ private:
     void BuildControls();
     void Load(const ApplicationFactory& factory);
     void Browse();
-    void OpenReportFile(const QString& fileName);
     void ViewClicked();
     void SelectAllClicked();
     void Compose();

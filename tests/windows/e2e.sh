@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# The whole road on Windows, under Wine, as a user takes it:
+#   1. a fresh Wine prefix; the installer run silently (/S);
+#   2. the installed viewer started; the calls of e2e-calls.txt made by Wine's script host
+#      through the Tracetap classes (by programmatic identifier), once by the 32-bit host and
+#      once by the 64-bit one;
+#   3. the log saved through the viewer's own File > Save Logfile (Ctrl+S, typed with xdotool)
+#      and compared byte for byte with the envelopes the same calls make on Linux;
+#   4. each Stepwright started on a report definition;
+#   5. the uninstaller run silently: files, registrations and shortcuts gone.
+# Screenshots of each program land in build-wine/e2e/. Needs DISPLAY (scripts/stage-windows.sh
+# provides one), xdotool, ImageMagick's import, and the native build's tracetap and twlisten.
+#   e2e.sh BUILD_WIN_I686 [NATIVE_BUILD]
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=$(cd "$1" && pwd)
+native=$(cd "${2:-$root/build}" && pwd)
+work="$root/build-wine/e2e"
+rm -rf "$work"
+mkdir -p "$work"
+
+for tool in xdotool import iconv perl; do
+  command -v "$tool" >/dev/null || { echo "e2e: '$tool' is missing (scripts/deps.sh installs it)" >&2; exit 1; }
+done
+[ -n "${DISPLAY:-}" ] || { echo "e2e: no DISPLAY" >&2; exit 1; }
+
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+pids=()
+finish() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wineserver -k >/dev/null 2>&1 || true
+}
+trap finish EXIT
+fail() { echo "e2e: FAILED: $*" >&2; import -window root "$work/failure.png" 2>/dev/null || true; exit 1; }
+step() { echo "e2e: $*"; }
+
+# Waits up to $2 seconds for a window whose name matches $1; prints its id.
+wait_window() {
+  local id
+  for _ in $(seq $(( $2 * 4 ))); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.25
+  done
+  return 1
+}
+winpath() { echo "Z:${1//\//\\}"; }   # a Linux path as Wine's drive Z: sees it
+
+# 1. Install.
+setup=$(ls "$build"/Tracewell-*-setup.exe | head -n1)
+step "installing $(basename "$setup") silently into a fresh prefix"
+wineboot -i >/dev/null 2>&1
+wineserver -w
+wine "$setup" /S >/dev/null 2>&1 || fail "the installer ended with status $?"
+inst="$WINEPREFIX/drive_c/Program Files (x86)/Tracewell"
+for f in tracewell32.exe Stepwright9.exe Stepwright85.exe Tracetap.dll x64/Tracetap.dll tracewell3.chm \
+         Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6PrintSupport.dll platforms/qwindows.dll uninstall.exe; do
+  [ -f "$inst/$f" ] || fail "not installed: $f"
+done
+for view in 32 64; do
+  wine reg query 'HKCR\CRUFLDebug.Send\CLSID' "/reg:$view" >/dev/null 2>&1 \
+    || fail "CRUFLDebug.Send is not registered ($view-bit view)"
+done
+lnk="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tracewell/Tracewell.lnk"
+[ -f "$lnk" ] || fail "no Start menu entry"
+
+# 2. The viewer and the script host.
+step "starting the installed tracewell32.exe"
+wine "C:\\Program Files (x86)\\Tracewell\\tracewell32.exe" >"$work/viewer.log" 2>&1 &
+pids+=($!)
+viewer=$(wait_window '^Tracewell$' 90) || fail "the viewer's window did not appear"
+
+# The calls as VBScript: DebugSendMsgEx("x", 1) -> r = CreateObject("CRUFLDebug.Send").MsgEx("x", 1);
+# characters beyond ASCII as ChrW(n), so the script's own code page does not matter.
+perl -CSD -ne '
+  next if /^\s*(\/\/|$)/;
+  /^Debug(Send|Enter|Exit|Add|Message)(\w+)\((.*)\)\s*$/ or die "e2e: cannot convert: $_";
+  my ($class, $method, $args) = ($1, $2, $3);
+  $args =~ s/([^\x00-\x7f])/sprintf("\" & ChrW(%d) & \"", ord($1))/ge;
+  print "r = CreateObject(\"CRUFLDebug.$class\").$method($args)\r\n";
+' "$here/e2e-calls.txt" >"$work/calls.vbs"
+printf 'WScript.Echo "sent"\r\n' >>"$work/calls.vbs"
+for host in 'C:\windows\syswow64\cscript.exe' 'C:\windows\system32\cscript.exe'; do
+  step "sending the calls through $host"
+  out=$(wine "$host" //nologo "$(winpath "$work/calls.vbs")" 2>&1 | tr -d '\r') || fail "$host: $out"
+  [ "$(tail -n1 <<<"$out")" = sent ] || fail "$host: $out"
+done
+
+# 3. The expected log: the same calls through tracetap on Linux, as twlisten receives them;
+# scratch lines (type 05) go to the scratch list, not the trace. Lines end CR LF, code page 1252.
+sockets=$(mktemp -d)
+calls=$(grep -c '^Debug' "$here/e2e-calls.txt")
+TRACEWELL_SOCKET_DIR=$sockets "$native/bin/twlisten" --raw --count "$calls" --ready-file "$work/ready" >"$work/raw.txt" &
+listener=$!
+for _ in $(seq 100); do [ -s "$work/ready" ] && break; sleep 0.1; done
+TRACEWELL_SOCKET_DIR=$sockets "$native/bin/tracetap" --require-receiver -f "$here/e2e-calls.txt"
+wait "$listener"
+rm -rf "$sockets"
+grep -v '^05' "$work/raw.txt" | iconv -f UTF-8 -t CP1252 | sed 's/$/\r/' >"$work/one-run.log"
+cat "$work/one-run.log" "$work/one-run.log" >"$work/expected.log"
+
+step "saving the log through File > Save Logfile"
+sleep 1
+import -window root "$work/tracewell32.png"
+saved="$work/saved.log"
+xdotool windowactivate --sync "$viewer" 2>/dev/null || xdotool windowfocus "$viewer"
+xdotool key --window "$viewer" ctrl+s
+dialog=$(wait_window '^Save Logfile$' 30) || fail "no Save Logfile dialog"
+sleep 1
+xdotool windowfocus "$dialog" 2>/dev/null || true
+xdotool type --delay 20 "$(winpath "$saved")"
+xdotool key Return
+for _ in $(seq 100); do [ -s "$saved" ] && break; sleep 0.2; done
+[ -s "$saved" ] || fail "the log was not saved"
+sleep 1
+cmp "$saved" "$work/expected.log" || {
+  diff <(iconv -f CP1252 -t UTF-8 "$saved" | cut -c1-2,500-) <(iconv -f CP1252 -t UTF-8 "$work/expected.log" | cut -c1-2,500-) | head -20 >&2
+  fail "the saved log differs from the envelopes sent"
+}
+step "saved log: $(wc -l <"$saved") lines, byte for byte the envelopes sent"
+kill "${pids[-1]}" 2>/dev/null || true
+
+# 4. The Stepwrights, each on a report definition.
+definition=$(ls "$root"/../shared/testdata/report-definitions/*.xml 2>/dev/null | head -n1 || true)
+[ -n "$definition" ] || definition=$(ls "$here"/../builder/data/*.xml 2>/dev/null | head -n1 || true)
+for program in Stepwright9 Stepwright85; do
+  step "starting $program.exe on $(basename "${definition:-no report}")"
+  wine "C:\\Program Files (x86)\\Tracewell\\$program.exe" ${definition:+"$(winpath "$definition")"} >"$work/$program.log" 2>&1 &
+  pids+=($!)
+  window=$(wait_window '^Stepwright' 90) || fail "$program's window did not appear"
+  sleep 2
+  import -window root "$work/$program.png"
+  # An error box would be a second window of the program's own title.
+  [ "$(xdotool search --onlyvisible --name '^Stepwright' | wc -l)" -eq 1 ] || fail "$program shows an error box"
+  xdotool windowclose "$window" 2>/dev/null || true
+  kill "${pids[-1]}" 2>/dev/null || true
+  wineserver -k >/dev/null 2>&1 || true
+done
+
+# 5. Uninstall: the uninstaller copies itself away and returns at once, so wait for it.
+step "uninstalling silently"
+wine "C:\\Program Files (x86)\\Tracewell\\uninstall.exe" /S >/dev/null 2>&1 || true
+for _ in $(seq 120); do [ -e "$inst/tracewell32.exe" ] || [ -e "$inst/uninstall.exe" ] || break; sleep 0.5; done
+wineserver -w
+[ ! -e "$inst" ] || fail "left behind: $(cd "$inst" && find . -type f | head)"
+[ ! -e "$lnk" ] || fail "the Start menu entry is left"
+for view in 32 64; do
+  if wine reg query 'HKCR\CRUFLDebug.Send' "/reg:$view" >/dev/null 2>&1; then fail "CRUFLDebug.Send still registered ($view-bit)"; fi
+done
+step "passed; screenshots in $work"
