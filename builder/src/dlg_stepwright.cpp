@@ -84,7 +84,8 @@ ErrorInfo ErrorOf(const std::exception& e) { return {kErrInternal, QString::from
 
 }  // namespace
 
-DlgStepwright::DlgStepwright(ProgramInfo info, ApplicationFactory factory, QWidget* parent)
+DlgStepwright::DlgStepwright(ProgramInfo info, ApplicationFactory factory, QWidget* parent,
+                             ApplicationFactory definitionsOnly)
     : QDialog(parent), m_info(std::move(info)) {
     setObjectName(QStringLiteral("dlgStepwright"));
     setWindowTitle(m_info.title);  // the design caption, until the start-up sets the version
@@ -92,7 +93,7 @@ DlgStepwright::DlgStepwright(ProgramInfo info, ApplicationFactory factory, QWidg
     m_imageList = StepwrightImageList();
     setWindowIcon(m_imageList.at(icons::kReport));
     BuildControls();
-    Load(factory);
+    Load(factory, definitionsOnly);
 }
 
 DlgStepwright::~DlgStepwright() = default;
@@ -235,16 +236,18 @@ void DlgStepwright::BuildControls() {
     resize(620, 680);
 }
 
-void DlgStepwright::Load(const ApplicationFactory& factory) {
+void DlgStepwright::Started() {
+    for (const CommandTemplate& t : CommandTemplates()) m_cboDebug->addItem(m_imageList.at(t.icon), t.text);
+    m_cboDebug->setCurrentIndex(0);
+    setWindowTitle(QStringLiteral("Stepwright v%1.%2.%3").arg(m_info.major).arg(m_info.minor).arg(m_info.revision));
+}
+
+void DlgStepwright::Load(const ApplicationFactory& factory, const ApplicationFactory& definitionsOnly) {
     ErrorInfo err;
     try {
         m_application = factory ? factory() : nullptr;
         if (!m_application) throw AppError(429, QStringLiteral("ActiveX component can't create object"));
-
-        for (const CommandTemplate& t : CommandTemplates()) m_cboDebug->addItem(m_imageList.at(t.icon), t.text);
-        m_cboDebug->setCurrentIndex(0);
-
-        setWindowTitle(QStringLiteral("Stepwright v%1.%2.%3").arg(m_info.major).arg(m_info.minor).arg(m_info.revision));
+        Started();
         return;
     } catch (const AppError& e) {
         err = e.info();
@@ -261,6 +264,15 @@ void DlgStepwright::Load(const ApplicationFactory& factory) {
         AddError(QStringLiteral("Runtime error"), QStringLiteral("An error has occurred initializing Stepwright."), errors);
     }
     ShowErrors(m_info.title, &errors, err);
+    // Without the engine runtime the dialog still works on report definitions, which the
+    // program reads itself.
+    if (!definitionsOnly) return;
+    try {
+        m_application = definitionsOnly();
+    } catch (const AppError&) {
+        m_application = nullptr;
+    }
+    if (m_application) Started();
 }
 
 QString DlgStepwright::DefaultFileChooser(QWidget* parent) const {

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "tw/builder/dlg_stepwright.hpp"
+#include "tw/builder/xml_engine.hpp"
 #include "tw/common/widget_message_boxes.hpp"
 
 int main(int argc, char* argv[]) {
@@ -25,7 +26,10 @@ int main(int argc, char* argv[]) {
     info.revision = TW_VERSION_PATCH;
 
     const auto version = info.engineVersion;
-    tw::builder::DlgStepwright dialog(info, [version] { return tw::builder::engine::CreateApplication(version); });
+    // Where the engine runtime is missing, report definitions still open through the XML reader.
+    tw::builder::DlgStepwright dialog(
+        info, [version] { return tw::builder::engine::CreateApplication(version); }, nullptr,
+        [] { return std::make_shared<tw::builder::engine::XmlApplication>(); });
     dialog.show();
     // "Stepwright9 REPORT" opens REPORT at once, as Browse would.
     const QStringList arguments = QCoreApplication::arguments();

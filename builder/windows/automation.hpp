@@ -7,6 +7,9 @@
 // clang-format off
 #include <windows.h>
 #include <oleauto.h>
+// windows.h maps GetObject to GetObjectA or GetObjectW by UNICODE, which differs between the
+// programs that include this (Qt's builds define it); the member below is the automation's own.
+#undef GetObject
 // clang-format on
 
 #include <initializer_list>

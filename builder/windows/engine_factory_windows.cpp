@@ -18,7 +18,7 @@ using automation::Object;
 using automation::Variant;
 
 std::wstring Wide(const QString& text) { return text.toStdWString(); }
-QString Text(const std::wstring& text) { return QString::fromStdWString(text); }
+QString FromWide(const std::wstring& text) { return QString::fromStdWString(text); }
 
 // Runs one automation step; its failure becomes the project's error with the same number.
 template <class F>
@@ -26,7 +26,7 @@ auto Guarded(F&& step) -> decltype(step()) {
     try {
         return step();
     } catch (const AutomationError& error) {
-        throw AppError(static_cast<qint32>(error.number()), Text(error.description()));
+        throw AppError(static_cast<qint32>(error.number()), FromWide(error.description()));
     }
 }
 
@@ -57,7 +57,7 @@ class RuntimeField final : public FieldDefinition {
   public:
     explicit RuntimeField(Object field) : m_field(std::move(field)) {}
     QString Name() const override {
-        return Guarded([&] { return Text(m_field.GetText(L"Name")); });
+        return Guarded([&] { return FromWide(m_field.GetText(L"Name")); });
     }
 
   private:
@@ -71,7 +71,7 @@ class RuntimeReportObject final : public ReportObject {
         return Guarded([&] { return static_cast<int>(m_object.GetNumber(L"Kind")); });
     }
     QString SubreportName() const override {
-        return Guarded([&] { return Text(m_object.GetText(L"SubreportName")); });
+        return Guarded([&] { return FromWide(m_object.GetText(L"SubreportName")); });
     }
     std::shared_ptr<FieldDefinition> Field() const override {
         return Guarded([&] { return std::make_shared<RuntimeField>(m_object.GetObject(L"Field")); });
@@ -96,7 +96,7 @@ class RuntimeTable final : public DatabaseTable {
   public:
     explicit RuntimeTable(Object table) : m_table(std::move(table)) {}
     QString Name() const override {
-        return Guarded([&] { return Text(m_table.GetText(L"Name")); });
+        return Guarded([&] { return FromWide(m_table.GetText(L"Name")); });
     }
     CollectionPtr<FieldDefinition> Fields() const override {
         return Wrap<FieldDefinition, RuntimeField>(m_table, L"Fields");
@@ -121,10 +121,10 @@ class RuntimeFormula final : public FormulaFieldDefinition {
   public:
     explicit RuntimeFormula(Object formula) : m_formula(std::move(formula)) {}
     QString Name() const override {
-        return Guarded([&] { return Text(m_formula.GetText(L"Name")); });
+        return Guarded([&] { return FromWide(m_formula.GetText(L"Name")); });
     }
     QString Text() const override {
-        return Guarded([&] { return engine::Text(m_formula.GetText(L"Text")); });
+        return Guarded([&] { return FromWide(m_formula.GetText(L"Text")); });
     }
 
   private:

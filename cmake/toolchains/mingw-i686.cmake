@@ -16,7 +16,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Programs built with Qt share the compiler's run-time DLLs that Qt itself uses (copied beside
+# them): a second, static copy of the C++ run time in the program could not unwind through Qt's
+# frames. The formula library always carries its own.
+if(NOT TW_HAVE_WINDOWS_QT)
+  set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+endif()
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
 

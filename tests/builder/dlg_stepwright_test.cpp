@@ -85,8 +85,9 @@ protected:
         return info;
     }
 
-    std::unique_ptr<DlgStepwright> Make(ApplicationFactory factory = [] { return std::make_shared<engine::XmlApplication>(); }) {
-        auto dialog = std::make_unique<DlgStepwright>(Info(), std::move(factory));
+    std::unique_ptr<DlgStepwright> Make(ApplicationFactory factory = [] { return std::make_shared<engine::XmlApplication>(); },
+                                        ApplicationFactory definitionsOnly = {}) {
+        auto dialog = std::make_unique<DlgStepwright>(Info(), std::move(factory), nullptr, std::move(definitionsOnly));
         dialog->show();
         return dialog;
     }
@@ -225,6 +226,20 @@ TEST_F(StepwrightDialog, EngineMissingAtStartUp) {
     EXPECT_TRUE(m_boxes.boxes[1].prompt.startsWith(QStringLiteral("[91 - "))) << m_boxes.boxes[1].prompt.toStdString();
     EXPECT_FALSE(m_boxes.boxes[1].prompt.endsWith(QStringLiteral("\r\n")));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// The Windows programs: no engine runtime, but report definitions still open after the box.
+TEST_F(StepwrightDialog, EngineMissingDefinitionsStillOpen) {
+    REQUIRE_DEFINITIONS();
+    const auto dialog = Make([]() -> std::shared_ptr<engine::Application> { throw tw::AppError(429, QStringLiteral("x")); },
+                             [] { return std::make_shared<engine::XmlApplication>(); });
+    ASSERT_EQ(m_boxes.boxes.size(), 1u);
+    EXPECT_TRUE(m_boxes.boxes[0].prompt.endsWith(kEngineMissing + QStringLiteral("\r\n")));
+    EXPECT_GT(Find<QComboBox>(*dialog, "cboDebug")->count(), 0);
+    EXPECT_TRUE(dialog->windowTitle().startsWith(QStringLiteral("Stepwright v")));
+    Open(*dialog, kDefinitions + QStringLiteral("/BOM.xml"));
+    EXPECT_EQ(m_boxes.boxes.size(), 1u);
+    EXPECT_GT(Find<QComboBox>(*dialog, "cboSubReport")->count(), 0);
 }
 
 TEST_F(StepwrightDialog, OtherStartUpErrorsAndAnAbsentEngine) {

@@ -48,8 +48,11 @@ class DlgStepwright final : public QDialog {
     Q_OBJECT
 public:
     // Builds the controls and runs the start-up: creates the Application, fills the command list and
-    // sets the caption. A failure shows its error box; the dialog then works without an engine.
-    DlgStepwright(ProgramInfo info, ApplicationFactory factory, QWidget* parent = nullptr);
+    // sets the caption. A failure shows its error box; the dialog then works without an engine, or,
+    // when `definitionsOnly` is given, with the Application it makes (report definitions need no
+    // engine runtime).
+    DlgStepwright(ProgramInfo info, ApplicationFactory factory, QWidget* parent = nullptr,
+                  ApplicationFactory definitionsOnly = {});
     ~DlgStepwright() override;
 
     // Replaces the file-open dialog (tests choose files without a modal box).
@@ -76,7 +79,8 @@ protected:
 
 private:
     void BuildControls();
-    void Load(const ApplicationFactory& factory);
+    void Load(const ApplicationFactory& factory, const ApplicationFactory& definitionsOnly);
+    void Started();
     void Browse();
     void ViewClicked();
     void SelectAllClicked();
