@@ -5,22 +5,30 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDockWidget>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QWheelEvent>
 #include <QTest>
 #include <QToolBar>
 
 #include <set>
 
 #include "core/message_manager.hpp"
+#include "display/detail_pane.hpp"
 #include "display/line_follower.hpp"
 #include "display/match_highlight.hpp"
 #include "display/quick_filter_bar.hpp"
 #include "display/trace_model.hpp"
 #include "display/trace_view.hpp"
 #include "display/viewer.hpp"
+#include "display/wide_lines.hpp"
 #include "qt_app.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/live_view.hpp"
@@ -34,6 +42,10 @@ class LiveViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::EnsureApplication();
+        // Remembered view choices go to a folder of the test's own, empty at the start.
+        static QTemporaryDir settings;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+        QSettings(QStringLiteral("Tracewell"), QStringLiteral("Tracewell")).clear();
         form = std::make_unique<FrmMain>();
         form->resize(900, 700);
         form->show();
@@ -364,6 +376,80 @@ TEST_F(LiveViewTest, FindMatchStepsOverTheWholePageWithoutAFilter) {
     const viewer::QuickPattern one{"^00003", true, false};
     EXPECT_EQ(viewer::FindMatch(tree, one, 3, true).line, 3);
     EXPECT_EQ(viewer::FindMatch(tree, {"zzz", false, false}, 3, true).line, 0);
+}
+
+
+TEST_F(LiveViewTest, ALineNested255LevelsDeepCanBeScrolledToAndRead) {
+    // Formulas that never exit: each entry and the line after it go one level deeper.
+    for (int level = 0; level < 255; ++level) {
+        Send(6, level, QStringLiteral("@F%1").arg(level));
+        Send(0, level, QStringLiteral("in F%1").arg(level));
+    }
+    const QString message = QStringLiteral("x").repeated(500) + QStringLiteral("THE END");
+    Send(0, 256, message);
+    const int last = Trace().Count();
+    ASSERT_EQ(Trace().Level(last), 255);
+    Trace().Select(last);
+    Settle();
+    auto* wide = View()->findChild<viewer::WideLines*>();
+    ASSERT_NE(wide, nullptr);
+    wide->Measure();
+    const int needed = View()->indentation() * 255 + View()->fontMetrics().horizontalAdvance(Trace().Text(last));
+    EXPECT_GE(View()->columnWidth(0), needed);
+    QScrollBar* sideways = View()->horizontalScrollBar();
+    EXPECT_GE(sideways->maximum(), needed - View()->viewport()->width());
+    // Shift with the wheel scrolls sideways.
+    const QPoint at = View()->viewport()->rect().center();
+    QWheelEvent wheel(at, View()->viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::ShiftModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(View()->viewport(), &wheel);
+    EXPECT_GT(sideways->value(), 0);
+    // The scroll bar reaches the end of the line column.
+    EXPECT_EQ(sideways->maximum(), View()->header()->length() - View()->viewport()->width());
+}
+
+TEST_F(LiveViewTest, DetailPaneShowsTheWholeSelectedLineAndIsRemembered) {
+    QAction* toggle = form->commands().Action("mnuViewDetailPane");
+    if (!toggle) toggle = form->findChild<QAction*>("mnuViewDetailPane");
+    ASSERT_NE(toggle, nullptr);
+    EXPECT_TRUE(form->Menu("mnuView")->actions().contains(toggle));
+    QDockWidget* dock = Live().DetailDock();
+    ASSERT_NE(dock, nullptr);
+    EXPECT_FALSE(dock->isVisible());
+    const QRect viewerAlone = form->controls().picViewer->geometry();
+    toggle->trigger();
+    QApplication::processEvents();
+    EXPECT_TRUE(dock->isVisible());
+    // The trace and lower panes make room for it.
+    EXPECT_LE(form->controls().picViewer->geometry().right(), form->controls().client->width());
+    EXPECT_LT(form->controls().picViewer->width(), viewerAlone.width());
+
+    const QString longMessage = QStringLiteral("word ").repeated(104) + QStringLiteral("end");
+    Send(6, 7, "@Outer");
+    Send(0, 7, "inside");
+    Send(8, 0, "Sub.rpt");
+    Send(2, 7, longMessage);
+    Send(9, 0, "");
+    Send(7, 0, "");
+    Trace().Select(4);
+    QApplication::processEvents();
+    const QString text = Live().Details().Text();
+    EXPECT_TRUE(text.contains("Record number: 7")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Type: Error (2)"));
+    EXPECT_TRUE(text.contains("Level: 2"));
+    EXPECT_TRUE(text.contains("Formula path: @Outer > Sub.rpt"));
+    EXPECT_TRUE(text.endsWith(longMessage));
+    auto* edit = form->findChild<QPlainTextEdit*>("txtDetail");
+    ASSERT_NE(edit, nullptr);
+    EXPECT_TRUE(edit->isReadOnly());
+    EXPECT_TRUE(edit->textInteractionFlags() & Qt::TextSelectableByMouse);
+
+    // A new window opens it again.
+    form.reset();
+    form = std::make_unique<FrmMain>();
+    form->show();
+    QApplication::processEvents();
+    EXPECT_TRUE(Live().DetailDock()->isVisible());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "tw/window/layout.hpp"
 
+#include <QDockWidget>
 #include <QEvent>
 #include <QHeaderView>
 #include <QLayout>
@@ -54,6 +55,14 @@ void SetColumnWidth(QTreeView* list, int column, int pixels) {
     if (pixels >= 0 && column < list->header()->count()) list->header()->resizeSection(column, pixels);
 }
 
+// True while a pane is docked beside the client area: the client is then narrower than the
+// window and the controls take its width.
+bool DockedBeside(const QMainWindow& window) {
+    for (const QDockWidget* dock : window.findChildren<QDockWidget*>())
+        if (dock->isVisibleTo(&window) && !dock->isFloating()) return true;
+    return false;
+}
+
 bool IsTraceTree(const QObject* object) {
     return object->objectName() == QLatin1String("tvwViewer") ||
            object->objectName() == QLatin1String("tvwFilter");
@@ -68,6 +77,7 @@ MainWindowLayout::MainWindowLayout(QMainWindow& window, const Controls& controls
     m_window.installEventFilter(this);
     m_controls.imgSplitterH->installEventFilter(this);
     m_controls.picViewer->installEventFilter(this);
+    m_controls.client->installEventFilter(this);
     ReleaseFromLayout(m_controls.picViewer);
     for (int page = 0; page < m_controls.tabWindows->count(); ++page) {
         ReleaseFromLayout(m_controls.tabWindows->widget(page));
@@ -163,6 +173,11 @@ bool MainWindowLayout::eventFilter(QObject* watched, QEvent* event) {
         }
     } else if (watched == m_controls.picViewer) {
         if (type == QEvent::Resize) SizeTraceArea();
+    } else if (watched == m_controls.client) {
+        // A docked pane came, went or changed its width.
+        if (type == QEvent::Resize && !m_inResize && !m_window.isMinimized()) {
+            SizeControlsH(m_geometry.SplitterPosition());
+        }
     } else if (type == QEvent::Resize) {
         // A page of one of the tab sets got its final size: put its controls on it again.
         auto* page = static_cast<QWidget*>(watched);
@@ -182,7 +197,7 @@ void MainWindowLayout::Measure() {
     m_geometry.height = s.twipsY(frame.height());
     const QWidget* menu = m_window.menuWidget();
     const int menuBottom = menu && menu->isVisibleTo(&m_window) ? menu->geometry().bottom() + 1 : 0;
-    m_geometry.scaleWidth = s.twipsX(m_window.width());
+    m_geometry.scaleWidth = s.twipsX(DockedBeside(m_window) ? m_controls.client->width() : m_window.width());
     m_geometry.scaleHeight = s.twipsY(m_window.height() - menuBottom);
     // The window keeps the toolbar above the client controls and the status bar below them.
     m_geometry.picViewer.top = s.twipsY(m_controls.client->y() - menuBottom);

@@ -1,6 +1,10 @@
 #include "tw/window/live_view.hpp"
 
 #include <QAction>
+#include <QDockWidget>
+#include <QItemSelectionModel>
+#include <QSettings>
+#include <QTabWidget>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -9,12 +13,15 @@
 #include <QToolBar>
 #include <QTreeView>
 
+#include "display/detail_pane.hpp"
 #include "display/dlg_find.hpp"
 #include "display/line_follower.hpp"
 #include "display/match_highlight.hpp"
 #include "display/quick_filter_bar.hpp"
+#include "display/trace_model.hpp"
 #include "display/trace_view.hpp"
 #include "display/viewer.hpp"
+#include "display/wide_lines.hpp"
 #include "tw/window/commands.hpp"
 #include "tw/window/frm_main.hpp"
 
@@ -22,6 +29,9 @@ namespace tw::window {
 
 namespace {
 constexpr int kNoteMilliseconds = 4000;
+
+// The view choices this window remembers, under "view/...".
+QSettings ViewSettings() { return QSettings(QStringLiteral("Tracewell"), QStringLiteral("Tracewell")); }
 }  // namespace
 
 LiveView::LiveView(FrmMain& form) : QObject(&form), m_form(form) {
@@ -65,6 +75,7 @@ LiveView::LiveView(FrmMain& form) : QObject(&form), m_form(form) {
     connect(focus, &QAction::triggered, m_quickFilter, &viewer::QuickFilterBar::FocusField);
     connect(m_quickFilter, &viewer::QuickFilterBar::filteredViewChanged, this, [this](viewer::TraceView* view) {
         if (view) Present(view);
+        UpdateDetails();
     });
 
     m_note = new QLabel(form.controls().sbrStatus);
@@ -94,6 +105,29 @@ LiveView::LiveView(FrmMain& form) : QObject(&form), m_form(form) {
         if (QAction* find = form.commands().Action(QString::fromLatin1(name)))
             connect(find, &QAction::triggered, this, &LiveView::FindUsed);
 
+    // The detail pane, docked beside the trace; hidden until chosen, then remembered.
+    m_details = new viewer::DetailPane;
+    m_detailDock = new QDockWidget(QStringLiteral("Details"), &form);
+    m_detailDock->setObjectName(QStringLiteral("dockDetail"));
+    m_detailDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    m_detailDock->setWidget(m_details);
+    form.addDockWidget(Qt::RightDockWidgetArea, m_detailDock);
+    m_detailDock->hide();
+    QAction* detail = m_detailDock->toggleViewAction();
+    detail->setObjectName(QStringLiteral("mnuViewDetailPane"));
+    detail->setText(QStringLiteral("&Detail Pane"));
+    m_viewMenu->addSeparator();
+    m_viewMenu->addAction(detail);
+    m_detailDock->setVisible(ViewSettings().value(QStringLiteral("view/detailPane"), false).toBool());
+    // Saved when the user chooses, not when the window goes and takes the pane with it.
+    connect(detail, &QAction::triggered, this,
+            [](bool on) { ViewSettings().setValue(QStringLiteral("view/detailPane"), on); });
+    connect(detail, &QAction::toggled, this, [this](bool on) {
+        if (on) UpdateDetails();
+    });
+    if (QTabWidget* tabs = form.Viewer().TabWidget())
+        connect(tabs, &QTabWidget::currentChanged, this, &LiveView::UpdateDetails);
+
     viewer::Viewer& v = form.Viewer();
     for (int page = 0; page < 5; ++page) Present(v.View(page));
 }
@@ -102,6 +136,23 @@ void LiveView::Present(QTreeView* view) {
     if (!view) return;
     Follow(view);
     view->setItemDelegate(m_highlighter);
+    new viewer::WideLines(view);
+    connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this, [this, view] {
+        if (view == ShownView()) UpdateDetails();
+    });
+}
+
+QTreeView* LiveView::ShownView() const {
+    if (QTreeView* filtered = m_quickFilter->FilteredView()) return filtered;
+    viewer::Viewer& v = m_form.Viewer();
+    return v.View(v.CurrentPage());
+}
+
+void LiveView::UpdateDetails() {
+    if (!m_detailDock->isVisible()) return;
+    auto* view = qobject_cast<viewer::TraceView*>(ShownView());
+    viewer::TraceModel* model = view ? view->traceModel() : nullptr;
+    m_details->ShowLine(model ? model->Tree() : nullptr, model ? model->LineOf(view->currentIndex()) : 0);
 }
 
 void LiveView::Follow(QTreeView* view) {

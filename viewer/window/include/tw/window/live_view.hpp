@@ -2,7 +2,8 @@
 // Reading a live trace: following new lines ("Follow New Lines" in Options, with a toolbar
 // toggle), the quick filter bar (Ctrl+L), every match of its pattern (or of the last Find)
 // marked in the trace, Find Next Match and Find Previous Match going round the ends of the
-// page, and the View menu that holds these commands. Everything here is an addition to the
+// page, sideways scrolling of long lines, a detail pane for the selected line, and the View
+// menu that holds these commands. Everything here is an addition to the
 // window's own menus and toolbar; it changes no existing command.
 
 #include <QObject>
@@ -11,6 +12,7 @@
 #include <vector>
 
 class QAction;
+class QDockWidget;
 class QLabel;
 class QMenu;
 class QToolBar;
@@ -19,6 +21,7 @@ class QTreeView;
 #include "display/quick_filter.hpp"
 
 namespace tw::viewer {
+class DetailPane;
 class LineFollower;
 class MatchHighlighter;
 class QuickFilterBar;
@@ -45,6 +48,10 @@ public:
     // Selects the next (forward) or previous line that matches the marked pattern, going
     // round the ends with a note in the status bar.
     void StepMatch(bool forward);
+    viewer::DetailPane& Details() const { return *m_details; }
+    QDockWidget* DetailDock() const { return m_detailDock; }
+    // The view the current page shows: the quick filter's while it is active.
+    QTreeView* ShownView() const;
     // The note field's text.
     QString NoteText() const;
     // Writes a short note into the status bar's note field (cleared after a few seconds).
@@ -56,6 +63,7 @@ private:
     void Present(QTreeView* view);
     void UpdateHighlight();
     void FindUsed();
+    void UpdateDetails();
 
     FrmMain& m_form;
     QAction* m_follow = nullptr;
@@ -64,6 +72,8 @@ private:
     QMenu* m_viewMenu = nullptr;
     viewer::QuickFilterBar* m_quickFilter = nullptr;
     viewer::MatchHighlighter* m_highlighter = nullptr;
+    viewer::DetailPane* m_details = nullptr;
+    QDockWidget* m_detailDock = nullptr;
     viewer::QuickPattern m_lastFind;  // what the last Find or Find Next looked for
     std::vector<QPointer<viewer::LineFollower>> m_followers;
 };
