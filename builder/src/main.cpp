@@ -5,9 +5,11 @@
 
 #include "tw/builder/dlg_stepwright.hpp"
 #include "tw/builder/xml_engine.hpp"
+#include "tw/common/platform_start.hpp"
 #include "tw/common/widget_message_boxes.hpp"
 
 int main(int argc, char* argv[]) {
+    tw::PreparePlatform();
     QApplication app(argc, argv);
     tw::installWidgetMessageBoxes();
 

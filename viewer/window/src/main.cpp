@@ -2,11 +2,13 @@
 
 #include <QApplication>
 
+#include "tw/common/platform_start.hpp"
 #include "tw/common/widget_message_boxes.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/startup.hpp"
 
 int main(int argc, char** argv) {
+    tw::PreparePlatform();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tracewell"));
     QApplication::setApplicationVersion(QStringLiteral(TW_VERSION_STRING));
