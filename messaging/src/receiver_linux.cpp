@@ -5,6 +5,7 @@
 #include <sys/epoll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/timerfd.h>
 #include <sys/un.h>
 #include <unistd.h>
 #include <dirent.h>
@@ -13,6 +14,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <unordered_map>
 #include <vector>
 
@@ -28,6 +30,13 @@ constexpr int kEventsPerPass = 64;
 constexpr int kAcceptsPerPass = 64;
 
 std::atomic<unsigned> g_serial{0};
+
+// Milliseconds of the monotonic clock.
+std::int64_t NowMs() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return std::int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1'000'000;
+}
 
 bool MakeAddress(const std::string& path, sockaddr_un& addr) {
     addr = {};
@@ -67,11 +76,16 @@ struct EnvelopeReceiver::Impl {
         int fd = -1;
         std::size_t size = 0;                       // bytes held in buf
         bool ackOwed = false;                       // delivered, acknowledgement not yet written
+        std::uint64_t lastActive = 0;               // activity serial: accepted, or last frame handled
+        std::int64_t partialSince = 0;              // first bytes of the incomplete frame held; 0: none
         std::array<char, kFrameCapacity> buf{};     // at most one frame
     };
 
     int epollFd = -1;
     int listenFd = -1;
+    int timerFd = -1;            // ticks while some connection holds an incomplete frame
+    bool timerArmed = false;
+    std::uint64_t activity = 0;  // orders connections by their last activity
     std::string path;
     ino_t socketInode = 0;
     dev_t socketDevice = 0;
@@ -87,11 +101,103 @@ struct EnvelopeReceiver::Impl {
         connections.erase(fd);
     }
 
+    // Closes a connection whose current frame (if any) was not handled, telling the client so:
+    // its last byte is the retry byte, after the acknowledgements of the frames it had sent.
+    void CloseUnhandled(Connection& conn) {
+        const char retry = local::kRetry;
+        (void)!::send(conn.fd, &retry, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+        CloseConnection(conn.fd);
+    }
+
+    // Whether the client has written bytes the receiver has not read yet.
+    static bool HasUnreadBytes(int fd) {
+        char c;
+        return ::recv(fd, &c, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
+    }
+
+    // Makes room for a new connection when every place is taken: closes the least recently
+    // active idle connection (no frame begun, no acknowledgement owed, nothing unread), else
+    // the one whose incomplete frame is oldest. A client paused for its acknowledgements is
+    // never closed here. Returns false when nothing could be closed.
+    bool MakeRoom() {
+        for (int tries = 0; tries < 8; ++tries) {
+            Connection* idle = nullptr;
+            Connection* stalled = nullptr;
+            for (auto& [fd, c] : connections) {
+                if (c->ackOwed) continue;
+                if (c->size == 0) {
+                    if (!idle || c->lastActive < idle->lastActive) idle = c.get();
+                } else if (!stalled || c->partialSince < stalled->partialSince) {
+                    stalled = c.get();
+                }
+            }
+            if (idle) {
+                if (HasUnreadBytes(idle->fd)) {
+                    idle->lastActive = ++activity;  // a frame is on its way: read it, close another
+                    continue;
+                }
+                ++stats.closedIdle;
+                CloseUnhandled(*idle);
+                return true;
+            }
+            if (stalled) {
+                ++stats.closedStalled;
+                CloseUnhandled(*stalled);
+                return true;
+            }
+            return false;
+        }
+        return false;
+    }
+
+    // Notes whether a connection holds an incomplete frame, and since when.
+    void NotePartial(Connection& conn, std::int64_t now) {
+        if (conn.size == 0 || conn.ackOwed) {
+            conn.partialSince = 0;
+            return;
+        }
+        if (conn.partialSince != 0) return;
+        conn.partialSince = now;
+        if (!timerArmed && timerFd >= 0) {
+            itimerspec tick{};
+            tick.it_interval.tv_nsec = 500'000'000;
+            tick.it_value.tv_nsec = 500'000'000;
+            timerArmed = ::timerfd_settime(timerFd, 0, &tick, nullptr) == 0;
+        }
+    }
+
+    // The timer ticked: drops the connections whose frame stayed incomplete too long, and
+    // stops the timer when no incomplete frame is left.
+    void ExpireStalled() {
+        std::uint64_t ticks;
+        (void)!::read(timerFd, &ticks, sizeof ticks);
+        const std::int64_t now = NowMs();
+        std::vector<Connection*> expired;
+        bool anyPartial = false;
+        for (auto& [fd, c] : connections) {
+            if (c->partialSince == 0) continue;
+            if (now - c->partialSince >= kPartialFrameTimeoutMs) {
+                expired.push_back(c.get());
+            } else {
+                anyPartial = true;
+            }
+        }
+        for (Connection* c : expired) {
+            ++stats.closedStalled;
+            CloseUnhandled(*c);
+        }
+        if (!anyPartial && timerArmed) {
+            const itimerspec off{};
+            ::timerfd_settime(timerFd, 0, &off, nullptr);
+            timerArmed = false;
+        }
+    }
+
     void AcceptAll() {
         for (int i = 0; i < kAcceptsPerPass; ++i) {
             const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
             if (fd < 0) return;  // EAGAIN, or a transient error: try again on the next event
-            if (connections.size() >= kMaxConnections) {
+            if (connections.size() >= kMaxConnections && !MakeRoom()) {
                 ++stats.refusedConnections;
                 ::close(fd);
                 continue;
@@ -105,6 +211,7 @@ struct EnvelopeReceiver::Impl {
             }
             auto conn = std::make_unique<Connection>();
             conn->fd = fd;
+            conn->lastActive = ++activity;
             connections.emplace(fd, std::move(conn));
             ++stats.accepted;
         }
@@ -135,6 +242,10 @@ struct EnvelopeReceiver::Impl {
             const int fd = events[static_cast<std::size_t>(i)].data.fd;
             if (fd == listenFd) {
                 AcceptAll();
+                continue;
+            }
+            if (fd == timerFd) {
+                ExpireStalled();
                 continue;
             }
             const auto it = connections.find(fd);
@@ -185,7 +296,16 @@ struct EnvelopeReceiver::Impl {
         }
         if (n < 0) return true;
         conn.size += static_cast<std::size_t>(n);
-        return HandleFrames(conn);
+        return HandleFramesNoting(conn);
+    }
+
+    // HandleFrames, then notes whether an incomplete frame is left.
+    bool HandleFramesNoting(Connection& conn) {
+        const int fd = conn.fd;
+        if (!HandleFrames(conn)) return false;
+        const auto it = connections.find(fd);
+        if (it != connections.end() && it->second.get() == &conn) NotePartial(conn, NowMs());
+        return true;
     }
 
     // The client can take the acknowledgement it is owed: write it, then go on with the frames
@@ -198,7 +318,7 @@ struct EnvelopeReceiver::Impl {
         }
         conn.ackOwed = false;
         if (!Watch(conn, EPOLLIN | EPOLLRDHUP)) return true;
-        return HandleFrames(conn);
+        return HandleFramesNoting(conn);
     }
 
     // Handles the complete frames held for a connection. A client that sends frames without
@@ -234,6 +354,8 @@ struct EnvelopeReceiver::Impl {
             }
             std::memmove(conn.buf.data(), conn.buf.data() + frameSize, conn.size - frameSize);
             conn.size -= frameSize;
+            conn.lastActive = ++activity;
+            conn.partialSince = 0;  // what follows, if anything, is a new frame
             switch (SendAck(conn)) {
             case AckResult::Sent: break;
             case AckResult::Closed: return true;
@@ -303,6 +425,12 @@ bool EnvelopeReceiver::Listen(std::string_view caption, Handler handler, std::st
     if (::epoll_ctl(d.epollFd, EPOLL_CTL_ADD, d.listenFd, &ev) != 0) {
         return fail(std::string("epoll: ") + std::strerror(errno));
     }
+    d.timerFd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    ev.data.fd = d.timerFd;
+    if (d.timerFd < 0 || ::epoll_ctl(d.epollFd, EPOLL_CTL_ADD, d.timerFd, &ev) != 0) {
+        return fail(std::string("timer: ") + std::strerror(errno));
+    }
+    d.timerArmed = false;
     d.handler = std::move(handler);
     d.stats = {};
     return true;
@@ -325,6 +453,11 @@ void EnvelopeReceiver::Close() {
         }
         d.path.clear();
     }
+    if (d.timerFd >= 0) {
+        ::close(d.timerFd);
+        d.timerFd = -1;
+        d.timerArmed = false;
+    }
     if (d.epollFd >= 0) {
         ::close(d.epollFd);
         d.epollFd = -1;
@@ -334,6 +467,10 @@ void EnvelopeReceiver::Close() {
 bool EnvelopeReceiver::IsListening() const { return m_impl->listenFd >= 0; }
 int EnvelopeReceiver::WatchFd() const { return m_impl->epollFd; }
 const EnvelopeReceiver::Stats& EnvelopeReceiver::stats() const { return m_impl->stats; }
+std::uint64_t EnvelopeReceiver::ClosedByReceiver() const {
+    const Stats& s = m_impl->stats;
+    return s.refusedConnections + s.closedIdle + s.closedStalled + s.refusedOversize;
+}
 std::size_t EnvelopeReceiver::ConnectionCount() const { return m_impl->connections.size(); }
 const std::string& EnvelopeReceiver::SocketPath() const { return m_impl->path; }
 

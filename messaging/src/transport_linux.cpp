@@ -93,43 +93,53 @@ WriteOutcome WriteAll(int fd, const char* data, std::size_t size) {
     return WriteOutcome::Written;
 }
 
-bool WaitForAck(int fd) {
-    char ack = 0;
+enum class Answer { Ack, Retry, None };
+
+// Reads the receiver's answer to the frame just written; without waiting when `wait` is false
+// (a write that failed part way: the receiver may have closed with the retry byte).
+Answer ReadAnswer(int fd, bool wait) {
+    char answer = 0;
     for (;;) {
-        const ssize_t n = ::recv(fd, &ack, 1, 0);
-        if (n == 1) return ack == local::kAck;
+        const ssize_t n = ::recv(fd, &answer, 1, wait ? 0 : MSG_DONTWAIT);
+        if (n == 1) return answer == local::kAck ? Answer::Ack : answer == local::kRetry ? Answer::Retry : Answer::None;
         if (n < 0 && errno == EINTR) continue;
-        return false;
+        return Answer::None;
     }
 }
+
+// Connections one call may use: a kept one that has gone, and fresh ones the receiver closed
+// without taking the frame (it needed room for other clients).
+constexpr int kAttempts = 4;
 
 SendResult SendFrame(std::string_view caption, const char* frame, std::size_t size) {
     ThreadConnection& conn = t_connection;
     const std::string prefix = local::CaptionPrefix(caption);
     if (conn.fd >= 0 && (conn.prefix != prefix || conn.owner != ::getpid())) conn.Reset();
 
-    // A kept connection whose receiver has gone fails on write, before anything was taken;
-    // then the receiver is looked up afresh once.
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    // A kept connection whose receiver has gone, or closed it as idle, fails on write before
+    // anything was taken; a receiver that closes a connection without taking its frame says
+    // so with the retry byte. In both cases the receiver is looked up afresh and the frame
+    // sent again; nothing the receiver took is ever sent twice.
+    bool retried = false;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
         if (conn.fd < 0) {
             conn.fd = FindReceiver(prefix);
-            if (conn.fd < 0) return SendResult::NoReceiver;
+            if (conn.fd < 0) return retried ? SendResult::ReceiverLost : SendResult::NoReceiver;
             conn.prefix = prefix;
             conn.owner = ::getpid();
         }
         const WriteOutcome written = WriteAll(conn.fd, frame, size);
-        if (written != WriteOutcome::Written) {
+        if (written == WriteOutcome::NothingWritten) {
             conn.Reset();
-            if (written == WriteOutcome::Broken) return SendResult::ReceiverLost;
             continue;
         }
-        if (!WaitForAck(conn.fd)) {
-            conn.Reset();
-            return SendResult::ReceiverLost;
-        }
-        return SendResult::Delivered;
+        const Answer answer = ReadAnswer(conn.fd, written == WriteOutcome::Written);
+        if (answer == Answer::Ack) return SendResult::Delivered;
+        conn.Reset();
+        if (answer != Answer::Retry) return SendResult::ReceiverLost;
+        retried = true;
     }
-    return SendResult::NoReceiver;
+    return retried ? SendResult::ReceiverLost : SendResult::NoReceiver;
 }
 
 }  // namespace

@@ -358,15 +358,16 @@ TEST_F(TransportFaultTest, BadClientsNeitherHoldUpOthersNorGrowTheReceiver) {
         }
         held.push_back(fd);
     }
-    // One client writing a small frame a byte a second.
+    // One client writing a small frame slowly (a byte every 400 ms, within the receiver's
+    // time-out for an incomplete frame).
     const std::string slowFrame = Frame("z");
     std::string slowAck;
     std::thread slow([&] {
         const int fd = Connect(path);
         if (fd < 0) return;
-        for (char c : slowFrame) {
-            (void)!::write(fd, &c, 1);
-            std::this_thread::sleep_for(std::chrono::seconds(1));
+        for (std::size_t i = 0; i < slowFrame.size(); ++i) {
+            (void)!::write(fd, &slowFrame[i], 1);
+            if (i + 1 < slowFrame.size()) std::this_thread::sleep_for(std::chrono::milliseconds(400));
         }
         char a = 0;
         if (::read(fd, &a, 1) == 1) slowAck.push_back(a);
@@ -404,6 +405,44 @@ TEST_F(TransportFaultTest, BadClientsNeitherHoldUpOthersNorGrowTheReceiver) {
     std::printf("[figures] receiver RSS %ld KiB; after 200 killed senders %ld; with 100 held clients %ld; "
                 "after 200 more killed %ld; 5,000 envelopes beside them in %lld ms\n",
                 base, afterFirst, withHeld, afterSecond, static_cast<long long>(senderMs));
+}
+
+// 300 connections that never write, held by another process, then a real sender: tracetap
+// delivers every one of its 100 messages, in order, and ends with status 0.
+TEST_F(TransportFaultTest, IdleConnectionsOfAnotherProcessNeverLockOutASender) {
+    std::unique_ptr<Child> rx;
+    const std::string path = StartListener(rx);
+    ASSERT_FALSE(path.empty());
+    int ready[2];
+    ASSERT_EQ(::pipe2(ready, O_CLOEXEC), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        std::vector<int> held;
+        for (int i = 0; i < 300; ++i) held.push_back(Connect(path));
+        (void)!::write(ready[1], "x", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    char c;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    ::close(ready[0]);
+    auto sender = Sender("R", 100);
+    const int status = sender->Wait(std::chrono::seconds(40));
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    ASSERT_NE(status, -1);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ::kill(rx->pid(), SIGTERM);
+    const auto lines = rx->AllLines(std::chrono::seconds(20));
+    ASSERT_EQ(lines.size(), 101u);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        std::string name;
+        long number = -1;
+        ASSERT_TRUE(SenderAndNumber(lines[i], name, number)) << lines[i];
+        EXPECT_EQ(name, "R");
+        EXPECT_EQ(number, long(i - 1));
+    }
 }
 
 // Only the same user can send: the directory is 0700 and the socket 0600, and a process of

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -291,30 +292,144 @@ TEST_F(TransportTest, ConnectionsBeyondTheLimitAreClosedOthersGoOn) {
         const int fd = RawConnect(path);
         if (fd >= 0) flood.push_back(fd);
     }
-    // The kept connection is served while the flood lasts.
+    // The kept connection was the least recently active: it made room, and its sender
+    // connects again within the call.
     EXPECT_EQ(SendEnvelopeTo("Tracewell", Env(1)), SendResult::Delivered);
-    // Refused ones see the end of the stream; wait for one of them.
-    bool sawClose = false;
-    for (int fd : flood) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 0) == 1) {
-            char c;
-            if (::read(fd, &c, 1) == 0) sawClose = true;
-        }
-    }
-    const int lastFd = flood.back();
-    char c;
-    if (!sawClose) sawClose = ::read(lastFd, &c, 1) == 0;
-    EXPECT_TRUE(sawClose);
+    // Closed ones read the retry byte, then the end of the stream; the first ones went first.
+    char c = 0;
+    pollfd p{flood.front(), POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 10'000), 1);
+    ASSERT_EQ(::read(flood.front(), &c, 1), 1);
+    EXPECT_EQ(c, local::kRetry);
+    EXPECT_EQ(::read(flood.front(), &c, 1), 0);
     for (int fd : flood) ::close(fd);
-    // A new sender thread connects again once the receiver has seen the flood go (until then
-    // a new connection is still over the limit).
     ASSERT_TRUE(rx.WaitForConnections(1, std::chrono::seconds(20)));
     SendResult later = SendResult::NoReceiver;
     std::thread([&] { later = SendEnvelopeTo("Tracewell", Env(2)); }).join();
     EXPECT_EQ(later, SendResult::Delivered);
     rx.Stop();
-    EXPECT_GT(rx.receiver().stats().refusedConnections, 0u);
+    const auto& s = rx.receiver().stats();
+    EXPECT_GE(s.closedIdle, 21u);
+    EXPECT_EQ(s.refusedConnections, 0u);
+    EXPECT_EQ(rx.receiver().ClosedByReceiver(), s.closedIdle);
+    EXPECT_EQ(rx.envelopes(), (std::vector<std::string>{Env(0), Env(1), Env(2)}));
+}
+
+// 300 connections that never write, held open, then a real sender: every message arrives,
+// in order, once; the idle ones made room and are counted.
+TEST_F(TransportTest, IdleConnectionsNeverLockOutASender) {
+    ReceiverThread rx("Tracewell");
+    const std::string path = FirstSocketIn(m_dir);
+    std::vector<int> idle;
+    for (int i = 0; i < 300; ++i) {
+        const int fd = RawConnect(path);
+        ASSERT_GE(fd, 0);
+        idle.push_back(fd);
+    }
+    ASSERT_TRUE(rx.WaitForConnections(EnvelopeReceiver::kMaxConnections, std::chrono::seconds(20)));
+    std::vector<std::string> sent;
+    int undelivered = 0;
+    std::thread([&] {
+        for (int i = 0; i < 1000; ++i) {
+            sent.push_back(Env(i));
+            if (SendEnvelopeTo("Tracewell", sent.back()) != SendResult::Delivered) ++undelivered;
+        }
+        DisconnectThread();
+    }).join();
+    EXPECT_EQ(undelivered, 0);
+    for (int fd : idle) ::close(fd);
+    rx.Stop();
+    EXPECT_EQ(rx.envelopes(), sent);
+    EXPECT_GE(rx.receiver().stats().closedIdle, 45u);
+    EXPECT_EQ(rx.receiver().stats().refusedConnections, 0u);
+}
+
+// One process floods the receiver with connections, keeping hundreds open and opening new
+// ones all the time, while two well-behaved senders send: neither loses a message.
+TEST_F(TransportTest, FloodOfConnectionsCostsOtherSendersNothing) {
+    ReceiverThread rx("Tracewell");
+    const std::string path = FirstSocketIn(m_dir);
+    std::atomic<bool> stop{false};
+    std::atomic<int> opened{0};
+    std::thread flooder([&] {
+        std::vector<int> held;
+        while (!stop) {
+            const int fd = RawConnect(path);
+            if (fd >= 0) {
+                held.push_back(fd);
+                ++opened;
+            }
+            if (held.size() > 400) {
+                ::close(held.front());
+                held.erase(held.begin());
+            }
+        }
+        for (int fd : held) ::close(fd);
+    });
+    constexpr int kEach = 2000;
+    std::atomic<int> undelivered{0};
+    auto send = [&](int k) {
+        for (int i = 0; i < kEach; ++i) {
+            if (i % 100 == 0) DisconnectThread();  // connects afresh now and then, as new senders do
+            if (SendEnvelopeTo("Tracewell", BuildEnvelope(0, std::to_string(k), i, "", "")) != SendResult::Delivered)
+                ++undelivered;
+        }
+        DisconnectThread();
+    };
+    std::thread a(send, 1), b(send, 2);
+    a.join();
+    b.join();
+    stop = true;
+    flooder.join();
+    rx.Stop();
+    EXPECT_EQ(undelivered.load(), 0);
+    std::map<std::string, int> next;
+    for (const auto& e : rx.envelopes()) {
+        const auto got = ReadEnvelope(e);
+        ASSERT_TRUE(got.has_value());
+        EXPECT_EQ(got->recordNumber, next[got->message]++) << got->message;
+    }
+    EXPECT_EQ(next["1"], kEach);
+    EXPECT_EQ(next["2"], kEach);
+    EXPECT_GT(opened.load(), 300);
+    std::printf("[figures] %d flood connections beside 2 x %d envelopes; closed idle %llu, refused %llu\n",
+                opened.load(), kEach, static_cast<unsigned long long>(rx.receiver().stats().closedIdle),
+                static_cast<unsigned long long>(rx.receiver().stats().refusedConnections));
+}
+
+// A frame that stays incomplete is dropped with its connection after the time-out; the client
+// reads the retry byte and the end of the stream. A complete frame after a pause is served.
+TEST_F(TransportTest, IncompleteFrameIsDroppedAfterTheTimeOut) {
+    ReceiverThread rx("Tracewell");
+    const std::string path = FirstSocketIn(m_dir);
+    const int stalled = RawConnect(path);
+    const int quiet = RawConnect(path);
+    ASSERT_GE(stalled, 0);
+    ASSERT_GE(quiet, 0);
+    ASSERT_EQ(::write(stalled, "\x03\x00\x00", 3), 3);
+    const auto t0 = std::chrono::steady_clock::now();
+    pollfd p{stalled, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, EnvelopeReceiver::kPartialFrameTimeoutMs + 10'000), 1);
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
+    EXPECT_GE(waited.count(), EnvelopeReceiver::kPartialFrameTimeoutMs - 100);
+    char c = 0;
+    ASSERT_EQ(::read(stalled, &c, 1), 1);
+    EXPECT_EQ(c, local::kRetry);
+    EXPECT_EQ(::read(stalled, &c, 1), 0);
+    ::close(stalled);
+    // The idle one stays (there was room), and is served after its long pause.
+    const std::string env = Env(5);
+    std::string frame(local::kFrameHeaderSize, '\0');
+    local::PutFrameHeader(frame.data(), 3, static_cast<std::uint32_t>(env.size() + 1));
+    frame += env;
+    frame += '\0';
+    ASSERT_EQ(::write(quiet, frame.data(), frame.size()), static_cast<ssize_t>(frame.size()));
+    ASSERT_EQ(::read(quiet, &c, 1), 1);
+    EXPECT_EQ(c, local::kAck);
+    ::close(quiet);
+    rx.Stop();
+    EXPECT_EQ(rx.receiver().stats().closedStalled, 1u);
+    EXPECT_EQ(rx.envelopes(), std::vector<std::string>{env});
 }
 
 TEST_F(TransportTest, HandlerThatClosesTheReceiverReleasesTheSender) {

@@ -13,6 +13,10 @@ namespace tw::messaging::local {
 inline constexpr std::size_t kFrameHeaderSize = 8;
 // The receiver's answer once its handler returned.
 inline constexpr char kAck = 0x06;
+// The receiver's last byte on a connection it closes without having handled the frame the
+// client is sending (the connection was idle and its place was needed, or the frame stayed
+// incomplete too long): the frame was not taken and may be sent again on a new connection.
+inline constexpr char kRetry = 0x15;
 
 // Overrides the socket directory (tests, isolated sessions); otherwise $XDG_RUNTIME_DIR/tracewell
 // or /tmp/tracewell-<uid>.

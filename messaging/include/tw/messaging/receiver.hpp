@@ -23,14 +23,22 @@ public:
         std::uint64_t droppedMarker = 0;      // frames whose marker was not 3 (acknowledged)
         std::uint64_t droppedNoZero = 0;      // 1024-byte frames without a zero byte (acknowledged)
         std::uint64_t refusedOversize = 0;    // frames announcing more than 1024 bytes: connection closed
-        std::uint64_t refusedConnections = 0; // connections closed at once for being over the limit
+        std::uint64_t refusedConnections = 0; // connections closed at once: every slot busy, none could be freed
+        std::uint64_t closedIdle = 0;         // idle connections closed to make room for a new one
+        std::uint64_t closedStalled = 0;      // connections closed with a frame left incomplete (time-out or room)
         std::uint64_t handlerExceptions = 0;  // handler threw; the frame still counts as handled
         std::uint64_t accepted = 0;           // connections accepted
         std::uint64_t ackWaits = 0;           // times a client had acknowledgements unread and reading it paused
     };
 
-    // Simultaneous client connections; further ones are closed at once.
+    // Simultaneous client connections. When all are taken, a new one takes the place of the
+    // least recently active connection that is idle (else of the oldest that holds an
+    // incomplete frame); it is closed with a retry byte, so its sender sends again on a new
+    // connection at its next call. Only when every connection is busy is the new one refused.
     static constexpr std::size_t kMaxConnections = 256;
+    // A frame that is still incomplete this long after its first bytes arrived is dropped
+    // with its connection (the sender, if it is still there, is told to send it again).
+    static constexpr int kPartialFrameTimeoutMs = 5000;
 
     EnvelopeReceiver();
     ~EnvelopeReceiver();
@@ -55,6 +63,9 @@ public:
     bool WaitAndProcess(int timeoutMs);
 
     const Stats& stats() const;
+    // Connections refused or closed by the receiver itself (refusedConnections, closedIdle,
+    // closedStalled, refusedOversize): what a status display reports.
+    std::uint64_t ClosedByReceiver() const;
     std::size_t ConnectionCount() const;
     // Path of the listening socket; empty when not listening.
     const std::string& SocketPath() const;
