@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QDialog>
 #include <QTimer>
 
@@ -9,6 +11,9 @@ namespace tw::viewer::test {
 
 void EnsureApp() {
     if (QApplication::instance()) return;
+    // Remembered settings stay in a folder of the test program's own.
+    static QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     static int argc = 1;
     static char name[] = "viewer_display_test";
     static char* argv[] = {name, nullptr};
