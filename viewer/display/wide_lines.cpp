@@ -40,15 +40,16 @@ void WideLines::Schedule() {
 
 void WideLines::Measure() {
     m_timer.stop();
-    if (!m_view || !m_view->model()) return;
-    // Rows in sight (and a bounded number more), as the header's own sizing does.
-    const QAbstractItemView* view = m_view;  // the tree view's own sizing, public here
-    m_widest = std::max(m_widest, view->sizeHintForColumn(0));
+    QTreeView* tree = m_view.data();
+    if (!tree || !tree->model()) return;
+    // Rows in sight (and a bounded number more), as the header's own sizing does; the tree
+    // view's own sizing is public through its base.
+    m_widest = std::max(m_widest, static_cast<const QAbstractItemView*>(tree)->sizeHintForColumn(0));
     // Any other columns keep their widths; the line column fills the rest at least.
-    const QHeaderView* header = m_view->header();
+    const QHeaderView* header = tree->header();
     const int others = header->length() - header->sectionSize(0);
-    const int width = std::max(m_widest, m_view->viewport()->width() - others);
-    if (m_view->columnWidth(0) != width) m_view->setColumnWidth(0, width);
+    const int width = std::max(m_widest, tree->viewport()->width() - others);
+    if (tree->columnWidth(0) != width) tree->setColumnWidth(0, width);
 }
 
 bool WideLines::eventFilter(QObject* watched, QEvent* event) {

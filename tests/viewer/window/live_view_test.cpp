@@ -12,8 +12,6 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QWheelEvent>
 #include <QTest>
 #include <QToolBar>
@@ -32,6 +30,7 @@
 #include "qt_app.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/live_view.hpp"
+#include "tw/window/settings.hpp"
 
 namespace tw::window {
 namespace {
@@ -42,10 +41,9 @@ class LiveViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::EnsureApplication();
-        // Remembered view choices go to a folder of the test's own, empty at the start.
-        static QTemporaryDir settings;
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
-        QSettings(QStringLiteral("Tracewell"), QStringLiteral("Tracewell")).clear();
+        // Each test starts with no remembered view choices.
+        settings::Remove(QStringLiteral("view/detailPane"));
+        settings::Remove(QStringLiteral("view/timeColumns"));
         form = std::make_unique<FrmMain>();
         form->resize(900, 700);
         form->show();

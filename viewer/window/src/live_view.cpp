@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QDockWidget>
 #include <QItemSelectionModel>
-#include <QSettings>
 #include <QTabWidget>
 #include <QLabel>
 #include <QMenu>
@@ -24,14 +23,12 @@
 #include "display/wide_lines.hpp"
 #include "tw/window/commands.hpp"
 #include "tw/window/frm_main.hpp"
+#include "tw/window/settings.hpp"
 
 namespace tw::window {
 
 namespace {
 constexpr int kNoteMilliseconds = 4000;
-
-// The view choices this window remembers, under "view/...".
-QSettings ViewSettings() { return QSettings(QStringLiteral("Tracewell"), QStringLiteral("Tracewell")); }
 }  // namespace
 
 LiveView::LiveView(FrmMain& form) : QObject(&form), m_form(form) {
@@ -118,10 +115,10 @@ LiveView::LiveView(FrmMain& form) : QObject(&form), m_form(form) {
     detail->setText(QStringLiteral("&Detail Pane"));
     m_viewMenu->addSeparator();
     m_viewMenu->addAction(detail);
-    m_detailDock->setVisible(ViewSettings().value(QStringLiteral("view/detailPane"), false).toBool());
+    m_detailDock->setVisible(settings::Bool(QStringLiteral("view/detailPane"), false));
     // Saved when the user chooses, not when the window goes and takes the pane with it.
     connect(detail, &QAction::triggered, this,
-            [](bool on) { ViewSettings().setValue(QStringLiteral("view/detailPane"), on); });
+            [](bool on) { settings::Set(QStringLiteral("view/detailPane"), on); });
     connect(detail, &QAction::toggled, this, [this](bool on) {
         if (on) UpdateDetails();
     });
