@@ -13,7 +13,8 @@
 
 namespace tw::tracetap {
 
-// BSTR (UTF-16) to bytes of the system's ANSI code page; an unmappable character becomes '?'.
+// BSTR (UTF-16) to envelope bytes: the system's single-byte ANSI code page (Windows-1252 when
+// the system's is multi-byte), as tw::messaging::Utf8ToCodePage; a character it lacks becomes '?'.
 // A null BSTR is the empty text.
 std::string ToAnsi(BSTR text);
 

@@ -45,6 +45,8 @@ struct MethodCase {
 const std::vector<MethodCase>& Cases() {
     static const std::vector<MethodCase> cases = {
         {"Send", L"Msg", 0x60030000, {Str(L"hello")}, 0, 0, "hello", "", ""},
+        // No "best fit" look-alikes: "x = 5 8 -" would be another value than the formula had.
+        {"Send", L"Msg", 0x60030000, {Str(L"x \u2264 5 \u221E \u2212")}, 0, 0, "x ? 5 ? ?", "", ""},
         {"Send", L"MsgEx", 0x60030001, {Str(L"hello"), Int(42)}, 0, 42, "hello", "", ""},
         {"Send", L"Scratch", 0x60030002, {Str(L"scratch"), Int(7)}, 5, 7, "scratch", "", ""},
         {"Send", L"Note", 0x60030003, {Str(L"a note")}, 1, 0, "a note", "", ""},
