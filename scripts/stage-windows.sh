@@ -56,6 +56,8 @@ for arch in x86_64 i686; do
   dir="$root/build-win-$arch"
   toolchain="$root/cmake/toolchains/mingw-$arch.cmake"
   extra=(-DTW_BUILD_QT=OFF)
+  # The 64-bit tests also register the 32-bit library beside their own.
+  if [ $arch = x86_64 ]; then extra+=(-DTW_WINDOWS_OTHER_BIN="$root/build-win-i686/bin"); fi
   if [ $with_qt = 1 ] && [ $arch = i686 ]; then
     # Qt's own toolchain file finds its host tools and libraries and then loads ours.
     extra=(-DTW_BUILD_QT=ON -DTW_HAVE_WINDOWS_QT=ON -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain"
