@@ -162,6 +162,14 @@ std::wstring NameOf(ITypeInfo* info, MEMBERID id = MEMBERID_NIL) {
     return text;
 }
 
+std::wstring HelpOf(ITypeInfo* info, MEMBERID id) {
+    BSTR help = nullptr;
+    if (FAILED(info->GetDocumentation(id, nullptr, &help, nullptr, nullptr)) || help == nullptr) return L"<none>";
+    std::wstring text(help, SysStringLen(help));
+    SysFreeString(help);
+    return text;
+}
+
 void TypeLibrary(const std::wstring& dll) {
     using namespace tw::tracetap;
     ITypeLib* lib = nullptr;
@@ -226,6 +234,14 @@ void TypeLibrary(const std::wstring& dll) {
                 CHECK_EQ(fd->memid, static_cast<MEMBERID>(0x60030000 + i));
                 CHECK_EQ(fd->elemdescFunc.tdesc.vt, static_cast<VARTYPE>(VT_HRESULT));
                 CHECK(NameOf(vtable, fd->memid) == iface.methods[i]);
+                // Text and number arguments in, the text result as [out, retval] BSTR*.
+                CHECK(fd->cParams >= 1 && fd->lprgelemdescParam[fd->cParams - 1].paramdesc.wParamFlags ==
+                                              (PARAMFLAG_FOUT | PARAMFLAG_FRETVAL));
+                for (SHORT k = 0; k + 1 < fd->cParams; ++k) {
+                    const ELEMDESC& param = fd->lprgelemdescParam[k];
+                    CHECK(param.paramdesc.wParamFlags == PARAMFLAG_FIN);
+                    CHECK(param.tdesc.vt == VT_BSTR || param.tdesc.vt == VT_I4);
+                }
                 vtable->ReleaseFuncDesc(fd);
             }
             vtable->Release();
@@ -256,7 +272,7 @@ void TypeLibrary(const std::wstring& dll) {
         info->Release();
     }
 
-    // The enumeration: its members and values.
+    // The enumeration: its members, their help strings and values.
     ITypeInfo* enumInfo = nullptr;
     MEMBERID memid = 0;
     USHORT found = 1;
@@ -277,6 +293,7 @@ void TypeLibrary(const std::wstring& dll) {
             VARDESC* vd = nullptr;
             enumInfo->GetVarDesc(i, &vd);
             CHECK(NameOf(enumInfo, vd->memid) == members[i].first);
+            CHECK(HelpOf(enumInfo, vd->memid) == members[i].first);
             VARIANT value;
             VariantInit(&value);
             VariantChangeType(&value, vd->lpvarValue, 0, VT_I4);
