@@ -451,6 +451,56 @@ TEST_F(TransportTest, HandlerThatClosesTheReceiverReleasesTheSender) {
     EXPECT_TRUE(fs::is_empty(m_dir));  // its socket is gone
 }
 
+// One ProcessFor call serves a stream: senders are acknowledged one by one, in order, and the
+// call returns once its budget is spent even while senders keep sending, or as soon as no
+// frame has come for a moment.
+TEST_F(TransportTest, ProcessForServesAStreamWithinItsBudget) {
+    EnvelopeReceiver receiver;
+    std::vector<std::string> got;
+    ASSERT_TRUE(receiver.Listen("Tracewell", [&](std::string_view e) { got.emplace_back(e); }));
+    std::atomic<bool> stop{false}, done{false};
+    std::atomic<int> sent{0};
+    std::thread sender([&] {
+        for (int i = 0; !stop; ++i) {
+            if (SendEnvelopeTo("Tracewell", Env(i)) != SendResult::Delivered) break;
+            ++sent;
+        }
+        DisconnectThread();
+        done = true;
+    });
+    while (got.size() < 200) receiver.ProcessFor(std::chrono::milliseconds(20));
+    const auto start = std::chrono::steady_clock::now();
+    receiver.ProcessFor(std::chrono::milliseconds(30));
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, std::chrono::seconds(2));  // the budget, not the sender, ends the call
+    stop = true;
+    while (!done) receiver.ProcessFor(std::chrono::milliseconds(20));  // its last call waits for us
+    sender.join();
+    ASSERT_EQ(got.size(), std::size_t(sent.load()));
+    for (std::size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], Env(int(i)));
+
+    // Nothing ready: returns at once rather than waiting for the budget.
+    const auto idle = std::chrono::steady_clock::now();
+    receiver.ProcessFor(std::chrono::seconds(5));
+    EXPECT_LT(std::chrono::steady_clock::now() - idle, std::chrono::seconds(1));
+}
+
+TEST_F(TransportTest, HandlerThatClosesTheReceiverEndsProcessFor) {
+    EnvelopeReceiver receiver;
+    int calls = 0;
+    ASSERT_TRUE(receiver.Listen("Tracewell", [&](std::string_view) {
+        ++calls;
+        receiver.Close();
+    }));
+    SendResult result = SendResult::Delivered;
+    std::thread sender([&] { result = SendEnvelopeTo("Tracewell", Env(1)); });
+    while (calls == 0) receiver.ProcessFor(std::chrono::milliseconds(50));
+    sender.join();
+    EXPECT_EQ(result, SendResult::ReceiverLost);
+    EXPECT_FALSE(receiver.IsListening());
+    receiver.ProcessFor(std::chrono::milliseconds(50));  // closed: returns at once
+}
+
 TEST_F(TransportTest, ForkedChildMakesItsOwnConnection) {
     ReceiverThread rx("Tracewell");
     ASSERT_EQ(SendEnvelopeTo("Tracewell", Env(1)), SendResult::Delivered);

@@ -6,6 +6,13 @@
 
 namespace tw::viewer {
 
+namespace {
+// Longest one notifier call keeps serving envelopes before the window's other events get
+// their turn: well below what a user notices, long enough that a stream costs few turns of
+// the event loop.
+constexpr std::chrono::microseconds kReceiveBudget{8000};
+}  // namespace
+
 Reception::Reception(EnvelopeTargets targets, QObject* parent)
     : QObject(parent),
       m_targets(std::move(targets)),
@@ -23,7 +30,7 @@ bool Reception::Listen(const QString& caption, QString* error) {
         return false;
     }
     m_notifier = new QSocketNotifier(qintptr(m_receiver->WatchFd()), QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, [this] { m_receiver->ProcessEvents(); });
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] { m_receiver->ProcessFor(kReceiveBudget); });
     return true;
 }
 

@@ -3,6 +3,7 @@
 // a QSocketNotifier or poll(), and calls ProcessEvents when it is readable.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -58,6 +59,11 @@ public:
     // Accepts, reads, hands complete envelopes to the handler and acknowledges them; returns
     // as soon as nothing more is ready. Calls made from inside the handler return at once.
     void ProcessEvents();
+    // The same, and goes on handling frames as they arrive (a sender that was just acknowledged
+    // sends its next one within microseconds) until none came for a millisecond or the budget
+    // is spent: one call serves a stream of many envelopes. Every envelope is still
+    // acknowledged right after its handler returned. Calls from inside the handler return at once.
+    void ProcessFor(std::chrono::microseconds budget);
     // Waits up to timeoutMs (-1: no limit) for WatchFd, then ProcessEvents. For tools and tests.
     // Returns false when the wait timed out or was interrupted by a signal.
     bool WaitAndProcess(int timeoutMs);
