@@ -40,7 +40,7 @@ public:
     // Lines the views know of; the tree may hold more until the next flush.
     int PublishedCount() const { return m_published; }
     // A view tells how long laying its rows out took; appended lines are then published
-    // rarely enough that laying out takes at most a fifth of the time.
+    // rarely enough that laying out takes at most a tenth of the time.
     void ReportLayoutCost(qint64 milliseconds);
     // Milliseconds between publishing appended lines.
     int FlushInterval() const;
