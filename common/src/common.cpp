@@ -75,11 +75,13 @@ void ShowMessages(const QString& caption, const ErrorList* list) {
 }
 
 QString GetTimeStamp(const Clock& clock) {
+    // Every stored line takes one: built directly rather than through QString::arg.
     const QTime t = clock.nowUtc().toUTC().time();
-    return QStringLiteral("%1:%2:%3")
-        .arg(t.hour(), 2, 10, QLatin1Char('0'))
-        .arg(t.minute(), 2, 10, QLatin1Char('0'))
-        .arg(t.msec(), 3, 10, QLatin1Char('0'));
+    const int h = t.hour(), m = t.minute(), ms = t.msec();
+    const char16_t text[9] = {char16_t(u'0' + h / 10),    char16_t(u'0' + h % 10),        u':',
+                              char16_t(u'0' + m / 10),    char16_t(u'0' + m % 10),        u':',
+                              char16_t(u'0' + ms / 100),  char16_t(u'0' + ms / 10 % 10), char16_t(u'0' + ms % 10)};
+    return QString(reinterpret_cast<const QChar*>(text), 9);
 }
 
 QString GetTimeStamp() {
