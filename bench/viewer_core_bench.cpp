@@ -47,8 +47,7 @@ std::vector<MessageRef> MakeMessages(int n, std::size_t* textBytes) {
             case 5: m = MessageSink::CreateEx(14, 0, QString(79, u'-')); break;
             default: m = MessageSink::CreateEx(0, i, QStringLiteral("record %1 computed").arg(i)); break;
         }
-        bytes += std::size_t(m->MessageView().size() + m->ObjectNameView().size() +
-                             m->ObjectValueView().size()) * sizeof(char16_t);
+        bytes += std::size_t(m->MessageLength() + m->ObjectName().size() + m->ObjectValue().size());
         out.push_back(std::move(m));
     }
     if (textBytes) *textBytes = bytes;

@@ -103,7 +103,7 @@ void BM_LogLoad(benchmark::State& state) {
         TraceTree& tree = pages.GetDefault();
         for (int i = 1; i <= tree.Count(); ++i) {
             const MessageSink& m = tree.Message(i);
-            textBytes += std::size_t(m.MessageView().size() + m.ObjectNameView().size() + m.ObjectValueView().size()) * 2;
+            textBytes += std::size_t(m.MessageLength() + m.ObjectName().size() + m.ObjectValue().size());
         }
         state.counters["lines"] = double(r.lines);
         state.counters["heap_bytes_per_line_beyond_text"] = double(after - before - textBytes) / double(r.lines);

@@ -128,4 +128,50 @@ std::string CodePageToUtf8(std::string_view bytes) {
     return out;
 }
 
+const std::array<char16_t, 256>& CodePageCharacters() {
+    static const std::array<char16_t, 256> table = [] {
+        std::array<char16_t, 256> t{};
+        for (unsigned b = 0; b < 256; ++b) t[b] = b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : char16_t(b);
+#ifdef _WIN32
+        if (const UINT codePage = OtherSingleByteCodePage()) {
+            for (unsigned b = 0x80; b < 256; ++b) {
+                const char in = static_cast<char>(b);
+                wchar_t w = L'?';
+                if (MultiByteToWideChar(codePage, 0, &in, 1, &w, 1) == 1) t[b] = static_cast<char16_t>(w);
+            }
+        }
+#endif
+        return t;
+    }();
+    return table;
+}
+
+bool AppendUtf16AsCodePage(std::string& out, std::u16string_view text) {
+    const auto& table = CodePageCharacters();
+    bool all = true;
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t c = text[i];
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+            continue;
+        }
+        int byte = -1;
+        for (unsigned b = 0x80; b < 256; ++b) {
+            if (table[b] == c) {
+                byte = static_cast<int>(b);
+                break;
+            }
+        }
+        if (byte >= 0) {
+            out += static_cast<char>(byte);
+            continue;
+        }
+        all = false;
+        out += '?';
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) ++i;
+    }
+    return all;
+}
+
 }  // namespace tw::messaging

@@ -67,13 +67,13 @@ std::string Unescape(std::string_view line) {
 void AppendLine(std::string& out, const MessageSink& message) {
     std::string name, value;
     // The name and value fields hold what the message holds (empty for every type but 4).
-    AppendCodePage(name, message.ObjectNameView());
-    AppendCodePage(value, message.ObjectValueView());
+    message.AppendObjectNameBytes(name);
+    message.AppendObjectValueBytes(value);
     // The header as an envelope has it; the message text follows as stored, whole.
     std::string line =
         tw::messaging::BuildEnvelope(message.MessageType(), {}, message.RecordNumber(), name, value);
     line.resize(std::size_t(tw::messaging::kHeaderLength));
-    AppendCodePage(line, message.MessageView());
+    message.AppendMessageBytes(line);
     if (NeedsEscape(line))
         AppendEscaped(out, line);
     else

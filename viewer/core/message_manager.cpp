@@ -93,7 +93,9 @@ QString MessageManager::CountText(qint64 count, QChar groupSeparator) {
 }
 
 QString MessageManager::FormatLine(const MessageSink& message, Stamp stamp) {
-    return FormatLineText(message.RecordNumber(), stamp, message.MessageView());
+    QString text = FormatLineText(message.RecordNumber(), stamp, QStringView());
+    message.AppendMessage(text);
+    return text;
 }
 
 }  // namespace tw::viewer

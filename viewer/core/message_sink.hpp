@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <string>
+
 #include <atomic>
 #include <cstdint>
 #include <string_view>
@@ -18,8 +20,10 @@ class MessageRef;
 
 // One stored message. Filled once by Create or CreateEx and never changed afterwards.
 // The three texts live in the same allocation as the fixed fields (one heap block per
-// message), so a stored line costs little beyond its text. Instances exist only behind a
-// MessageRef; the last reference frees the block.
+// message), so a stored line costs little beyond its text. Texts are kept as the code-page
+// bytes they arrived in (one byte a character) and converted when read; a text given to
+// CreateEx with a character the code page cannot hold is kept in UTF-16 instead. Instances
+// exist only behind a MessageRef; the last reference frees the block.
 class MessageSink {
 public:
     // Cuts an envelope (code-page bytes, without the trailing zero byte) into a message.
@@ -35,41 +39,59 @@ public:
     static qint32 IconFor(qint32 messageType);
 
     qint32 MessageType() const { return m_type; }
-    qint32 MessageIcon() const { return m_icon; }
+    qint32 MessageIcon() const { return IconFor(m_type); }
     qint32 RecordNumber() const { return m_recordNumber; }
-    // Copies of the texts; the *View accessors below do not copy and stay valid while a
-    // MessageRef to this message is held.
-    QString Message() const { return MessageView().toString(); }
-    QString ObjectName() const { return ObjectNameView().toString(); }
-    QString ObjectValue() const { return ObjectValueView().toString(); }
-    QStringView MessageView() const { return {text(), qsizetype(m_messageLength)}; }
-    QStringView ObjectNameView() const { return {text() + m_messageLength, qsizetype(m_nameLength)}; }
-    QStringView ObjectValueView() const {
-        return {text() + m_messageLength + m_nameLength, qsizetype(m_valueLength)};
-    }
+    // The texts as text.
+    QString Message() const;
+    QString ObjectName() const;
+    QString ObjectValue() const;
+    // The same appended to out: scanning many messages, reuse one QString and empty it with
+    // resize(0), which keeps its room.
+    void AppendMessage(QString& out) const;
+    void AppendObjectName(QString& out) const;
+    void AppendObjectValue(QString& out) const;
+    // Characters in each text.
+    qsizetype MessageLength() const { return qsizetype(lengths().message); }
+    qsizetype ObjectNameLength() const { return qsizetype(lengths().name); }
+    qsizetype ObjectValueLength() const { return qsizetype(lengths().value); }
+    // The texts as code-page bytes appended to out (a character the code page cannot hold
+    // as '?'), for log files.
+    void AppendMessageBytes(std::string& out) const;
+    void AppendObjectNameBytes(std::string& out) const;
+    void AppendObjectValueBytes(std::string& out) const;
 
     MessageSink(const MessageSink&) = delete;
     MessageSink& operator=(const MessageSink&) = delete;
 
 private:
     friend class MessageRef;
+    enum : std::uint8_t { kWide = 1, kLongLengths = 2 };
+    struct Lengths {
+        std::uint32_t message, name, value;
+    };
     MessageSink() = default;
     ~MessageSink() = default;
-    static MessageRef Make(qint32 type, qint32 recordNumber, QStringView message, QStringView name,
-                           QStringView value);
-    void SetIcon(qint32 messageType);
-    const char16_t* text() const { return reinterpret_cast<const char16_t*>(this + 1); }
+    static MessageRef MakeBytes(qint32 type, qint32 recordNumber, std::string_view message,
+                                std::string_view name, std::string_view value);
+    static MessageRef MakeWide(qint32 type, qint32 recordNumber, QStringView message, QStringView name,
+                               QStringView value);
+    static MessageSink* Allocate(qint32 type, qint32 recordNumber, Lengths lengths, std::uint8_t flags);
+    Lengths lengths() const;
+    // Start of the texts (message, name, value, in this order; bytes, or UTF-16 when kWide).
+    const char* texts() const;
+    void AppendText(QString& out, std::size_t offset, std::size_t length) const;
+    void AppendBytes(std::string& out, std::size_t offset, std::size_t length) const;
     void addRef() const { m_refs.fetch_add(1, std::memory_order_relaxed); }
     void release() const;
 
+    // 16 bytes: the lengths of short texts are packed (message 12 bits, name 8, value 12);
+    // longer ones set kLongLengths and follow the object as three 32-bit counts.
     mutable std::atomic<std::int32_t> m_refs{1};
-    std::int16_t m_type = 0;
-    std::int16_t m_icon = 0;
     std::int32_t m_recordNumber = 0;
-    std::uint32_t m_messageLength = 0;
-    std::uint32_t m_nameLength = 0;
-    std::uint32_t m_valueLength = 0;
-    // The UTF-16 texts follow the object: message, object name, object value.
+    std::int16_t m_type = 0;
+    std::uint8_t m_flags = 0;
+    std::uint8_t m_sizeClass = 0;  // where the block came from (0: the heap)
+    std::uint32_t m_packedLengths = 0;
 };
 
 // Shared reference to a MessageSink (8 bytes). Trace lines of every page and anything

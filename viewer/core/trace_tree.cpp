@@ -14,6 +14,8 @@ std::atomic<std::uint64_t> g_nextTreeTag{1};
 
 const std::vector<std::uint32_t> kNoChildren;
 
+constexpr std::uint64_t kDefaultColours = (std::uint64_t(kDefaultColour) << 32) | kDefaultColour;
+
 }  // namespace
 
 Stamp PackStamp(int hours, int minutes, int milliseconds) {
@@ -150,12 +152,15 @@ QString FormatLineText(qint32 recordNumber, Stamp stamp, QStringView message) {
 
 void TraceTree::AppendText(int index, QString& out) const {
     const Line& l = line(index);
-    AppendLineText(l.message->RecordNumber(), l.stamp, l.message->MessageView(), out);
+    out.reserve(out.size() + 24 + l.message->MessageLength());
+    AppendLineText(l.message->RecordNumber(), l.stamp, QStringView(), out);
+    l.message->AppendMessage(out);
 }
 
 QString TraceTree::Text(int index) const {
-    const Line& l = line(index);
-    return FormatLineText(l.message->RecordNumber(), l.stamp, l.message->MessageView());
+    QString text;
+    AppendText(index, text);
+    return text;
 }
 
 int TraceTree::Selected() const { return m_selected ? IndexOf({m_selected}) : 0; }
@@ -167,15 +172,15 @@ int TraceTree::IndexOf(LineHandle handle) const {
     // Without removals the line sits at local - m_firstLocal; each removed line before it
     // moved it one place up, so it lies within m_removed places below that.
     const std::uint64_t guess = local - m_firstLocal;
-    const std::uint64_t hi = std::min<std::uint64_t>(guess, m_lines.size() - 1);
-    if (guess < m_lines.size() && m_lines[guess].serial == handle.serial) return int(guess) + 1;
-    if (m_lines.empty()) return 0;
+    if (!m_serialsKept) return guess < m_lines.size() ? int(guess) + 1 : 0;
+    if (m_serials.empty()) return 0;
+    const std::uint64_t hi = std::min<std::uint64_t>(guess, m_serials.size() - 1);
+    if (guess < m_serials.size() && m_serials[guess] == handle.serial) return int(guess) + 1;
     const std::uint64_t lo = hi > m_removed ? hi - m_removed : 0;
-    auto first = m_lines.begin() + std::ptrdiff_t(lo), last = m_lines.begin() + std::ptrdiff_t(hi) + 1;
-    auto it = std::lower_bound(first, last, handle.serial,
-                               [](const Line& l, std::uint64_t s) { return l.serial < s; });
-    if (it == last || it->serial != handle.serial) return 0;
-    return int(it - m_lines.begin()) + 1;
+    auto first = m_serials.begin() + std::ptrdiff_t(lo), last = m_serials.begin() + std::ptrdiff_t(hi) + 1;
+    auto it = std::lower_bound(first, last, handle.serial);
+    if (it == last || *it != handle.serial) return 0;
+    return int(it - m_serials.begin()) + 1;
 }
 
 int TraceTree::Append(int parent, MessageRef message, Stamp stamp) {
@@ -184,12 +189,14 @@ int TraceTree::Append(int parent, MessageRef message, Stamp stamp) {
     const int level = parent ? m_lines[std::size_t(parent - 1)].level + 1 : 0;
     if (level > kMaxLevel) throw std::length_error("trace line nested too deep");
     Line l;
-    l.level = std::uint16_t(level);
+    l.level = std::uint8_t(level);
     l.message = std::move(message);
-    l.serial = m_tag | (m_nextLocal++ & kLocalMask);
     l.parent = std::uint32_t(parent);
     l.stamp = stamp;
+    const std::uint64_t serial = m_tag | (m_nextLocal++ & kLocalMask);
     m_lines.push_back(std::move(l));
+    if (m_serialsKept) m_serials.push_back(serial);
+    if (!m_colours.empty()) m_colours.push_back(kDefaultColours);
     const auto index = std::uint32_t(m_lines.size());
     std::uint32_t slot = 0;
     if (parent != 0) {
@@ -222,18 +229,41 @@ void TraceTree::SetExpanded(int index, bool expanded) {
     for (auto* o : m_observers) o->ExpandedChanged(index, expanded);
 }
 
+Colour TraceTree::BackColour(int index) const {
+    line(index);
+    return m_colours.empty() ? kDefaultColour : Colour(m_colours[std::size_t(index - 1)]);
+}
+
+Colour TraceTree::ForeColour(int index) const {
+    line(index);
+    return m_colours.empty() ? kDefaultColour : Colour(m_colours[std::size_t(index - 1)] >> 32);
+}
+
+std::uint64_t& TraceTree::colours(int index) {
+    line(index);
+    if (m_colours.empty()) m_colours.assign(m_lines.size(), kDefaultColours);
+    return m_colours[std::size_t(index - 1)];
+}
+
 void TraceTree::SetBackColour(int index, Colour colour) {
-    Line& l = line(index);
-    if (l.back == colour) return;
-    l.back = colour;
+    if (BackColour(index) == colour) return;
+    std::uint64_t& c = colours(index);
+    c = (c & ~std::uint64_t(0xFFFFFFFFu)) | colour;
     for (auto* o : m_observers) o->LineChanged(index);
 }
 
 void TraceTree::SetForeColour(int index, Colour colour) {
-    Line& l = line(index);
-    if (l.fore == colour) return;
-    l.fore = colour;
+    if (ForeColour(index) == colour) return;
+    std::uint64_t& c = colours(index);
+    c = (c & 0xFFFFFFFFu) | (std::uint64_t(colour) << 32);
     for (auto* o : m_observers) o->LineChanged(index);
+}
+
+void TraceTree::keepSerials() {
+    if (m_serialsKept) return;
+    m_serialsKept = true;
+    m_serials.resize(m_lines.size());
+    for (std::size_t i = 0; i < m_serials.size(); ++i) m_serials[i] = m_tag | (m_firstLocal + i);
 }
 
 void TraceTree::SetBold(int index, bool bold) {
@@ -254,12 +284,12 @@ void TraceTree::Select(int index) {
     std::vector<int> ancestors;
     for (std::uint32_t p = l.parent; p != 0; p = m_lines[p - 1].parent) ancestors.push_back(int(p));
     for (auto it = ancestors.rbegin(); it != ancestors.rend(); ++it) SetExpanded(*it, true);
-    m_selected = l.serial;
+    m_selected = serialOf(index);
     for (auto* o : m_observers) o->SelectionChanged(index, true);
 }
 
 void TraceTree::SetSelectedFromView(int index) {
-    m_selected = index ? line(index).serial : 0;
+    m_selected = index ? Handle(index).serial : 0;
 }
 
 void TraceTree::RemoveSubtree(int index) {
@@ -284,7 +314,10 @@ void TraceTree::RemoveSubtree(int index) {
             m_freeSlots.push_back(l.children);
         }
     }
+    keepSerials();
     m_lines.erase(m_lines.begin() + (first - 1), m_lines.begin() + last);
+    m_serials.erase(m_serials.begin() + (first - 1), m_serials.begin() + last);
+    if (!m_colours.empty()) m_colours.erase(m_colours.begin() + (first - 1), m_colours.begin() + last);
     m_removed += removed;
 
     // Renumber: every reference to a line after the removed run moves down.
@@ -303,6 +336,9 @@ void TraceTree::RemoveSubtree(int index) {
 void TraceTree::Clear() {
     for (auto* o : m_observers) o->AboutToClear();
     std::vector<Line>().swap(m_lines);
+    std::vector<std::uint64_t>().swap(m_serials);
+    m_serialsKept = false;
+    std::vector<std::uint64_t>().swap(m_colours);
     m_childLists.assign(1, {});
     std::vector<std::uint32_t>().swap(m_freeSlots);
     m_selected = 0;
@@ -322,6 +358,7 @@ void TraceTree::RemoveObserver(TraceTreeObserver* observer) {
 
 std::size_t TraceTree::StructureBytes() const {
     std::size_t bytes = sizeof(*this) + m_lines.capacity() * sizeof(Line) +
+                        (m_serials.capacity() + m_colours.capacity()) * sizeof(std::uint64_t) +
                         m_childLists.capacity() * sizeof(m_childLists[0]) +
                         m_freeSlots.capacity() * sizeof(std::uint32_t);
     for (const auto& list : m_childLists) bytes += list.capacity() * sizeof(std::uint32_t);

@@ -63,7 +63,9 @@ public:
 //  - lines are only appended, and a new line always hangs on the path from the top level to
 //    the last line, so index order is the pre-order of the tree and the subtree of a line is
 //    the contiguous run index..LastInSubtree(index).
-// About 40 bytes per line plus the message block. Not thread safe: the UI thread owns it.
+// 24 bytes per line plus the message block (and 4 in the parent's child list); the handles
+// of lines and their colours take a column of their own only once a line was removed or
+// coloured. Not thread safe: the UI thread owns it.
 class TraceTree {
 public:
     // Deepest level a line may have (0 is the top level). Tree views lay nested rows out
@@ -106,12 +108,15 @@ public:
     // Appends the line text to out. Scanning many lines (find, save, print), reuse one QString
     // and empty it with resize(0), which keeps its room (clear() frees it).
     void AppendText(int index, QString& out) const;
-    Colour BackColour(int index) const { return line(index).back; }
-    Colour ForeColour(int index) const { return line(index).fore; }
+    Colour BackColour(int index) const;
+    Colour ForeColour(int index) const;
     bool Bold(int index) const { return line(index).flags & kBold; }
     // The selected line, 0 when none.
     int Selected() const;
-    LineHandle Handle(int index) const { return {line(index).serial}; }
+    LineHandle Handle(int index) const {
+        line(index);
+        return {serialOf(index)};
+    }
     // The line's current index, 0 when it is not (or no longer) in this tree. Constant time
     // while no line was removed since the last Clear, logarithmic in the number removed after.
     int IndexOf(LineHandle handle) const;
@@ -155,21 +160,30 @@ private:
     static constexpr std::uint64_t kLocalMask = (std::uint64_t(1) << 40) - 1;
     struct Line {
         MessageRef message;
-        std::uint64_t serial = 0;
         std::uint32_t parent = 0;    // 1-based, 0: top level
         std::uint32_t children = 0;  // slot in m_childLists, 0: none (slot 0 is the top level)
         Stamp stamp = 0;
-        Colour back = kDefaultColour;
-        Colour fore = kDefaultColour;
         std::uint8_t flags = 0;
-        std::uint16_t level = 0;     // number of ancestors
+        std::uint8_t level = 0;      // number of ancestors, at most kMaxLevel
     };
+    static_assert(kMaxLevel <= 255, "the level of a line is kept in one byte");
     const Line& line(int index) const;
     Line& line(int index);
+    // Until a line is removed, line i carries the handle of the i-th line appended since the
+    // last Clear; from then on m_serials holds every line's handle.
+    std::uint64_t serialOf(int index) const {
+        return !m_serialsKept ? m_tag | (m_firstLocal + std::uint64_t(index) - 1) : m_serials[std::size_t(index - 1)];
+    }
+    void keepSerials();
+    // Back colour in the low, text colour in the high half; empty until a line is coloured.
+    std::uint64_t& colours(int index);
     const std::vector<std::uint32_t>& childrenOf(int index) const;
 
     QString m_name;
     std::vector<Line> m_lines;
+    std::vector<std::uint64_t> m_serials;  // every line's handle once m_serialsKept
+    bool m_serialsKept = false;            // a line was removed since the last Clear
+    std::vector<std::uint64_t> m_colours;  // empty while every line has the default colours
     // Child index lists, slot 0 for the top level; each sorted ascending.
     std::vector<std::vector<std::uint32_t>> m_childLists;
     std::vector<std::uint32_t> m_freeSlots;

@@ -118,13 +118,10 @@ int AddFilter(TracePages& pages, const Filter& filter) {
         if (!types.empty() && std::none_of(types.begin(), types.end(), [&m](qint16 t) { return int(t) == m.MessageType(); }))
             continue;
         if (textTest) {
-            QStringView text = m.MessageView();
-            if (!caseMatters) {
-                upper.resize(0);
-                upper.append(text);
-                UpperCaseInPlace(upper);
-                text = upper;
-            }
+            upper.resize(0);
+            m.AppendMessage(upper);
+            if (!caseMatters) UpperCaseInPlace(upper);
+            const QStringView text = upper;
             bool found = false;
             for (const QString& e : expressions) {
                 if (text.indexOf(QStringView(e)) >= 0) {

@@ -56,21 +56,21 @@ LineMatcher::LineMatcher(const SearchOptions& options)
 
 bool LineMatcher::Matches(const TraceTree& tree, int index) {
     const MessageSink& message = tree.Message(index);
-    const QStringView body = message.MessageView();
+    const qsizetype bodyLength = message.MessageLength();
     m_line.resize(0);
     if (!m_wholeLine && !m_mayStartInHead) {
         // A match that starts in the head would start with a head character, so the message
         // alone decides.
-        m_line.append(body);
+        message.AppendMessage(m_line);
         if (!m_matchCase) UpperCaseInPlace(m_line);
         return QStringView(m_line).indexOf(QStringView(m_text)) >= 0;
     }
     AppendHead(m_line, message.RecordNumber(), tree.StampOf(index));
-    if (m_wholeLine && m_line.size() + body.size() != m_text.size()) return false;
+    if (m_wholeLine && m_line.size() + bodyLength != m_text.size()) return false;
     const qsizetype headLength = m_line.size();
-    m_line.append(body);
+    message.AppendMessage(m_line);
     // The head holds digits, blanks, colons and a minus sign only: nothing to upper-case.
-    if (!m_matchCase) UpperCaseRange(reinterpret_cast<char16_t*>(m_line.data()) + headLength, body.size());
+    if (!m_matchCase) UpperCaseRange(reinterpret_cast<char16_t*>(m_line.data()) + headLength, bodyLength);
     if (m_wholeLine) return QStringView(m_line) == QStringView(m_text);
     return QStringView(m_line).indexOf(QStringView(m_text)) >= 0;
 }

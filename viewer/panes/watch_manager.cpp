@@ -113,14 +113,14 @@ bool WatchManager::IsMatch(const Watch& watch, const QString& name, const QStrin
 void WatchManager::Evaluate(const MessageSink& message) {
     if (m_watches.empty()) return;  // at most the root: no watch
     if (message.MessageType() != 4) return;
-    const QStringView name = message.ObjectNameView();
+    const QString name = message.ObjectName();
     QString upperValue;
     bool haveValue = false;
     const std::size_t before = m_results.size();
     for (const Entry& e : m_watches) {
         if (!UpperEquals(name, e.upperName)) continue;
         if (!haveValue) {
-            upperValue = message.ObjectValueView().toString().toUpper();
+            upperValue = message.ObjectValue().toUpper();
             haveValue = true;
         }
         if (IsMatchUpper(e.watch.Operator(), e.upperValue, upperValue))
@@ -137,11 +137,11 @@ QStringList WatchManager::GetObjectNameList() const {
     for (int i = 1; i <= count; ++i) {
         const MessageSink& m = tree.Message(i);
         if (m.MessageType() != 4) continue;
-        const QStringView name = m.ObjectNameView();
-        QString key = name.toString().toUpper();
+        const QString name = m.ObjectName();
+        QString key = name.toUpper();
         if (seen.contains(key)) continue;
         seen.insert(std::move(key));
-        names.append(name.toString());
+        names.append(name);
     }
     return names;
 }

@@ -63,5 +63,34 @@ TEST(MessageSink, CreateExKeepsEverything) {
     EXPECT_EQ(m.useCount(), 2);
 }
 
+// Texts are kept as code-page bytes; what the code page cannot hold, and texts longer than an
+// envelope carries, come back unchanged all the same.
+TEST(MessageSink, TextsComeBackAsGivenWhateverTheirCharactersAndLength) {
+    const QString inPage = QString::fromUtf8("\u20AC caf\u00E9 \u0081");
+    const QString outside = QString::fromUtf8("\u03A9 \U0001F600 x");
+    const QString longText(70000, u'a');
+    for (const QString& text : {inPage, outside, longText}) {
+        MessageRef m = MessageSink::CreateEx(4, 1, text, text.left(300), text.left(5000));
+        EXPECT_EQ(m->Message(), text);
+        EXPECT_EQ(m->MessageLength(), text.size());
+        EXPECT_EQ(m->ObjectName(), text.left(300));
+        EXPECT_EQ(m->ObjectValue(), text.left(5000));
+        QString appended = QStringLiteral("> ");
+        m->AppendMessage(appended);
+        EXPECT_EQ(appended, QStringLiteral("> ") + text);
+    }
+    std::string bytes;
+    MessageSink::CreateEx(0, 1, inPage)->AppendMessageBytes(bytes);
+    EXPECT_EQ(bytes, "\x80 caf\xE9 \x81");
+    bytes.clear();
+    MessageSink::CreateEx(0, 1, outside)->AppendMessageBytes(bytes);
+    EXPECT_EQ(bytes, "? ? x");  // one '?' a character, also for a surrogate pair
+    MessageRef fromEnvelope = MessageSink::Create(BuildEnvelope(4, "", 3, "N\xE9", "\xFF"));
+    bytes.clear();
+    fromEnvelope->AppendObjectNameBytes(bytes);
+    fromEnvelope->AppendObjectValueBytes(bytes);
+    EXPECT_EQ(bytes, "N\xE9\xFF");
+}
+
 }  // namespace
 }  // namespace tw::viewer

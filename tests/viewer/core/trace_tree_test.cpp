@@ -124,6 +124,34 @@ TEST(TraceTree, ColoursAndBoldAndText) {
     EXPECT_EQ(reused, t.Text(1));
 }
 
+// Colours and handles live in columns of their own once needed; removing lines keeps them
+// with their lines.
+TEST(TraceTree, ColoursAndHandlesFollowTheirLinesThroughRemovalAndClear) {
+    TraceTree t;
+    for (int i = 1; i <= 6; ++i) t.Append(0, Msg(("m" + std::to_string(i)).c_str()), 0);
+    const LineHandle h5 = t.Handle(5), h2 = t.Handle(2);
+    t.SetBackColour(5, 0x000000FF);
+    t.SetForeColour(6, 0x0000FF00);
+    t.RemoveSubtree(3);
+    t.RemoveSubtree(1);
+    EXPECT_EQ(t.IndexOf(h5), 3);
+    EXPECT_EQ(t.IndexOf(h2), 1);
+    EXPECT_EQ(t.BackColour(3), 0x000000FFu);
+    EXPECT_EQ(t.ForeColour(3), kDefaultColour);
+    EXPECT_EQ(t.ForeColour(4), 0x0000FF00u);
+    t.Append(0, Msg("m7"), 0);
+    EXPECT_EQ(t.IndexOf(t.Handle(5)), 5);
+    EXPECT_EQ(t.BackColour(5), kDefaultColour);
+    while (t.Count() > 0) t.RemoveSubtree(1);
+    t.Append(0, Msg("after"), 0);
+    EXPECT_EQ(t.IndexOf(t.Handle(1)), 1);
+    EXPECT_EQ(t.IndexOf(h5), 0);
+    t.Clear();
+    t.Append(0, Msg("fresh"), 0);
+    EXPECT_EQ(t.IndexOf(t.Handle(1)), 1);
+    EXPECT_EQ(t.BackColour(1), kDefaultColour);
+}
+
 TEST(TraceTree, StampText) {
     EXPECT_EQ(StampText(StampFromText(u"23:59:999")), QStringLiteral("23:59:999"));
     EXPECT_EQ(StampFromText(u"bad"), 0u);

@@ -72,7 +72,7 @@ private:
     void Push(int line) {
         QString path = m_paths.back();
         if (!path.isEmpty()) path += QStringView(kPathSeparator);
-        path += m_tree.Message(line).MessageView();
+        m_tree.Message(line).AppendMessage(path);
         m_open.push_back(line);
         m_paths.push_back(std::move(path));
     }
@@ -108,11 +108,11 @@ void AppendCsvRow(const viewer::TraceTree& tree, int index, const QString& path,
     out += u',';
     AppendCsvField(path, out);
     out += u',';
-    AppendCsvField(m.MessageView(), out);
+    AppendCsvField(m.Message(), out);
     out += u',';
-    AppendCsvField(m.ObjectNameView(), out);
+    AppendCsvField(m.ObjectName(), out);
     out += u',';
-    AppendCsvField(m.ObjectValueView(), out);
+    AppendCsvField(m.ObjectValue(), out);
 }
 
 // A rough size of the output, for the progress window: its length in UTF-16 characters.
@@ -120,8 +120,8 @@ qint64 EstimateBytes(const viewer::TraceTree& tree, ExportFormat format) {
     qint64 total = 0;
     for (int i = 1; i <= tree.Count(); ++i) {
         const viewer::MessageSink& m = tree.Message(i);
-        total += 24 + m.MessageView().size();
-        if (format == ExportFormat::Csv) total += 16 + m.ObjectNameView().size() + m.ObjectValueView().size();
+        total += 24 + m.MessageLength();
+        if (format == ExportFormat::Csv) total += 16 + m.ObjectNameLength() + m.ObjectValueLength();
     }
     return total;
 }

@@ -110,7 +110,7 @@ void PrintLines(const viewer::TraceTree& tree, QPrinter& printer) {
     for (int i = 1; i <= tree.Count(); ++i) {
         text.resize(0);
         tree.AppendText(i, text);
-        const qsizetype head = text.size() - tree.Message(i).MessageView().size();
+        const qsizetype head = text.size() - tree.Message(i).MessageLength();
         for (const QString& row : WrapPrintLine(text, head, columns)) {
             if (top > 0 && top + lineHeight > pageHeight) {
                 if (!printer.newPage()) Fail(printer, QStringLiteral("the printer cannot start a new page."));
