@@ -12,6 +12,8 @@
 //                  viewer grew by per line beyond the code-page text of the messages
 // --platform NAME  Qt platform of the viewer: offscreen (default without DISPLAY) or xcb
 //                  (shown, the default with DISPLAY)
+// --hold SECONDS   keep the viewer running that long at the end (its pid is printed), to look
+//                  at it with other tools
 //
 // Pin everything to one core with taskset -c 0 to measure the single-core case.
 #include <tw/messaging/envelope.hpp>
@@ -200,7 +202,7 @@ double LoadAverage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    long calls = 50000, rounds = 5, grow = 0;
+    long calls = 50000, rounds = 5, grow = 0, hold = 0;
     std::string platform = std::getenv("DISPLAY") ? "xcb" : "offscreen";
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -209,8 +211,9 @@ int main(int argc, char** argv) {
         else if (a == "--rounds" && more) rounds = std::atol(argv[++i]);
         else if (a == "--grow" && more) grow = std::atol(argv[++i]);
         else if (a == "--platform" && more) platform = argv[++i];
+        else if (a == "--hold" && more) hold = std::atol(argv[++i]);
         else {
-            std::fprintf(stderr, "usage: %s [--calls N] [--rounds R] [--grow LINES] [--platform offscreen|xcb]\n",
+            std::fprintf(stderr, "usage: %s [--calls N] [--rounds R] [--grow LINES] [--platform offscreen|xcb] [--hold S]\n",
                          argv[0]);
             return 2;
         }
@@ -291,6 +294,11 @@ int main(int argc, char** argv) {
                     "beyond the text %.1f B a line\n",
                     rssBefore, rssAfter, lines, (rssAfter - rssBefore) * 1024.0 / lines, text / lines,
                     ((rssAfter - rssBefore) * 1024.0 - text) / lines);
+    }
+    if (hold > 0) {
+        std::printf("viewer pid %d, held for %ld s\n", int(viewer), hold);
+        std::fflush(stdout);
+        std::this_thread::sleep_for(std::chrono::seconds(hold));
     }
     Stop(viewer);
     Stop(listener);
