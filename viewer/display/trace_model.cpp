@@ -121,10 +121,11 @@ void TraceModel::ReportLayoutCost(qint64 milliseconds) { m_layoutCost = millisec
 
 int TraceModel::FlushInterval() const {
     // A tree view lays all its shown rows out again after an insertion, which costs time in
-    // proportion to the lines: publish appended lines every 40 ms, or less often so that
-    // laying out takes at most a tenth of the time (never less often than every 4 s), so a
-    // stream is taken as fast into a big page as into a small one.
-    return int(std::clamp<qint64>(10 * m_layoutCost, 40, 4000));
+    // proportion to the lines, and a view that follows new lines repaints its rows: publish
+    // appended lines ten times a second, or less often so that laying out takes at most a
+    // tenth of the time (never less often than every 4 s), so a stream is taken about as fast
+    // into a big page as into a small one.
+    return int(std::clamp<qint64>(10 * m_layoutCost, 100, 4000));
 }
 
 void TraceModel::ScheduleFlush(bool soon) {
@@ -170,7 +171,10 @@ void TraceModel::FlushPending() {
     m_manyChanged = false;
 }
 
-void TraceModel::LinesAppended() { ScheduleFlush(false); }
+// Called for every stored line: a flush already pending takes this line too.
+void TraceModel::LinesAppended() {
+    if (!m_flushTimer.isActive()) ScheduleFlush(false);
+}
 
 void TraceModel::LinesAboutToBeRemoved(int first, int /*last*/) {
     FlushPending();
