@@ -12,9 +12,13 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <exception>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tw::viewer {
@@ -29,6 +33,149 @@ QString FromCodePage(std::string_view bytes) {
     const std::string utf8 = tw::messaging::CodePageToUtf8(bytes);
     return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
 }
+
+constexpr std::size_t kBatchesAhead = 4;       // parsed pieces waiting for the store at most
+
+// A run of whole lines of the file, read and cut into messages on the reading thread; the
+// store takes the batches in file order on the UI thread.
+struct Batch {
+    std::vector<MessageRef> messages;  // the lines of the batch, in file order
+    qint64 bytesEnd = 0;               // bytes of the file read up to the end of the last line
+    // Where the lines came from, to name one the store refuses: the start of a line carried
+    // over from the chunk before (its first kKeptLineBytes bytes) and the chunk itself.
+    std::string carried;
+    std::vector<char> chunk;
+    // The batch that ends the load: the end of the file, a read error or a malformed line.
+    bool last = false;
+    qint32 errorNumber = 0;            // 0: no error
+    QString errorDescription;
+    QString errorBuffer;
+};
+
+// The line of a batch at position i as the loader keeps it: its first kKeptLineBytes bytes
+// without a closing CR.
+std::string LineOfBatch(const Batch& b, std::size_t i) {
+    std::string line = b.carried;
+    const char* p = b.chunk.data();
+    const char* end = p + b.chunk.size();
+    for (std::size_t k = 0;; ++k) {
+        const char* nl = p < end ? static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p))) : nullptr;
+        const char* stop = nl ? nl : end;
+        if (k == i) {
+            const std::size_t room = kKeptLineBytes > line.size() ? kKeptLineBytes - line.size() : 0;
+            line.append(p, std::min(room, std::size_t(stop - p)));
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            return line;
+        }
+        if (!nl) return {};
+        p = nl + 1;
+        line.clear();
+    }
+}
+
+// Reads the file and cuts it into messages on a thread of its own, a bounded number of
+// batches ahead of the store.
+class BatchReader {
+public:
+    explicit BatchReader(QFile& file) : m_file(file), m_thread([this] { Run(); }) {}
+    ~BatchReader() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    // The next batch in file order; waits for it.
+    Batch Next() {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return !m_ready.empty(); });
+        Batch b = std::move(m_ready.front());
+        m_ready.pop_front();
+        m_changed.notify_all();
+        return b;
+    }
+
+private:
+    void Run() {
+        std::string line;  // the line being read (its first kKeptLineBytes bytes)
+        bool lineCut = false;
+        qint64 bytesRead = 0;
+        for (bool last = false; !last;) {
+            Batch b;
+            try {
+                b.carried = line;
+                std::vector<char> chunk(static_cast<std::size_t>(kChunkBytes));
+                const qint64 got = m_file.read(chunk.data(), kChunkBytes);
+                // Hands one whole line on as a message; false when it is not an envelope.
+                auto addLine = [&]() -> bool {
+                    if (!line.empty() && line.back() == '\r') line.pop_back();  // CR LF ends a line
+                    QString why;
+                    MessageRef message = logfile::ReadLine(line, &why);
+                    if (!message) {
+                        b.errorNumber = Log::kErrBadLine;
+                        b.errorDescription = QStringLiteral("Not a message envelope (%1)").arg(why);
+                        b.errorBuffer = FromCodePage(logfile::Unescape(line));
+                        return false;
+                    }
+                    b.messages.push_back(std::move(message));
+                    line.clear();
+                    lineCut = false;
+                    return true;
+                };
+                if (got < 0) {
+                    b.errorNumber = Log::kErrDeviceIO;
+                    b.errorDescription = QStringLiteral("Cannot read %1: %2").arg(m_file.fileName(), m_file.errorString());
+                    b.errorBuffer = FromCodePage(line);
+                    b.last = true;
+                } else if (got == 0) {
+                    if (!line.empty() || lineCut) addLine();  // a last line without CR LF
+                    b.last = true;
+                } else {
+                    chunk.resize(std::size_t(got));
+                    bytesRead += got;
+                    const char* p = chunk.data();
+                    const char* end = p + got;
+                    while (p < end) {
+                        const char* nl = static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)));
+                        const char* stop = nl ? nl : end;
+                        const std::size_t room = kKeptLineBytes > line.size() ? kKeptLineBytes - line.size() : 0;
+                        const std::size_t take = std::min(room, std::size_t(stop - p));
+                        line.append(p, take);
+                        if (take < std::size_t(stop - p)) lineCut = true;
+                        if (!nl) break;
+                        p = nl + 1;
+                        if (!addLine()) {
+                            b.last = true;
+                            break;
+                        }
+                    }
+                    b.bytesEnd = bytesRead - qint64(end - p);
+                    b.chunk = std::move(chunk);
+                }
+                if (b.errorNumber != 0) b.last = true;
+            } catch (const std::exception& e) {
+                b.errorNumber = Log::kErrDeviceIO;
+                b.errorDescription = QString::fromLocal8Bit(e.what());
+                b.errorBuffer = FromCodePage(line);
+                b.last = true;
+            }
+            last = b.last;
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [&] { return m_stop || m_ready.size() < kBatchesAhead; });
+            if (m_stop) return;
+            m_ready.push_back(std::move(b));
+            m_changed.notify_all();
+        }
+    }
+
+    QFile& m_file;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Batch> m_ready;
+    bool m_stop = false;
+    std::thread m_thread;  // last: starts once everything else is ready
+};
 
 }  // namespace
 
@@ -98,8 +245,6 @@ bool Log::Save(const QString& fileName) {
 
 Log::LoadResult Log::Load(const QString& fileName, LogProgress* progress) {
     LoadResult result;
-    std::string line;       // the line being read (its first kKeptLineBytes bytes)
-    bool lineCut = false;
     qint64 record = 0;
 
     auto fail = [&](qint32 number, const QString& description, const QString& buffer) {
@@ -117,67 +262,46 @@ Log::LoadResult Log::Load(const QString& fileName, LogProgress* progress) {
                      : QStringLiteral("Cannot open %1: %2").arg(fileName, file.errorString()),
              QString());
     } else if (m_store.ProcessMessages()) {
-        std::vector<char> chunk(static_cast<std::size_t>(kChunkBytes));
-        qint64 bytesRead = 0;
-
-        // Hands one whole line to the store; false when it is not an envelope.
-        auto addLine = [&]() -> bool {
-            ++record;
-            if (!line.empty() && line.back() == '\r') line.pop_back();  // CR LF ends a line
-            QString why;
-            MessageRef message = logfile::ReadLine(line, &why);
-            if (!message) {
-                fail(kErrBadLine, QStringLiteral("Not a message envelope (%1)").arg(why),
-                     FromCodePage(logfile::Unescape(line)));
-                return false;
-            }
-            m_store.Add(message);
-            line.clear();
-            lineCut = false;
-            return true;
-        };
-
+        // The file is read and cut into messages on a second thread while this one hands
+        // them to the store, in file order.
         try {
-            bool going = true;
-            while (going) {
-                const qint64 got = file.read(chunk.data(), kChunkBytes);
-                if (got < 0) {
-                    fail(kErrDeviceIO, QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()),
-                         FromCodePage(line));
+            BatchReader reader(file);
+            for (;;) {
+                Batch b = reader.Next();
+                std::size_t i = 0;
+                bool stop = false;
+                try {
+                    for (; i < b.messages.size() && !stop; ++i) {
+                        ++record;
+                        m_store.Add(b.messages[i]);
+                        if (progress && record % kStepLines == 0 && !progress->Step(b.bytesEnd, record))
+                            stop = true;
+                    }
+                } catch (const AppError& e) {
+                    fail(e.number(), e.description(), FromCodePage(LineOfBatch(b, i)));
+                    break;
+                } catch (const std::exception& e) {
+                    fail(kErrDeviceIO, QString::fromLocal8Bit(e.what()), FromCodePage(LineOfBatch(b, i)));
                     break;
                 }
-                if (got == 0) {
-                    if (!line.empty() || lineCut) going = addLine();  // a last line without CR LF
+                if (stop) {
+                    result.stopped = true;
                     break;
                 }
-                bytesRead += got;
-                const char* p = chunk.data();
-                const char* end = p + got;
-                while (p < end) {
-                    const char* nl = static_cast<const char*>(std::memchr(p, '\n', std::size_t(end - p)));
-                    const char* stop = nl ? nl : end;
-                    const std::size_t room = kKeptLineBytes > line.size() ? kKeptLineBytes - line.size() : 0;
-                    const std::size_t take = std::min(room, std::size_t(stop - p));
-                    line.append(p, take);
-                    if (take < std::size_t(stop - p)) lineCut = true;
-                    if (!nl) break;
-                    p = nl + 1;
-                    if (!addLine()) {
-                        going = false;
-                        break;
-                    }
-                    if (progress && record % kStepLines == 0 &&
-                        !progress->Step(bytesRead - qint64(end - p), record)) {
-                        result.stopped = true;
-                        going = false;
-                        break;
-                    }
+                if (b.errorNumber != 0) {
+                    if (b.errorNumber == kErrBadLine) ++record;  // the malformed line counts
+                    fail(b.errorNumber, b.errorDescription, b.errorBuffer);
+                    break;
+                }
+                if (b.last) break;
+                // After every piece too, so that a file without line ends can be stopped.
+                if (progress && !progress->Step(b.bytesEnd, record)) {
+                    result.stopped = true;
+                    break;
                 }
             }
-        } catch (const AppError& e) {
-            fail(e.number(), e.description(), FromCodePage(line));
-        } catch (const std::exception& e) {
-            fail(kErrDeviceIO, QString::fromLocal8Bit(e.what()), FromCodePage(line));
+        } catch (const std::exception& e) {  // no second thread to be had
+            fail(kErrDeviceIO, QString::fromLocal8Bit(e.what()), QString());
         }
     }
     result.lines = record;

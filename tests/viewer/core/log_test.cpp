@@ -206,6 +206,30 @@ TEST_F(LogFiles, AMalformedLineStopsTheLoadWithTheExactBoxAndKeepsTheLinesBefore
     EXPECT_EQ(Default().Count(), 3);
 }
 
+// Pieces of the file are cut into messages ahead of the store; lines across the pieces'
+// borders, their order and the first bad line deep in the file come out as a line-by-line
+// read gives them.
+TEST_F(LogFiles, ABigFileLoadsInOrderAndStopsAtItsFirstBadLine) {
+    std::string file;
+    const int bad = 9001;  // in the fifth MiB
+    for (int i = 1; i < bad; ++i) file += OldLine(i % 3 == 0 ? 4 : 0, i, "m" + std::to_string(i), "n", "v");
+    file += "99 not an envelope\r\n";
+    for (int i = bad + 1; i < bad + 3000; ++i) file += OldLine(0, i, "after");
+    WriteAll(Path("big.log"), file);
+    const Log::LoadResult r = Log(store).Load(Path("big.log"));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.lines, bad);
+    ASSERT_EQ(Default().Count(), bad - 1);
+    for (int i = 1; i < bad; ++i) {
+        ASSERT_EQ(Default().Message(i).RecordNumber(), i);
+        ASSERT_EQ(Default().Message(i).Message(), QStringLiteral("m%1").arg(i));
+        ASSERT_EQ(Default().Message(i).ObjectName(), i % 3 == 0 ? QStringLiteral("n") : QString());
+    }
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(boxes.boxes[0].prompt.startsWith(
+        QStringLiteral("[13 - Logfile record# %1\r\nLogfile buffer: 99 not an envelope\r\n").arg(bad)));
+}
+
 TEST_F(LogFiles, ATruncatedFileKeepsEveryWholeLineAndNamesTheCutOne) {
     for (int i = 1; i <= 3; ++i) Add(0, i, QStringLiteral("message %1").arg(i));
     ASSERT_TRUE(Log(store).Save(Path("whole.log")));
@@ -366,10 +390,14 @@ TEST_F(LogFiles, AFailingWriteLeavesTheOldFileIntactAndShowsTheError) {
 }
 
 struct StoppingProgress : LogProgress {
-    qint64 total = -1, steps = 0;
+    qint64 total = -1, steps = 0, linesAtStop = -1;
     bool ended = false;
     void Begin(qint64 bytes) override { total = bytes; }
-    bool Step(qint64, qint64) override { return ++steps < 2; }
+    bool Step(qint64, qint64 lines) override {
+        if (++steps < 2) return true;
+        linesAtStop = lines;
+        return false;
+    }
     void End() override { ended = true; }
 };
 
@@ -383,7 +411,11 @@ TEST_F(LogFiles, ProgressFollowsALongLoadAndCanStopItKeepingWhatWasLoaded) {
     EXPECT_TRUE(progress.ended);
     EXPECT_TRUE(r.stopped);
     EXPECT_TRUE(r.ok);
-    EXPECT_EQ(Default().Count(), 2 * 8192);
+    // Stopped at the second report (every 8192 lines and after every piece read), with
+    // exactly the lines loaded by then.
+    EXPECT_GT(progress.linesAtStop, 0);
+    EXPECT_LE(progress.linesAtStop, 2 * 8192);
+    EXPECT_EQ(Default().Count(), progress.linesAtStop);
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
