@@ -39,16 +39,11 @@ std::vector<QString> Messages(tv::TraceTree& tree) {
     return out;
 }
 
-std::string TempDir() {
-    char dir[] = "/tmp/tw-logfuzz-XXXXXX";
-    if (!::mkdtemp(dir)) std::abort();
-    return dir;
-}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string dir = TempDir();
+    static const std::string dir = FuzzTempDir("tw-logfuzz");
     static CountingBoxes boxes;
     tw::setMessageBoxes(&boxes);
     boxes.shown = 0;

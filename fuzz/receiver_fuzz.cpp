@@ -58,9 +58,7 @@ struct Fixture {
     twm::EnvelopeReceiver receiver;
     std::vector<std::string> got;
     Fixture() {
-        char dir[] = "/tmp/tw-fuzz-XXXXXX";
-        if (!::mkdtemp(dir)) std::abort();
-        ::setenv(twm::local::kDirectoryVariable, dir, 1);
+        ::setenv(twm::local::kDirectoryVariable, (FuzzTempDir("tw-fuzz") + "/sockets").c_str(), 1);
         std::string error;
         if (!receiver.Listen("FuzzReceiver", [this](std::string_view e) {
                 TW_FUZZ_CHECK(e.size() <= static_cast<std::size_t>(twm::kMaxEnvelopeLength));

@@ -31,8 +31,12 @@ cmake --build "$build" -j"${TW_JOBS:-2}" --target $built
 
 status=0
 mkdir -p "$build/findings"
-export TRACEWELL_SOCKET_DIR=$(mktemp -d)
-trap 'rm -rf "$TRACEWELL_SOCKET_DIR"' EXIT
+# Every file a target makes goes below one folder of this run, removed at the end whatever
+# happened (the targets also remove their own folders when they end).
+fuzztmp=$(mktemp -d "${TMPDIR:-/tmp}/tw-fuzz-stage-XXXXXX")
+trap 'rm -rf "$fuzztmp"' EXIT
+export TMPDIR=$fuzztmp
+export TRACEWELL_SOCKET_DIR=$fuzztmp/sockets
 for t in $built; do
   seeds="fuzz/corpus/${t%_fuzz}"
   work="$build/corpus/$t"
