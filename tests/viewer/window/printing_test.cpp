@@ -207,9 +207,11 @@ TEST_F(PrintingTest, LongLinesWrapWithinTheMarginsAndLoseNothing) {
     EXPECT_GT(printed[1].size() - printed[1].trimmed().size(), margin + 10) << printed.join("\n").toStdString();
     EXPECT_TRUE(printed.last().trimmed().startsWith("00003")) << printed.join("\n").toStdString();
     // Words are not split where a blank is near.
-    for (const QString& line : printed.mid(0, printed.size() - 1))
-        if (line.contains("word"))
+    for (const QString& line : printed.mid(0, printed.size() - 1)) {
+        if (line.contains("word")) {
             EXPECT_TRUE(QRegularExpression("word\\d+$").match(line.trimmed()).hasMatch()) << line.toStdString();
+        }
+    }
 
     // The text starts 15 mm (42.5 points) from the left edge of the paper.
     QProcess run;
