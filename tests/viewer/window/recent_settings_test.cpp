@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
+#include <QMenuBar>
 #include <QApplication>
 #include <QDropEvent>
 #include <QDir>
@@ -179,6 +181,18 @@ TEST_F(RecentSettingsTest, CommandLineWordsThatAreFiles) {
     EXPECT_TRUE(FilesFromArguments({"tracewell32"}).isEmpty());
 }
 
+// A check mark of the View menu and a quick filter check box, as the trace display adds them.
+void AddViewChoices(FrmMain& form) {
+    QMenu* view = form.Menu("mnuView");
+    if (!view) view = form.menuBar()->addMenu("View");
+    auto* choice = new QAction("Sample", &form);
+    choice->setObjectName("mnuViewSample");
+    choice->setCheckable(true);
+    choice->setChecked(true);
+    view->addAction(choice);
+    (new QCheckBox(&form))->setObjectName("chkQuickFilterSample");
+}
+
 TEST_F(RecentSettingsTest, WindowSettingsComeBackInTheNextRun) {
     {
         FrmMain form;
@@ -187,12 +201,18 @@ TEST_F(RecentSettingsTest, WindowSettingsComeBackInTheNextRun) {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
         form.commands().Action("mnuOptionsAutos")->setChecked(false);
         form.SizeControlsH(2400);
+        AddViewChoices(form);
+        form.findChild<QAction*>("mnuViewSample")->setChecked(false);
+        form.findChild<QCheckBox*>("chkQuickFilterSample")->setChecked(true);
         SaveWindowSettings(form);
     }
     settings::Reload();
     FrmMain next;
     EXPECT_TRUE(next.OptionChecked("mnuOptionsAutos"));  // a window made without them: defaults
+    AddViewChoices(next);
     RestoreWindowSettings(next);
+    EXPECT_FALSE(next.findChild<QAction*>("mnuViewSample")->isChecked());
+    EXPECT_TRUE(next.findChild<QCheckBox*>("chkQuickFilterSample")->isChecked());
     next.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&next));
     QCoreApplication::processEvents();

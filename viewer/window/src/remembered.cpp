@@ -1,8 +1,12 @@
 #include "tw/window/remembered.hpp"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QMenu>
 #include <QPointer>
 #include <QTimer>
+
+#include <vector>
 
 #include "tw/window/commands.hpp"
 #include "tw/window/frm_main.hpp"
@@ -16,6 +20,40 @@ namespace {
 const char* const kOptions[][2] = {{"mnuOptionsAutos", "options/autos"}, {"mnuOptionsWatches", "options/watches"}};
 constexpr int kMaxSplitter = 1'000'000;  // twips; the layout clamps it to the window anyway
 
+// Every check mark of the Options and View menus (those other parts of the viewer add as well,
+// by their object names) and the quick filter's check boxes, each with its settings key.
+struct Check {
+    QString key;
+    QAction* action = nullptr;
+    QCheckBox* box = nullptr;
+};
+
+void CollectMenu(QMenu* menu, const QString& prefix, std::vector<Check>& out) {
+    if (!menu) return;
+    for (QAction* action : menu->actions()) {
+        if (action->menu()) {
+            CollectMenu(action->menu(), prefix, out);
+            continue;
+        }
+        if (!action->isCheckable() || action->objectName().isEmpty()) continue;
+        QString key = prefix + action->objectName();
+        for (const auto& [name, fixed] : kOptions)
+            if (action->objectName() == QLatin1String(name)) key = QString::fromLatin1(fixed);
+        out.push_back({key, action, nullptr});
+    }
+}
+
+std::vector<Check> Checks(FrmMain& form) {
+    std::vector<Check> checks;
+    CollectMenu(form.Menu(QStringLiteral("mnuOptions")), QStringLiteral("options/"), checks);
+    CollectMenu(form.Menu(QStringLiteral("mnuView")), QStringLiteral("view/"), checks);
+    for (QCheckBox* box : form.findChildren<QCheckBox*>()) {
+        if (box->objectName().startsWith(QLatin1String("chkQuickFilter")))
+            checks.push_back({QStringLiteral("view/") + box->objectName(), nullptr, box});
+    }
+    return checks;
+}
+
 }  // namespace
 
 void RestoreWindowSettings(FrmMain& form) {
@@ -23,9 +61,9 @@ void RestoreWindowSettings(FrmMain& form) {
     if (!geometry.isEmpty()) form.restoreGeometry(geometry);
     const QByteArray state = settings::Bytes(QStringLiteral("window/state"));
     if (!state.isEmpty()) form.restoreState(state);
-    for (const auto& [name, key] : kOptions) {
-        if (QAction* option = form.commands().Action(QString::fromLatin1(name)))
-            option->setChecked(settings::Bool(QString::fromLatin1(key), option->isChecked()));
+    for (const Check& check : Checks(form)) {
+        if (check.action) check.action->setChecked(settings::Bool(check.key, check.action->isChecked()));
+        else check.box->setChecked(settings::Bool(check.key, check.box->isChecked()));
     }
     const int splitter = settings::Int(QStringLiteral("window/splitter"), -1, 0, kMaxSplitter);
     if (splitter >= 0) {
@@ -42,9 +80,12 @@ void SaveWindowSettings(FrmMain& form) {
     settings::Set(QStringLiteral("window/geometry"), form.saveGeometry());
     settings::Set(QStringLiteral("window/state"), form.saveState());
     settings::Set(QStringLiteral("window/splitter"), qRound(form.layout().geometry().SplitterPosition()));
-    for (const auto& [name, key] : kOptions) {
-        if (QAction* option = form.commands().Action(QString::fromLatin1(name)))
-            settings::Set(QString::fromLatin1(key), option->isChecked());
+    // Boxes of the same name (one quick filter per page) are saved as the first of them is.
+    QStringList saved;
+    for (const Check& check : Checks(form)) {
+        if (saved.contains(check.key)) continue;
+        saved << check.key;
+        settings::Set(check.key, check.action ? check.action->isChecked() : check.box->isChecked());
     }
 }
 

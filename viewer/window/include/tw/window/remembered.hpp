@@ -1,7 +1,8 @@
 #pragma once
-// What the viewer program remembers of its main window between runs: geometry and state, the
-// splitter position and the Options check marks (the recent files keep themselves, see
-// recent_files.hpp). Only the program restores and saves them; a window made without them (as
+// What the viewer program remembers of its main window between runs: geometry and state (the
+// toolbars), the splitter position, every check mark of the Options and View menus (by object
+// name: options/autos, options/watches, options/<name>, view/<name>) and the quick filter's
+// check boxes (view/<name>); the recent files keep themselves (recent_files.hpp). Only the program restores and saves them; a window made without them (as
 // tests make it) starts from the designed defaults.
 
 namespace tw::window {
