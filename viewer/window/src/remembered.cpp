@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDockWidget>
 #include <QMenu>
 #include <QPointer>
 #include <QTimer>
@@ -35,7 +36,9 @@ void CollectMenu(QMenu* menu, const QString& prefix, std::vector<Check>& out) {
             CollectMenu(action->menu(), prefix, out);
             continue;
         }
-        if (!action->isCheckable() || action->objectName().isEmpty()) continue;
+        // A dock's own action follows its dock, which the window's state brings back.
+        if (!action->isCheckable() || action->objectName().isEmpty() || qobject_cast<QDockWidget*>(action->parent()))
+            continue;
         QString key = prefix + action->objectName();
         for (const auto& [name, fixed] : kOptions)
             if (action->objectName() == QLatin1String(name)) key = QString::fromLatin1(fixed);
@@ -62,8 +65,15 @@ void RestoreWindowSettings(FrmMain& form) {
     const QByteArray state = settings::Bytes(QStringLiteral("window/state"));
     if (!state.isEmpty()) form.restoreState(state);
     for (const Check& check : Checks(form)) {
-        if (check.action) check.action->setChecked(settings::Bool(check.key, check.action->isChecked()));
-        else check.box->setChecked(settings::Bool(check.key, check.box->isChecked()));
+        if (check.action) {
+            // As if the user chose it, so whatever follows the item's choice (toggled or
+            // triggered) follows the restored one.
+            const bool want = settings::Bool(check.key, check.action->isChecked());
+            if (want != check.action->isChecked()) check.action->trigger();
+            if (want != check.action->isChecked()) check.action->setChecked(want);
+        } else {
+            check.box->setChecked(settings::Bool(check.key, check.box->isChecked()));
+        }
     }
     const int splitter = settings::Int(QStringLiteral("window/splitter"), -1, 0, kMaxSplitter);
     if (splitter >= 0) {
