@@ -55,7 +55,8 @@ private:
 // through.
 class Marks::Overlay : public QWidget {
 public:
-    Overlay(Marks& marks, TraceView* view) : QWidget(view), m_marks(marks), m_view(view) {
+    Overlay(Marks& marks, TraceView* view)
+        : QWidget(view), m_marks(marks), m_view(view), m_viewport(view->viewport()) {
         setObjectName(QStringLiteral("marksOverlay"));
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setAttribute(Qt::WA_NoSystemBackground);
@@ -69,8 +70,9 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
+        // The view is not called here: while it is being destroyed its viewport still gets events.
         const QEvent::Type type = event->type();
-        if ((watched == m_view || watched == m_view->viewport()) &&
+        if ((watched == m_view || watched == m_viewport) &&
             (type == QEvent::Resize || type == QEvent::Move || type == QEvent::Show || type == QEvent::LayoutRequest))
             Follow();
         return false;
@@ -105,6 +107,7 @@ private:
 
     Marks& m_marks;
     TraceView* m_view;
+    QObject* m_viewport;  // compared with only
 };
 
 Marks::Marks(Viewer& viewer, QObject* parent) : QObject(parent), m_viewer(viewer) {

@@ -12,7 +12,7 @@ namespace {
 constexpr int kMeasureDelayMs = 0;  // once per turn of the event loop
 }  // namespace
 
-WideLines::WideLines(QTreeView* view) : QObject(view), m_view(view) {
+WideLines::WideLines(QTreeView* view) : QObject(view), m_view(view), m_viewport(view->viewport()) {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &WideLines::Measure);
     view->setTextElideMode(Qt::ElideNone);
@@ -53,7 +53,9 @@ void WideLines::Measure() {
 }
 
 bool WideLines::eventFilter(QObject* watched, QEvent* event) {
-    if (m_view && watched == m_view->viewport()) {
+    const bool mine = watched == m_viewport.data() &&
+                      (event->type() == QEvent::Resize || event->type() == QEvent::Wheel);
+    if (mine && m_view) {
         if (event->type() == QEvent::Resize) {
             Measure();
         } else if (event->type() == QEvent::Wheel) {

@@ -28,6 +28,9 @@ private:
     void Schedule();
 
     QPointer<QTreeView> m_view;
+    // Compared with in eventFilter: while the view is being destroyed its viewport still gets
+    // events, and the view may then no longer be looked at as a QTreeView.
+    QPointer<QWidget> m_viewport;
     QTimer m_timer;
     int m_widest = 0;
 };
