@@ -156,8 +156,10 @@ bool QuickFilterBar::eventFilter(QObject* watched, QEvent* event) {
         ClearField();
         return true;
     }
-    if (m_view && m_page >= 0 && watched == m_viewer.View(m_page) &&
-        (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
+    // The event's type first: a page being destroyed still sends other events, and its view
+    // must not be looked up then.
+    if ((event->type() == QEvent::Resize || event->type() == QEvent::Move) && m_view && m_page >= 0 &&
+        watched == m_viewer.View(m_page)) {
         m_view->setGeometry(static_cast<QWidget*>(watched)->geometry());
     }
     return QWidget::eventFilter(watched, event);

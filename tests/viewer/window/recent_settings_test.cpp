@@ -139,7 +139,8 @@ TEST_F(RecentSettingsTest, MenuOpensFilesGreysMissingOnesAndTakesThemOffWhenChos
 TEST_F(RecentSettingsTest, OnlyFilesThatLoadGoOnTheList) {
     const QString log = MakeLog("good.log", 2);
     const QString binary = dir.filePath("program.bin");
-    WriteFile(binary, QByteArray("\x7f" "ELF\x02\x01\x01\0\0\0garbage\n", 20));
+    static const char kProgram[] = "\x7f" "ELF\x02\x01\x01\0\0\0garbage\n";
+    WriteFile(binary, QByteArray(kProgram, sizeof kProgram - 1));
     ClearRecentFiles();
     FrmMain form;
     OpenLogfilePath(form, binary);
