@@ -124,10 +124,10 @@ void AddEnum(ICreateTypeLib2* lib) {
 }
 
 // A dual interface derived from IDispatch; returns its type information for the class.
-ITypeInfo* AddInterface(ICreateTypeLib2* lib, ITypeInfo* dispatch, const Interface& spec) {
+ITypeInfo* AddInterface(ICreateTypeLib2* lib, ITypeInfo* dispatch, const Interface& iface_desc) {
     Ref<ICreateTypeInfo> info;
-    Check(lib->CreateTypeInfo(const_cast<LPOLESTR>(spec.name), TKIND_INTERFACE, &info), "interface");
-    Check(info->SetGuid(*spec.iid), "interface guid");
+    Check(lib->CreateTypeInfo(const_cast<LPOLESTR>(iface_desc.name), TKIND_INTERFACE, &info), "interface");
+    Check(info->SetGuid(*iface_desc.iid), "interface guid");
     Check(info->SetVersion(1, 0), "interface version");
     HREFTYPE base = 0;
     Check(info->AddRefTypeInfo(dispatch, &base), "IDispatch reference");
@@ -135,7 +135,7 @@ ITypeInfo* AddInterface(ICreateTypeLib2* lib, ITypeInfo* dispatch, const Interfa
     Check(info->SetTypeFlags(TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION),
           "interface flags");
     UINT index = 0;
-    for (const Method& method : spec.methods) {
+    for (const Method& method : iface_desc.methods) {
         TYPEDESC bstrType = {};
         bstrType.vt = VT_BSTR;
         std::vector<ELEMDESC> params(method.params.size() + 1);
@@ -181,10 +181,10 @@ ITypeInfo* AddInterface(ICreateTypeLib2* lib, ITypeInfo* dispatch, const Interfa
     return typeInfo;
 }
 
-void AddClass(ICreateTypeLib2* lib, const Interface& spec, ITypeInfo* iface) {
+void AddClass(ICreateTypeLib2* lib, const Interface& iface_desc, ITypeInfo* iface) {
     Ref<ICreateTypeInfo> info;
-    Check(lib->CreateTypeInfo(const_cast<LPOLESTR>(spec.coclass), TKIND_COCLASS, &info), "class");
-    Check(info->SetGuid(*spec.clsid), "class guid");
+    Check(lib->CreateTypeInfo(const_cast<LPOLESTR>(iface_desc.coclass), TKIND_COCLASS, &info), "class");
+    Check(info->SetGuid(*iface_desc.clsid), "class guid");
     Check(info->SetVersion(1, 0), "class version");
     Check(info->SetTypeFlags(TYPEFLAG_FCANCREATE), "class flags");
     HREFTYPE ref = 0;
@@ -213,7 +213,7 @@ void Write(const std::wstring& path) {
 
     std::vector<ITypeInfo*> interfaces;
     try {
-        for (const Interface& spec : Interfaces()) interfaces.push_back(AddInterface(lib.p, dispatch.p, spec));
+        for (const Interface& iface_desc : Interfaces()) interfaces.push_back(AddInterface(lib.p, dispatch.p, iface_desc));
         AddEnum(lib.p);
         for (std::size_t i = 0; i < interfaces.size(); ++i) AddClass(lib.p, Interfaces()[i], interfaces[i]);
     } catch (...) {
