@@ -16,8 +16,8 @@ namespace {
 
 bool Same(const MessageRef& a, const MessageRef& b) {
     return a->MessageType() == b->MessageType() && a->RecordNumber() == b->RecordNumber() &&
-           a->MessageView() == b->MessageView() && a->ObjectNameView() == b->ObjectNameView() &&
-           a->ObjectValueView() == b->ObjectValueView();
+           a->Message() == b->Message() && a->ObjectName() == b->ObjectName() &&
+           a->ObjectValue() == b->ObjectValue();
 }
 
 }  // namespace
