@@ -30,7 +30,15 @@ bool Reception::Listen(const QString& caption, QString* error) {
         return false;
     }
     m_notifier = new QSocketNotifier(qintptr(m_receiver->WatchFd()), QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, [this] { m_receiver->ProcessFor(kReceiveBudget); });
+    m_closedShown = 0;
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+        m_receiver->ProcessFor(kReceiveBudget);
+        const quint64 closed = ClosedConnections();
+        if (closed != m_closedShown) {
+            m_closedShown = closed;
+            emit connectionsClosed(closed);
+        }
+    });
     return true;
 }
 
@@ -44,5 +52,7 @@ void Reception::Close() {
 }
 
 bool Reception::IsListening() const { return m_receiver->IsListening(); }
+
+quint64 Reception::ClosedConnections() const { return m_receiver->ClosedByReceiver(); }
 
 }  // namespace tw::viewer

@@ -63,6 +63,9 @@ public:
     // Envelopes handled, and malformed ones dropped, since creation.
     quint64 ReceivedCount() const { return m_received; }
     quint64 MalformedCount() const { return m_malformed; }
+    // Connections the receiving end refused or closed itself since Listen (idle ones that made
+    // room, incomplete frames timed out, refused floods); 0 where there are no connections.
+    quint64 ClosedConnections() const;
 #ifndef Q_OS_WIN
     // The transport's receiver (statistics, socket path).
     const tw::messaging::EnvelopeReceiver& Receiver() const { return *m_receiver; }
@@ -71,6 +74,8 @@ public:
 signals:
     // A malformed envelope was dropped (nothing else happens).
     void envelopeDropped(const QString& why);
+    // ClosedConnections() changed.
+    void connectionsClosed(quint64 total);
 
 private:
     void OnEnvelope(std::string_view envelope);
@@ -84,6 +89,7 @@ private:
 #endif
     quint64 m_received = 0;
     quint64 m_malformed = 0;
+    quint64 m_closedShown = 0;  // ClosedConnections() when connectionsClosed was last emitted
 };
 
 }  // namespace tw::viewer

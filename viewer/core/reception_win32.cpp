@@ -43,4 +43,7 @@ void Reception::Close() {
 
 bool Reception::IsListening() const { return m_filter != nullptr; }
 
+// Window messages hold no connections: nothing is ever refused or closed.
+quint64 Reception::ClosedConnections() const { return 0; }
+
 }  // namespace tw::viewer

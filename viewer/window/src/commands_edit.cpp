@@ -16,7 +16,11 @@ namespace tw::window {
 
 void ConnectEditCommands(FrmMain& form) {
     Commands& c = form.commands();
-    c.On("mnuEditStart", [&form] { form.MessageManager().SetProcessMessages(true); });
+    // Start also tries again to receive when the window could not start receiving at load.
+    c.On("mnuEditStart", [&form] {
+        form.StartReception();
+        form.MessageManager().SetProcessMessages(true);
+    });
     c.On("mnuEditStop", [&form] { form.MessageManager().SetProcessMessages(false); });
     c.On("mnuEditDelete", [&form] { form.MessageManager().DeleteMessage(); });
     // The Del key deletes a trace line only while a trace page has the focus; the menu item

@@ -44,18 +44,27 @@ QFont WindowFont() {
 }  // namespace
 
 // The status panels as the message store writes them: the count in panel 1, the listening
-// state with its picture in panel 2.
+// state with its picture in panel 2. "Ready." with the green picture only while envelopes can
+// arrive: when the window could not start receiving, panel 2 says so and panel 3 says why.
 class StatusWriter : public viewer::StatusPanels {
 public:
-    explicit StatusWriter(window::StatusPanels& panels) : m_panels(panels) {}
+    StatusWriter(window::StatusPanels& panels, const FrmMain& form) : m_panels(panels), m_form(form) {}
     void SetMessageCount(const QString& text) override { m_panels.SetText(1, text); }
     void SetListening(const QString& text, bool listening) override {
+        const bool receiving = m_form.Reception() && m_form.Reception()->IsListening();
+        if (listening && !receiving) {
+            m_panels.SetText(2, QStringLiteral("Not receiving."));
+            m_panels.SetPicture(2, icons::Stopped);
+            m_panels.SetText(3, m_form.ReceptionError());
+            return;
+        }
         m_panels.SetText(2, text);
         m_panels.SetPicture(2, listening ? icons::Ready : icons::Stopped);
     }
 
 private:
     window::StatusPanels& m_panels;
+    const FrmMain& m_form;
 };
 
 FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent), m_commands(this), m_icons(MakeMainIcons()) {
@@ -67,7 +76,7 @@ FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent), m_commands(this), m_ico
     BuildMenus(*menuBar(), m_commands);
     BuildToolbar(*m_controls.tbrToolbar, m_icons, [this](const QString& key) { tbrToolbar_ButtonClick(key); });
     m_status = std::make_unique<StatusPanels>(*m_controls.sbrStatus, m_icons);
-    m_statusWriter = std::make_unique<StatusWriter>(*m_status);
+    m_statusWriter = std::make_unique<StatusWriter>(*m_status, *this);
 
     m_contextMenus = new ContextMenus(this);
     m_contextMenus->Attach(m_controls.tvwWatch, ContextMenus::When::Release, Menu("mnuWatch"));
@@ -96,13 +105,28 @@ void FrmMain::Load() {
     // not only from the first show.
     (void)winId();
 #endif
-    QString error;
-    if (!m_reception->Listen(QString::fromLatin1(kCaption), &error)) {
-        tw::messageBoxes().Show(QStringLiteral("Trace messages cannot be received:\n") + error,
-                                QString::fromLatin1(kCaption), BoxIcon::Warning);
-    }
+    // Connections the receiving end had to refuse or close show in panel 3.
+    connect(m_reception.get(), &viewer::Reception::connectionsClosed, this, [this](quint64 total) {
+        m_status->SetText(3, QStringLiteral("%1 connection%2 closed").arg(total).arg(total == 1 ? "" : "s"));
+    });
+    StartReception();
     Viewer().RemoveAll();
     MessageManager().SetProcessMessages(true);
+}
+
+bool FrmMain::StartReception() {
+    if (!m_reception) return false;
+    if (m_reception->IsListening()) return true;
+    QString error;
+    if (m_reception->Listen(QString::fromLatin1(kCaption), &error)) {
+        m_receptionError.clear();
+        m_status->SetText(3, QString());
+        return true;
+    }
+    m_receptionError = QStringLiteral("Trace messages cannot be received: ") + error;
+    tw::messageBoxes().Show(QStringLiteral("Trace messages cannot be received:\n") + error,
+                            QString::fromLatin1(kCaption), BoxIcon::Warning);
+    return false;
 }
 
 // Unload releases the store, the autos, the scratch list and the watches, in this order.

@@ -52,6 +52,12 @@ public:
     viewer::DlgWatch& WatchDialog();
     // The receiving end, listening under the caption from load to unload (nullptr after).
     viewer::Reception* Reception() const { return m_reception.get(); }
+    // Starts receiving when the window is not (yet) receiving: at load, and again at every
+    // Start Messaging. A failure shows the warning box; the status bar then says that nothing
+    // is received, and why. Returns whether the window is receiving.
+    bool StartReception();
+    // Why the window is not receiving; empty while it is (or before it tried).
+    const QString& ReceptionError() const { return m_receptionError; }
 
     // The command registry: every menu item's action by its object name.
     Commands& commands() { return m_commands; }
@@ -105,6 +111,7 @@ private:
     std::unique_ptr<viewer::WatchManager> m_watchManager;
     viewer::DlgWatch* m_dlgWatch = nullptr;  // owned by the window (Qt parent)
     std::unique_ptr<viewer::Reception> m_reception;  // listens under the caption from load to unload
+    QString m_receptionError;                        // why it does not, when it could not start
     ContextMenus* m_contextMenus = nullptr;
     MainWindowLayout* m_layout = nullptr;  // owned by the window (Qt parent)
     bool m_unloaded = false;
