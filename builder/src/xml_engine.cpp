@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tw/common/common.hpp"
+#include "tw/common/files.hpp"
 
 namespace tw::builder::engine {
 
@@ -412,9 +413,15 @@ std::shared_ptr<Report> XmlApplication::OpenReport(const QString& fileName) {
     if (info.isDir()) throw AppError(kErrFileAccess, QStringLiteral("Path/File access error: %1 is a folder, not a report.").arg(shown));
     if (info.suffix().compare(QLatin1String("rpt"), Qt::CaseInsensitive) == 0) throw NeedsRuntime(shown);
 
+    // Only a regular file is read: a named pipe or a device would hold the window up.
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw AppError(kErrFileAccess, QStringLiteral("Path/File access error: %1 cannot be opened (%2).").arg(shown, file.errorString()));
+    QString why;
+    switch (OpenRegularFileForReading(file, &why)) {
+    case OpenOutcome::Opened: break;
+    case OpenOutcome::Missing: throw AppError(kErrFileNotFound, QStringLiteral("File not found: %1").arg(shown));
+    case OpenOutcome::NotAFile: throw AppError(kErrFileAccess, QStringLiteral("Path/File access error: %1.").arg(why));
+    case OpenOutcome::Failed:
+        throw AppError(kErrFileAccess, QStringLiteral("Path/File access error: %1 cannot be opened (%2).").arg(shown, why));
     }
     if (IsBinaryReport(file.peek(8))) throw NeedsRuntime(shown);
     return Read(&file, shown);

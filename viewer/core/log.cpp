@@ -5,6 +5,7 @@
 #include "core/trace_pages.hpp"
 #include "core/trace_tree.hpp"
 
+#include <tw/common/files.hpp>
 #include <tw/messaging/codepage.hpp>
 
 #include <QFile>
@@ -27,7 +28,7 @@ namespace {
 
 constexpr qint64 kChunkBytes = 1 << 20;        // read and write in 1 MiB pieces
 constexpr std::size_t kKeptLineBytes = 4096;   // more than any envelope the reader looks at
-constexpr qint64 kStepLines = 8192;            // progress is reported this often
+constexpr qint64 kStepLines = 256;             // progress is asked this often, and after every piece read
 
 QString FromCodePage(std::string_view bytes) {
     const std::string utf8 = tw::messaging::CodePageToUtf8(bytes);
@@ -212,35 +213,54 @@ bool Log::Save(const QString& fileName) {
     TraceTree& tree = m_store.Pages().GetCurrent();
     if (tree.IsEmpty()) return true;  // no file is written, an existing one is left alone
 
-    ErrorInfo error;
-    QSaveFile file(fileName);
+    const ErrorInfo error = WriteFile(tree, fileName);
+    if (error.number == 0) return true;
+    // The temporary file is gone by now, so a full disk has its space back while the box shows.
+    ShowErrors(ProgramTitle(), nullptr, error);
+    return false;
+}
+
+ErrorInfo Log::WriteFile(TraceTree& tree, const QString& fileName) {
     // A file marked read-only is never replaced. The save file checks this itself for a user
     // who may not write it, but not for one who may write anything, so its mode is looked at.
     const QFileInfo existing(fileName);
-    if (existing.isFile() && !(existing.permissions() & QFileDevice::WriteOwner)) {
-        error = {kErrPermission, QStringLiteral("The log file %1 is read-only").arg(fileName)};
-    } else if (!file.open(QIODevice::WriteOnly)) {
-        error = {kErrFileAccess, QStringLiteral("Cannot create the log file %1: %2").arg(fileName, file.errorString())};
-    } else {
-        std::string buffer;
-        buffer.reserve(std::size_t(kChunkBytes) + 4096);
-        const int count = tree.Count();
-        for (int i = 1; i <= count && error.number == 0; ++i) {
-            logfile::AppendLine(buffer, tree.Message(i));
-            if (qint64(buffer.size()) >= kChunkBytes || i == count) {
-                if (file.write(buffer.data(), qint64(buffer.size())) != qint64(buffer.size()))
-                    error = {kErrDeviceIO,
-                             QStringLiteral("Cannot write the log file %1: %2").arg(fileName, file.errorString())};
-                buffer.clear();
+    if (existing.isFile() && !(existing.permissions() & QFileDevice::WriteOwner))
+        return {kErrPermission, QStringLiteral("The log file %1 is read-only").arg(fileName)};
+    // Nor is a folder, named pipe or device replaced by a file.
+    const QString notAFile = NotARegularFile(fileName);
+    if (!notAFile.isEmpty()) return {kErrFileAccess, QStringLiteral("Cannot create the log file: %1").arg(notAFile)};
+
+    QSaveFile file(fileName);
+    // Unbuffered: each piece goes to the file system at once, so a failing write reports its
+    // own cause (no space left on the device, over quota, ...).
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return {kErrFileAccess, QStringLiteral("Cannot create the log file %1: %2").arg(fileName, file.errorString())};
+    auto writeFailed = [&] {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return ErrorInfo{kErrDeviceIO, QStringLiteral("Cannot write the log file %1: %2").arg(fileName, why)};
+    };
+    std::string buffer;
+    buffer.reserve(std::size_t(kChunkBytes) + 4096);
+    const int count = tree.Count();
+    for (int i = 1; i <= count; ++i) {
+        logfile::AppendLine(buffer, tree.Message(i));
+        if (qint64(buffer.size()) >= kChunkBytes || i == count) {
+            // A short write is tried again for the rest: the call that writes nothing is the one
+            // that reports why.
+            for (qint64 done = 0; done < qint64(buffer.size());) {
+                const qint64 n = file.write(buffer.data() + done, qint64(buffer.size()) - done);
+                if (n <= 0) return writeFailed();
+                done += n;
             }
+            buffer.clear();
         }
-        if (error.number == 0 && !file.commit())
-            error = {kErrDeviceIO, QStringLiteral("Cannot write the log file %1: %2").arg(fileName, file.errorString())};
-        if (error.number != 0) file.cancelWriting();  // the temporary file goes, the old file stays
     }
-    if (error.number == 0) return true;
-    ShowErrors(ProgramTitle(), nullptr, error);
-    return false;
+    if (!file.commit()) {
+        // commit removes the temporary file itself when it fails
+        return {kErrDeviceIO, QStringLiteral("Cannot write the log file %1: %2").arg(fileName, file.errorString())};
+    }
+    return {};
 }
 
 Log::LoadResult Log::Load(const QString& fileName, LogProgress* progress) {
@@ -252,14 +272,15 @@ Log::LoadResult Log::Load(const QString& fileName, LogProgress* progress) {
         result.error = {number, LoadErrorText(record, buffer, description)};
     };
 
+    // Only a regular file is read: a named pipe, a device or a folder is refused at once,
+    // without waiting for a writer or reading an endless stream.
     QFile file(fileName);
-    const bool opened = file.open(QIODevice::ReadOnly);
-    if (progress) progress->Begin(opened ? file.size() : 0);
-    if (!opened) {
-        const bool missing = !QFileInfo::exists(fileName);
-        fail(missing ? kErrFileNotFound : kErrFileAccess,
-             missing ? QStringLiteral("File not found: %1").arg(fileName)
-                     : QStringLiteral("Cannot open %1: %2").arg(fileName, file.errorString()),
+    QString whyNot;
+    const OpenOutcome opened = OpenRegularFileForReading(file, &whyNot);
+    if (progress) progress->Begin(opened == OpenOutcome::Opened ? file.size() : 0);
+    if (opened != OpenOutcome::Opened) {
+        fail(opened == OpenOutcome::Missing ? kErrFileNotFound : kErrFileAccess,
+             opened == OpenOutcome::Failed ? QStringLiteral("Cannot open %1: %2").arg(fileName, whyNot) : whyNot,
              QString());
     } else if (m_store.ProcessMessages()) {
         // The file is read and cut into messages on a second thread while this one hands

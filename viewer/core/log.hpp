@@ -10,6 +10,7 @@
 namespace tw::viewer {
 
 class MessageManager;
+class TraceTree;
 
 // What a long load shows while it runs: the hourglass and a progress indicator. The main
 // window implements it; without one a load shows nothing.
@@ -18,7 +19,8 @@ public:
     virtual ~LogProgress();
     // The load starts; totalBytes is the file's size (0 when unknown).
     virtual void Begin(qint64 totalBytes) = 0;
-    // Bytes and lines read so far; called every few thousand lines. Returning false stops the
+    // Bytes and lines read so far; called after every piece read (1 MiB at most) and every
+    // few hundred lines, so also for a file without line ends. Returning false stops the
     // load, keeping the lines added so far.
     virtual bool Step(qint64 bytesRead, qint64 lines) = 0;
     // The load ends (before any error box shows).
@@ -54,7 +56,9 @@ public:
 
     // Reads the file line by line and hands each message to the store's Add. A line that is
     // not an envelope, or a read error, stops the load with the box "Error loading logfile";
-    // lines added before stay. While the store is not listening, nothing is read.
+    // lines added before stay. While the store is not listening, nothing is read. Anything
+    // but a regular file (a named pipe, a device, a folder) is refused at once with the box,
+    // never opened in a way that could wait. Only the first 4096 bytes of a line are kept.
     LoadResult Load(const QString& fileName, LogProgress* progress = nullptr);
 
     static QString ProgramTitle() { return QStringLiteral("Tracewell"); }
@@ -68,6 +72,9 @@ public:
     static QString BufferText(const QString& line);
 
 private:
+    // Writes the file; the temporary file is removed again before this returns on failure.
+    static ErrorInfo WriteFile(TraceTree& tree, const QString& fileName);
+
     MessageManager& m_store;
 };
 

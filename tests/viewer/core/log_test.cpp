@@ -12,9 +12,26 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <malloc.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/statvfs.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <cstring>
 #include <string>
 #include <sys/resource.h>
+#include <thread>
 
 namespace tw::viewer {
 namespace {
@@ -367,8 +384,8 @@ TEST_F(LogFiles, AFailingWriteLeavesTheOldFileIntactAndShowsTheError) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"keep.log"});  // no temporary file left
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].caption, "Tracewell");
-    EXPECT_TRUE(boxes.boxes[0].prompt.startsWith("[57 - Cannot write the log file " + target + ": "))
-        << boxes.boxes[0].prompt.toStdString();
+    // The box names the cause the system gave.
+    EXPECT_EQ(boxes.boxes[0].prompt, "[57 - Cannot write the log file " + target + ": File too large]");
 
     // A folder that does not exist: nothing is created.
     EXPECT_FALSE(Log(store).Save(Path("no/such/folder.log")));
@@ -411,12 +428,175 @@ TEST_F(LogFiles, ProgressFollowsALongLoadAndCanStopItKeepingWhatWasLoaded) {
     EXPECT_TRUE(progress.ended);
     EXPECT_TRUE(r.stopped);
     EXPECT_TRUE(r.ok);
-    // Stopped at the second report (every 8192 lines and after every piece read), with
+    // Stopped at the second report (every 256 lines and after every piece read), with
     // exactly the lines loaded by then.
     EXPECT_GT(progress.linesAtStop, 0);
-    EXPECT_LE(progress.linesAtStop, 2 * 8192);
+    EXPECT_LE(progress.linesAtStop, 2 * 256);
     EXPECT_EQ(Default().Count(), progress.linesAtStop);
     EXPECT_TRUE(boxes.boxes.empty());
+}
+
+// Notes, when the box shows, what is left in a folder and how much room its file system has.
+struct FolderAtBoxTime : MessageBoxService {
+    QString folder;
+    QStringList prompts, entries;
+    unsigned long long freeBytes = 0;
+    void Show(const QString& prompt, const QString&, BoxIcon) override {
+        prompts << prompt;
+        entries = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+        struct statvfs fs {};
+        if (::statvfs(QFile::encodeName(folder).constData(), &fs) == 0) freeBytes = fs.f_bavail * fs.f_frsize;
+    }
+};
+
+// A full disk, on a small file system of its own (a tmpfs mounted in a mount namespace of this
+// thread; skipped without the right to mount): the box names the cause, and the temporary
+// file's space is free again while it shows.
+TEST_F(LogFiles, AFullDiskNamesTheCauseAndFreesTheSpaceBeforeTheBox) {
+    for (int i = 0; i < 3000; ++i) Add(0, i, QStringLiteral("message %1").arg(i));  // about 1.5 MB
+    const QString folder = Path("small");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QByteArray where = QFile::encodeName(folder);
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", where.constData(), "tmpfs", 0, "size=256k") != 0) {
+        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
+    }
+    const QString target = folder + "/trace.log";
+    WriteAll(target, "the old log\r\n");
+    FolderAtBoxTime probe;
+    probe.folder = folder;
+    struct statvfs before {};
+    ASSERT_EQ(::statvfs(where.constData(), &before), 0);
+    tw::setMessageBoxes(&probe);
+    const bool saved = Log(store).Save(target);
+    tw::setMessageBoxes(&boxes);
+    ::umount2(where.constData(), MNT_DETACH);
+
+    EXPECT_FALSE(saved);
+    ASSERT_EQ(probe.prompts.size(), 1);
+    EXPECT_EQ(probe.prompts[0], "[57 - Cannot write the log file " + target + ": No space left on device]");
+    EXPECT_EQ(probe.entries, QStringList{"trace.log"});
+    EXPECT_EQ(probe.freeBytes, (unsigned long long)(before.f_bavail * before.f_frsize));
+}
+
+// Named pipes, devices, folders and sockets are refused at once with the box: nothing waits
+// for a writer (a pipe), reads for ever (/dev/zero) or blocks the caller.
+TEST_F(LogFiles, AnythingButARegularFileIsRefusedAtOnce) {
+    const QString fifo = Path("pipe.log");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // Should the load ever open the pipe for reading, this writer releases it after a while,
+    // so the test fails instead of hanging.
+    std::atomic<bool> done{false};
+    std::thread rescue([&] {
+        for (int i = 0; i < 100 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (done) return;
+        const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) ::close(fd);
+    });
+    const int socketFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const QByteArray socketPath = QFile::encodeName(Path("socket.log"));
+    std::strncpy(addr.sun_path, socketPath.constData(), sizeof(addr.sun_path) - 1);
+    ASSERT_EQ(::bind(socketFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+
+    QElapsedTimer timer;
+    timer.start();
+    const struct {
+        QString path;
+        const char* kind;
+    } cases[] = {{fifo, "a named pipe (FIFO)"},
+                 {QStringLiteral("/dev/zero"), "a character device"},
+                 {dir.path(), "a folder"},
+                 {Path("socket.log"), "a socket"}};
+    for (const auto& c : cases) {
+        const Log::LoadResult r = Log(store).Load(c.path);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.lines, 0);
+    }
+    const qint64 ms = timer.elapsed();
+    done = true;
+    rescue.join();
+    ::close(socketFd);
+    EXPECT_LT(ms, 5000) << "a load waited on something that is not a file";
+    ASSERT_EQ(boxes.boxes.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(boxes.boxes[i].caption, "Error loading logfile");
+        EXPECT_EQ(boxes.boxes[i].prompt, "[75 - Logfile record# 0\r\nLogfile buffer: \r\nError         : " +
+                                             QDir::toNativeSeparators(cases[i].path) + " is " + cases[i].kind +
+                                             ", not a file]");
+    }
+    EXPECT_EQ(Default().Count(), 0);
+
+    // Nor is a pipe replaced by a saved file.
+    Add(0, 1, QStringLiteral("x"));
+    EXPECT_FALSE(Log(store).Save(fifo));
+    ASSERT_EQ(boxes.boxes.size(), 5u);
+    EXPECT_EQ(boxes.boxes[4].prompt, "[75 - Cannot create the log file: " + fifo + " is a named pipe (FIFO), not a file]");
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// Heap in use, for bounds on what a load holds (glibc's count).
+std::size_t HeapInUse() { return mallinfo2().uordblks; }
+
+// Stops when asked to, and watches the heap on the way.
+struct CancellingProgress : LogProgress {
+    int stopAfterSteps = 0;
+    int steps = 0;
+    std::size_t heapBase = 0, heapMax = 0;
+    qint64 lastBytes = 0;
+    void Begin(qint64) override { heapBase = heapMax = HeapInUse(); }
+    bool Step(qint64 bytes, qint64) override {
+        heapMax = std::max(heapMax, HeapInUse());
+        lastBytes = bytes;
+        return ++steps < stopAfterSteps;
+    }
+    void End() override {}
+};
+
+// A 100 GB sparse file holds nothing but zero bytes and no line end: the load is asked about
+// progress after every piece, so it can be stopped, and it never keeps more than a bounded
+// part of the endless line.
+TEST_F(LogFiles, AnEndlessLineCanBeStoppedAndIsNeverHeldWhole) {
+    const QString sparse = Path("sparse.log");
+    {
+        QFile f(sparse);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(qint64(100) << 30));
+    }
+    CancellingProgress progress;
+    progress.stopAfterSteps = 200;  // 200 MiB read
+    const Log::LoadResult r = Log(store).Load(sparse, &progress);
+    EXPECT_TRUE(r.stopped);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.lines, 0);
+    EXPECT_EQ(progress.steps, 200);
+    EXPECT_EQ(progress.lastBytes, qint64(200) << 20);
+    EXPECT_EQ(Default().Count(), 0);
+    EXPECT_TRUE(boxes.boxes.empty());
+#if !defined(__SANITIZE_ADDRESS__)
+    // The pieces read ahead (1 MiB each) and 4 KiB of the line; nothing grows with the line.
+    EXPECT_LT(progress.heapMax - progress.heapBase, std::size_t(8) << 20);
+#endif
+
+    // A long line followed by good ones: the long one is read as its first 4096 bytes only
+    // (not an envelope: the load stops there and the box shows what was kept of it).
+    std::string file = OldLine(1, 1, "before");
+    file += std::string(3u << 20, 'x') + "\r\n" + OldLine(1, 2, "after");
+    WriteAll(Path("long.log"), file);
+    CancellingProgress watch;
+    watch.stopAfterSteps = 1'000'000;
+    const Log::LoadResult longLine = Log(store).Load(Path("long.log"), &watch);
+    EXPECT_FALSE(longLine.ok);
+    EXPECT_EQ(longLine.lines, 2);
+    EXPECT_EQ(Default().Count(), 1);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(boxes.boxes[0].prompt.contains("Logfile buffer: " + QString(4096, 'x') + "\r\n"));
+#if !defined(__SANITIZE_ADDRESS__)
+    EXPECT_LT(watch.heapMax - watch.heapBase, std::size_t(8) << 20);
+#endif
 }
 
 TEST(LogLineEscape, OnlyLinesHoldingBreaksAreEscapedAndEveryByteRoundTrips) {

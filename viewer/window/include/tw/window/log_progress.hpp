@@ -1,6 +1,6 @@
 #pragma once
-// What the main window shows while a log file loads: the hourglass, and for a file of some
-// size a small modal progress window with a Cancel button.
+// What the main window shows while a log file loads: the hourglass, and for a load that lasts
+// more than half a second a small modal progress window with a Cancel button.
 
 #include "core/log.hpp"
 
@@ -18,8 +18,10 @@ namespace tw::window {
 
 class LogLoadProgress : public viewer::LogProgress {
 public:
-    // Files smaller than this load too fast to need the progress window.
-    static constexpr qint64 kShowFromBytes = 8 << 20;
+    // A load that lasts longer than this shows the progress window, whatever the file's size.
+    static constexpr int kShowAfterMs = 500;
+    // The window is painted, and Cancel looked at, this often while the file loads.
+    static constexpr int kUpdateEveryMs = 50;
 
     // title: the progress window's caption (Export shows the same window).
     explicit LogLoadProgress(QWidget* owner, QString title = QStringLiteral("Open Logfile"))
@@ -34,6 +36,7 @@ public:
     QDialog* Window() const { return m_window; }
 
 private:
+    void Show();
     void Repaint();
 
     QWidget* m_owner;
@@ -41,6 +44,7 @@ private:
     QPointer<QDialog> m_window;
     QProgressBar* m_bar = nullptr;
     QLabel* m_label = nullptr;
+    QElapsedTimer m_sinceBegin;
     QElapsedTimer m_sinceUpdate;
     qint64 m_total = 0;
     bool m_cursorSet = false;
