@@ -23,6 +23,12 @@
 #include "tw/builder/object_list_model.hpp"
 #include "tw/builder/xml_engine.hpp"
 #include "tw/common/common.hpp"
+#include "tw/common/widget_message_boxes.hpp"
+
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QTimer>
+#include <sys/stat.h>
 
 using namespace tw::builder;
 
@@ -457,4 +463,43 @@ TEST_F(StepwrightDialog, SubreportThatCannotBeOpened) {
     ASSERT_EQ(m_boxes.boxes.size(), 2u);
     EXPECT_TRUE(m_boxes.boxes[1].prompt.startsWith(QStringLiteral("[91 - ")));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// Browse on a named pipe called *.xml gives the box at once (nothing waits for a writer), and
+// a page that is not a report definition names both elements in the box, shown as plain text.
+TEST_F(StepwrightDialog, APipeAndMarkupInTheBoxAreHandledSafely) {
+    const auto dialog = Make();
+    const QString fifo = m_dir.filePath(QStringLiteral("pipe.xml"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QElapsedTimer timer;
+    timer.start();
+    Open(*dialog, fifo);
+    EXPECT_LT(timer.elapsed(), 5000);
+    ASSERT_EQ(m_boxes.boxes.size(), 1u);
+    EXPECT_EQ(m_boxes.boxes[0].prompt,
+              QStringLiteral("[75 - Path/File access error: %1 is a named pipe (FIFO), not a file.]").arg(fifo));
+
+    tw::installWidgetMessageBoxes();
+    tw::setMessageBoxes(nullptr);
+    QString shown;
+    bool plain = false;
+    auto* poll = new QTimer();
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, poll, [&, poll] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        poll->stop();
+        poll->deleteLater();
+        auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        if (label) {
+            shown = label->text();
+            plain = label->textFormat() == Qt::PlainText;
+        }
+        box->button(QMessageBox::Ok)->click();
+    });
+    poll->start();
+    Open(*dialog, WriteFile("page.xml", "<html><body>not a report</body></html>"));
+    EXPECT_TRUE(plain);
+    EXPECT_TRUE(shown.contains(QStringLiteral("<html>"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("<Report>"))) << shown.toStdString();
 }

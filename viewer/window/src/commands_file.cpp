@@ -51,6 +51,7 @@ void DeleteLogfile(FrmMain& form) {
                         QStringLiteral("Delete the log file %1?").arg(QDir::toNativeSeparators(name)),
                         QMessageBox::Yes | QMessageBox::No, &form);
     confirm.setObjectName(QStringLiteral("msgDeleteLogfile"));
+    confirm.setTextFormat(Qt::PlainText);  // names the file exactly as it is spelt
     confirm.setDefaultButton(QMessageBox::No);
     if (confirm.exec() != QMessageBox::Yes) return;
     QFile file(name);
