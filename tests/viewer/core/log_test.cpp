@@ -573,7 +573,8 @@ TEST_F(LogFiles, AnEndlessLineCanBeStoppedAndIsNeverHeldWhole) {
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.lines, 0);
     EXPECT_EQ(progress.steps, 200);
-    EXPECT_EQ(progress.lastBytes, qint64(200) << 20);
+    EXPECT_GE(progress.lastBytes, qint64(150) << 20);  // asked after (about) every piece
+    EXPECT_LE(progress.lastBytes, qint64(205) << 20);
     EXPECT_EQ(Default().Count(), 0);
     EXPECT_TRUE(boxes.boxes.empty());
 #if !defined(__SANITIZE_ADDRESS__)
