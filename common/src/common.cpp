@@ -2,6 +2,7 @@
 
 #include <QTime>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 
 namespace tw {
@@ -20,6 +21,11 @@ public:
 class SystemClock final : public Clock {
 public:
     QDateTime nowUtc() const override { return QDateTime::currentDateTimeUtc(); }
+    qint64 nowMicroseconds() const override {
+        return std::chrono::duration_cast<std::chrono::microseconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    }
 };
 
 StderrMessageBoxes g_stderrBoxes;
@@ -37,6 +43,8 @@ AppError::AppError(qint32 number, const QString& description)
 
 MessageBoxService::~MessageBoxService() = default;
 Clock::~Clock() = default;
+
+qint64 Clock::nowMicroseconds() const { return nowUtc().toMSecsSinceEpoch() * 1000; }
 
 void AddError(const QString& name, const QString& message, ErrorList& list) {
     list.append(name.isEmpty() ? message : name + QStringLiteral(": ") + message);
@@ -87,6 +95,11 @@ QString GetTimeStamp(const Clock& clock) {
 QString GetTimeStamp() {
     const Clock* clock = g_clock.load();
     return GetTimeStamp(clock ? *clock : g_systemClock);
+}
+
+qint64 CurrentMicroseconds() {
+    const Clock* clock = g_clock.load();
+    return (clock ? *clock : g_systemClock).nowMicroseconds();
 }
 
 void setClock(const Clock* clock) { g_clock.store(clock); }

@@ -14,8 +14,14 @@ namespace {
 bool IsEnter(qint32 type) { return type == 6 || type == 8; }
 bool IsExit(qint32 type) { return type == 7 || type == 9; }
 
-// The time of adding, read from the common time stamp so that an injected clock holds.
-Stamp CurrentStamp() { return StampFromText(tw::GetTimeStamp()); }
+// The time stamp (UTC hours, minutes, milliseconds) of a receipt time, as the common time
+// stamp gives it.
+Stamp StampOfMicroseconds(qint64 us) {
+    constexpr qint64 kDayMs = 24 * 3600 * 1000;
+    qint64 ms = (us >= 0 ? us / 1000 : -((-us + 999) / 1000)) % kDayMs;
+    if (ms < 0) ms += kDayMs;
+    return PackStamp(int(ms / 3600000), int(ms / 60000 % 60), int(ms % 1000));
+}
 
 }  // namespace
 
@@ -50,7 +56,10 @@ void MessageManager::Add(const MessageRef& message) {
         // show, new lines stay on that level, beside the lines before them.
         if (parent && tree.Level(parent) >= TraceTree::kMaxLevel) parent = tree.Parent(parent);
     }
-    tree.Append(parent, message, CurrentStamp());
+    // One reading of the clock (an injected one in tests) gives the time stamp and the exact
+    // receipt time.
+    const qint64 now = tw::CurrentMicroseconds();
+    tree.Append(parent, message, StampOfMicroseconds(now), now);
     if (parent != 0 && !tree.IsExpanded(parent)) tree.SetExpanded(parent, true);
     ShowCount(tree.Count());
 

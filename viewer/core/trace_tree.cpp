@@ -66,6 +66,11 @@ TraceTree::~TraceTree() {
     for (auto* o : observers) o->TreeDestroyed();
 }
 
+int TraceTree::checked(int index) const {
+    if (index < 1 || index > Count()) throw std::out_of_range("trace line index out of range");
+    return index;
+}
+
 const TraceTree::Line& TraceTree::line(int index) const {
     if (index < 1 || index > Count()) throw std::out_of_range("trace line index out of range");
     return m_lines[std::size_t(index - 1)];
@@ -183,7 +188,7 @@ int TraceTree::IndexOf(LineHandle handle) const {
     return int(it - m_serials.begin()) + 1;
 }
 
-int TraceTree::Append(int parent, MessageRef message, Stamp stamp) {
+int TraceTree::Append(int parent, MessageRef message, Stamp stamp, qint64 receivedAt) {
     if (!message) throw std::invalid_argument("trace line without a message");
     if (parent < 0 || parent > Count()) throw std::out_of_range("parent line out of range");
     const int level = parent ? m_lines[std::size_t(parent - 1)].level + 1 : 0;
@@ -197,6 +202,7 @@ int TraceTree::Append(int parent, MessageRef message, Stamp stamp) {
     m_lines.push_back(std::move(l));
     if (m_serialsKept) m_serials.push_back(serial);
     if (!m_colours.empty()) m_colours.push_back(kDefaultColours);
+    m_received.push_back(receivedAt);
     const auto index = std::uint32_t(m_lines.size());
     std::uint32_t slot = 0;
     if (parent != 0) {
@@ -219,7 +225,7 @@ int TraceTree::Append(int parent, MessageRef message, Stamp stamp) {
 
 int TraceTree::AppendCopy(const TraceTree& source, int sourceIndex) {
     const Line& s = source.line(sourceIndex);
-    return Append(0, s.message, s.stamp);
+    return Append(0, s.message, s.stamp, source.m_received[std::size_t(sourceIndex - 1)]);
 }
 
 void TraceTree::SetExpanded(int index, bool expanded) {
@@ -318,6 +324,7 @@ void TraceTree::RemoveSubtree(int index) {
     m_lines.erase(m_lines.begin() + (first - 1), m_lines.begin() + last);
     m_serials.erase(m_serials.begin() + (first - 1), m_serials.begin() + last);
     if (!m_colours.empty()) m_colours.erase(m_colours.begin() + (first - 1), m_colours.begin() + last);
+    m_received.erase(m_received.begin() + (first - 1), m_received.begin() + last);
     m_removed += removed;
 
     // Renumber: every reference to a line after the removed run moves down.
@@ -339,6 +346,7 @@ void TraceTree::Clear() {
     std::vector<std::uint64_t>().swap(m_serials);
     m_serialsKept = false;
     std::vector<std::uint64_t>().swap(m_colours);
+    std::vector<qint64>().swap(m_received);
     m_childLists.assign(1, {});
     std::vector<std::uint32_t>().swap(m_freeSlots);
     m_selected = 0;
@@ -359,6 +367,7 @@ void TraceTree::RemoveObserver(TraceTreeObserver* observer) {
 std::size_t TraceTree::StructureBytes() const {
     std::size_t bytes = sizeof(*this) + m_lines.capacity() * sizeof(Line) +
                         (m_serials.capacity() + m_colours.capacity()) * sizeof(std::uint64_t) +
+                        m_received.capacity() * sizeof(qint64) +
                         m_childLists.capacity() * sizeof(m_childLists[0]) +
                         m_freeSlots.capacity() * sizeof(std::uint32_t);
     for (const auto& list : m_childLists) bytes += list.capacity() * sizeof(std::uint32_t);

@@ -63,9 +63,9 @@ public:
 //  - lines are only appended, and a new line always hangs on the path from the top level to
 //    the last line, so index order is the pre-order of the tree and the subtree of a line is
 //    the contiguous run index..LastInSubtree(index).
-// 24 bytes per line plus the message block (and 4 in the parent's child list); the handles
-// of lines and their colours take a column of their own only once a line was removed or
-// coloured. Not thread safe: the UI thread owns it.
+// 24 bytes per line plus the message block (and 4 in the parent's child list), and 8 for
+// its receipt time; the handles of lines and their colours take a column of their own only
+// once a line was removed or coloured. Not thread safe: the UI thread owns it.
 class TraceTree {
 public:
     // Deepest level a line may have (0 is the top level). Tree views lay nested rows out
@@ -102,6 +102,8 @@ public:
     // True when every ancestor is expanded.
     bool IsShown(int index) const;
     Stamp StampOf(int index) const { return line(index).stamp; }
+    // When the line was received: microseconds since 1970-01-01 UTC, 0 when unknown.
+    qint64 ReceivedAt(int index) const { return m_received[std::size_t(checked(index) - 1)]; }
     // The line text: record number (at least five digits), two blanks, time stamp, two
     // blanks, message. Built on each call.
     QString Text(int index) const;
@@ -129,9 +131,9 @@ public:
     // Appends a line as the last child of parent (0: top level) and returns its index.
     // parent must be the last line or one of its ancestors (or 0), and not on kMaxLevel
     // (std::length_error).
-    int Append(int parent, MessageRef message, Stamp stamp);
-    // Appends a top-level copy of another tree's line: same message and time stamp, default
-    // colours, not bold, no children.
+    int Append(int parent, MessageRef message, Stamp stamp, qint64 receivedAt = 0);
+    // Appends a top-level copy of another tree's line: same message, time stamp and receipt
+    // time, default colours, not bold, no children.
     int AppendCopy(const TraceTree& source, int sourceIndex);
     void SetExpanded(int index, bool expanded);
     void SetBackColour(int index, Colour colour);
@@ -167,6 +169,7 @@ private:
         std::uint8_t level = 0;      // number of ancestors, at most kMaxLevel
     };
     static_assert(kMaxLevel <= 255, "the level of a line is kept in one byte");
+    int checked(int index) const;
     const Line& line(int index) const;
     Line& line(int index);
     // Until a line is removed, line i carries the handle of the i-th line appended since the
@@ -184,6 +187,7 @@ private:
     std::vector<std::uint64_t> m_serials;  // every line's handle once m_serialsKept
     bool m_serialsKept = false;            // a line was removed since the last Clear
     std::vector<std::uint64_t> m_colours;  // empty while every line has the default colours
+    std::vector<qint64> m_received;  // receipt time of each line, beside m_lines
     // Child index lists, slot 0 for the top level; each sorted ascending.
     std::vector<std::vector<std::uint32_t>> m_childLists;
     std::vector<std::uint32_t> m_freeSlots;

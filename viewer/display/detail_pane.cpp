@@ -1,6 +1,7 @@
 #include "display/detail_pane.hpp"
 
 #include "core/trace_tree.hpp"
+#include "display/time_columns.hpp"
 
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
@@ -32,6 +33,12 @@ QString DetailText(const TraceTree& tree, int line) {
     QString text;
     text += QStringLiteral("Record number: %1\n").arg(m.RecordNumber());
     text += QStringLiteral("Type: %1 (%2)\n").arg(MessageTypeName(m.MessageType())).arg(m.MessageType());
+    const qint64 at = tree.ReceivedAt(line);
+    text += QStringLiteral("Received: %1\n")
+                .arg(at ? QStringLiteral("%1 %2%3 (local)")
+                              .arg(LocalDateText(at), LocalTimeText(at))
+                              .arg(((at % 1000) + 1000) % 1000, 3, 10, QLatin1Char('0'))
+                        : QStringLiteral("unknown"));
     text += QStringLiteral("Time stamp: %1\n").arg(StampText(tree.StampOf(line)));
     text += QStringLiteral("Level: %1\n").arg(tree.Level(line));
     text += QStringLiteral("Formula path: %1\n").arg(path.isEmpty() ? QStringLiteral("(top level)")

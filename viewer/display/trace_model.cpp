@@ -48,12 +48,12 @@ QModelIndex TraceModel::IndexOfLine(int line) const {
 }
 
 QModelIndex TraceModel::index(int row, int column, const QModelIndex& parent) const {
-    if (!m_tree || column != 0 || row < 0) return {};
+    if (!m_tree || column < 0 || column >= columnCount() || row < 0) return {};
     const int p = parent.isValid() ? LineOf(parent) : 0;
     if (parent.isValid() && p == 0) return {};
     if (row >= m_tree->ChildCountUpTo(p, m_published)) return {};
     const int child = m_tree->Child(p, row);
-    return createIndex(row, 0, quintptr(TraceTree::KeyOf(m_tree->Handle(child))));
+    return createIndex(row, column, quintptr(TraceTree::KeyOf(m_tree->Handle(child))));
 }
 
 QModelIndex TraceModel::parent(const QModelIndex& child) const {
@@ -70,13 +70,45 @@ int TraceModel::rowCount(const QModelIndex& parent) const {
     return m_tree->ChildCountUpTo(p, m_published);
 }
 
-int TraceModel::columnCount(const QModelIndex& parent) const { return parent.column() > 0 ? 0 : 1; }
+int TraceModel::columnCount(const QModelIndex& parent) const {
+    return parent.column() > 0 ? 0 : 1 + int(m_timeColumns.size());
+}
+
+void TraceModel::SetTimeColumns(const std::vector<TimeColumn>& columns) {
+    if (columns == m_timeColumns) return;
+    if (!m_timeColumns.empty()) {
+        beginRemoveColumns({}, 1, int(m_timeColumns.size()));
+        m_timeColumns.clear();
+        endRemoveColumns();
+    }
+    if (!columns.empty()) {
+        beginInsertColumns({}, 1, int(columns.size()));
+        m_timeColumns = columns;
+        endInsertColumns();
+    }
+}
+
+QVariant TraceModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    if (section == 0) return QStringLiteral("Line");
+    if (section > 0 && section <= int(m_timeColumns.size()))
+        return TimeColumnCaption(m_timeColumns[std::size_t(section - 1)]);
+    return {};
+}
 
 bool TraceModel::hasChildren(const QModelIndex& parent) const { return rowCount(parent) > 0; }
 
 QVariant TraceModel::data(const QModelIndex& index, int role) const {
     const int line = LineOf(index);
     if (!line) return {};
+    if (index.column() > 0) {
+        // A time column: its text, and the line's colours.
+        if (role == Qt::DisplayRole) {
+            if (index.column() > int(m_timeColumns.size())) return {};
+            return TimeColumnText(*m_tree, line, m_timeColumns[std::size_t(index.column() - 1)]);
+        }
+        if (role == Qt::DecorationRole || role == Qt::ToolTipRole) return {};
+    }
     switch (role) {
         case Qt::DisplayRole:
         case Qt::ToolTipRole:
@@ -160,11 +192,11 @@ void TraceModel::FlushPending() {
     }
     if (m_manyChanged) {
         const int rows = rowCount();
-        if (rows > 0) emit dataChanged(index(0, 0), index(rows - 1, 0));
+        if (rows > 0) emit dataChanged(index(0, 0), index(rows - 1, columnCount() - 1));
     } else {
         for (int line : m_changedLines) {
             const QModelIndex idx = IndexOfLine(line);
-            if (idx.isValid()) emit dataChanged(idx, idx);
+            if (idx.isValid()) emit dataChanged(idx, idx.siblingAtColumn(columnCount() - 1));
         }
     }
     m_changedLines.clear();

@@ -2,6 +2,7 @@
 // Qt model over one TraceTree: what a tree view shows of the trace store.
 
 #include "core/trace_tree.hpp"
+#include "display/time_columns.hpp"
 
 #include <QAbstractItemModel>
 #include <QFont>
@@ -44,6 +45,9 @@ public:
     void ReportLayoutCost(qint64 milliseconds);
     // Milliseconds between publishing appended lines.
     int FlushInterval() const;
+    // Time columns after the line text (column 0), in this order; none by default.
+    void SetTimeColumns(const std::vector<TimeColumn>& columns);
+    const std::vector<TimeColumn>& TimeColumns() const { return m_timeColumns; }
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -52,6 +56,7 @@ public:
     bool hasChildren(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 signals:
     // The tree's expanded flag of a shown line changed; views follow it.
@@ -82,6 +87,7 @@ private:
     mutable quintptr m_cachedId = 0;     // last handle looked up, and its line
     mutable int m_cachedLine = 0;
     QFont m_boldFont;
+    std::vector<TimeColumn> m_timeColumns;
 };
 
 }  // namespace tw::viewer

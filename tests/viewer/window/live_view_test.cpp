@@ -21,6 +21,7 @@
 #include "core/message_manager.hpp"
 #include "display/detail_pane.hpp"
 #include "display/line_follower.hpp"
+#include "display/time_columns.hpp"
 #include "display/match_highlight.hpp"
 #include "display/quick_filter_bar.hpp"
 #include "display/trace_model.hpp"
@@ -28,6 +29,7 @@
 #include "display/viewer.hpp"
 #include "display/wide_lines.hpp"
 #include "qt_app.hpp"
+#include "tw/common/common.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/live_view.hpp"
 #include "tw/window/settings.hpp"
@@ -448,6 +450,85 @@ TEST_F(LiveViewTest, DetailPaneShowsTheWholeSelectedLineAndIsRemembered) {
     form->show();
     QApplication::processEvents();
     EXPECT_TRUE(Live().DetailDock()->isVisible());
+}
+
+
+// A clock the test sets; the store reads it for each message.
+class TestClock : public Clock {
+public:
+    QDateTime nowUtc() const override { return now; }
+    QDateTime now;
+};
+
+TEST_F(LiveViewTest, TimeColumnsShowExactReceiptTimesAcrossMidnightAndADay) {
+    TestClock clock;
+    setClock(&clock);
+    const QDateTime evening(QDate(2026, 12, 7), QTime(23, 59, 59, 900), Qt::LocalTime);
+    clock.now = evening.toUTC();
+    Send(0, 1, "late");
+    clock.now = evening.addMSecs(200).toUTC();  // past midnight
+    Send(0, 2, "early");
+    clock.now = evening.addSecs(25 * 3600).addMSecs(200).toUTC();  // a day and an hour later
+    Send(0, 3, "next day");
+    setClock(nullptr);
+    // The line text keeps its UTC time stamp without seconds.
+    EXPECT_EQ(Trace().StampOf(1), viewer::StampFromText(evening.toUTC().time().toString("HH:mm:zzz")));
+    EXPECT_EQ(Trace().ReceivedAt(2) - Trace().ReceivedAt(1), 200'000);
+
+    viewer::TraceModel* model = form->Viewer().Model(0);
+    EXPECT_EQ(model->columnCount(), 1);  // off by default
+    EXPECT_TRUE(View()->isHeaderHidden());
+    for (const char* name : {"mnuViewTime", "mnuViewDate", "mnuViewElapsed", "mnuViewDelta"}) {
+        QAction* action = form->commands().Action(name);
+        ASSERT_NE(action, nullptr) << name;
+        EXPECT_TRUE(form->Menu("mnuView")->actions().contains(action));
+        action->trigger();
+    }
+    Settle();
+    ASSERT_EQ(model->columnCount(), 5);
+    EXPECT_FALSE(View()->isHeaderHidden());
+    QStringList captions;
+    for (int visual = 0; visual < 5; ++visual)
+        captions << model->headerData(View()->header()->logicalIndex(visual), Qt::Horizontal).toString();
+    EXPECT_EQ(captions, QStringList({"Date", "Time", "Elapsed", "Delta", "Line"}));
+    auto cell = [&](int line, int column) {
+        return model->data(model->IndexOfLine(line).siblingAtColumn(column)).toString();
+    };
+    EXPECT_EQ(cell(1, 1), "2026-12-07");
+    EXPECT_EQ(cell(2, 1), "2026-12-08");
+    EXPECT_EQ(cell(3, 1), "2026-12-09");
+    EXPECT_EQ(cell(1, 2), "23:59:59.900");
+    EXPECT_EQ(cell(2, 2), "00:00:00.100");
+    EXPECT_EQ(cell(3, 2), "01:00:00.100");
+    EXPECT_EQ(cell(1, 3), "0:00:00.000");
+    EXPECT_EQ(cell(2, 3), "0:00:00.200");
+    EXPECT_EQ(cell(3, 3), "25:00:00.200");
+    EXPECT_EQ(cell(1, 4), "+0.000000");
+    EXPECT_EQ(cell(2, 4), "+0.200000");
+    EXPECT_EQ(cell(3, 4), "+90000.000000");
+    EXPECT_EQ(model->data(model->IndexOfLine(2)).toString(), Trace().Text(2));  // the line as before
+
+    // Remembered by the next window; turning them off gives the plain trace again.
+    form.reset();
+    form = std::make_unique<FrmMain>();
+    EXPECT_EQ(form->Viewer().Model(0)->columnCount(), 5);
+    Live().SetTimeColumns({});
+    EXPECT_EQ(form->Viewer().Model(0)->columnCount(), 1);
+    EXPECT_TRUE(View()->isHeaderHidden());
+}
+
+TEST_F(LiveViewTest, ReceiptTimesSurviveRemovalAndCopies) {
+    viewer::TraceTree tree;
+    for (int i = 0; i < 1000; ++i) tree.Append(0, MessageSink::CreateEx(0, i, u"m"), 0, 1'000'000 + i);
+    EXPECT_EQ(tree.ReceivedAt(1000), 1'000'999);
+    tree.RemoveSubtree(10);
+    EXPECT_EQ(tree.ReceivedAt(10), 1'000'010);
+    viewer::TraceTree copy;
+    copy.AppendCopy(tree, 10);
+    EXPECT_EQ(copy.ReceivedAt(1), 1'000'010);
+    EXPECT_EQ(viewer::ElapsedText(-1'500'000), "-0:00:01.500");
+    EXPECT_EQ(viewer::DeltaText(-250), "-0.000250");
+    EXPECT_EQ(viewer::LocalTimeText(0), "");
 }
 
 }  // namespace

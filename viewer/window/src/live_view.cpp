@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QDockWidget>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QTabWidget>
 #include <QLabel>
@@ -125,18 +126,84 @@ LiveView::LiveView(FrmMain& form) : QObject(&form), m_form(form) {
     if (QTabWidget* tabs = form.Viewer().TabWidget())
         connect(tabs, &QTabWidget::currentChanged, this, &LiveView::UpdateDetails);
 
+    // Time columns: none by default, so lines read as they always did; the choice is kept.
+    m_viewMenu->addSeparator();
+    const std::pair<viewer::TimeColumn, const char*> columns[] = {{viewer::TimeColumn::Time, "mnuViewTime"},
+                                                                  {viewer::TimeColumn::Date, "mnuViewDate"},
+                                                                  {viewer::TimeColumn::Elapsed, "mnuViewElapsed"},
+                                                                  {viewer::TimeColumn::Delta, "mnuViewDelta"}};
+    m_timeActions.resize(4);
+    for (const auto& [column, name] : columns) {
+        QAction* action = form.commands().Add(QString::fromLatin1(name), viewer::TimeColumnCaption(column));
+        action->setCheckable(true);
+        action->setData(int(column));
+        m_viewMenu->addAction(action);
+        m_timeActions[std::size_t(column)] = action;
+        connect(action, &QAction::triggered, this, &LiveView::TimeColumnsChosen);
+    }
+
     viewer::Viewer& v = form.Viewer();
     for (int page = 0; page < 5; ++page) Present(v.View(page));
+
+    std::vector<viewer::TimeColumn> remembered;
+    for (const QString& caption : settings::StringList(QStringLiteral("view/timeColumns"))) {
+        viewer::TimeColumn column;
+        if (viewer::TimeColumnFromCaption(caption, column)) remembered.push_back(column);
+    }
+    SetTimeColumns(remembered);
 }
 
 void LiveView::Present(QTreeView* view) {
     if (!view) return;
     Follow(view);
     view->setItemDelegate(m_highlighter);
+    ApplyTimeColumns(view);
     new viewer::WideLines(view);
     connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this, [this, view] {
         if (view == ShownView()) UpdateDetails();
     });
+}
+
+void LiveView::TimeColumnsChosen() {
+    std::vector<viewer::TimeColumn> chosen;
+    for (QAction* action : m_timeActions)
+        if (action->isChecked()) chosen.push_back(viewer::TimeColumn(action->data().toInt()));
+    SetTimeColumns(chosen);
+}
+
+void LiveView::SetTimeColumns(const std::vector<viewer::TimeColumn>& columns) {
+    // Always in the order Date, Time, Elapsed, Delta, each once.
+    m_timeColumns.clear();
+    for (int k = 0; k < 4; ++k) {
+        const bool on = std::find(columns.begin(), columns.end(), viewer::TimeColumn(k)) != columns.end();
+        if (on) m_timeColumns.push_back(viewer::TimeColumn(k));
+        m_timeActions[std::size_t(k)]->setChecked(on);
+    }
+    QStringList captions;
+    for (viewer::TimeColumn column : m_timeColumns) captions << viewer::TimeColumnCaption(column);
+    settings::Set(QStringLiteral("view/timeColumns"), captions);
+    viewer::Viewer& v = m_form.Viewer();
+    for (int page = 0; page < 5; ++page) ApplyTimeColumns(v.View(page));
+    ApplyTimeColumns(m_quickFilter->FilteredView());
+}
+
+void LiveView::ApplyTimeColumns(QTreeView* view) {
+    auto* trace = qobject_cast<viewer::TraceView*>(view);
+    if (!trace || !trace->traceModel()) return;
+    trace->traceModel()->SetTimeColumns(m_timeColumns);
+    QHeaderView* header = trace->header();
+    trace->setHeaderHidden(m_timeColumns.empty());
+    // The tree's indentation stays with the line text, which comes after the time columns.
+    trace->setTreePosition(0);
+    header->moveSection(header->visualIndex(0), header->count() - 1);
+    const QFontMetrics metrics(trace->font());
+    for (int k = 0; k < int(m_timeColumns.size()); ++k) {
+        const QString widest = m_timeColumns[std::size_t(k)] == viewer::TimeColumn::Date ? QStringLiteral("0000-00-00")
+                               : m_timeColumns[std::size_t(k)] == viewer::TimeColumn::Delta
+                                   ? QStringLiteral("+000.000000")
+                                   : QStringLiteral("000:00:00.000");
+        trace->setColumnWidth(k + 1, metrics.horizontalAdvance(widest) + 16);
+    }
 }
 
 QTreeView* LiveView::ShownView() const {

@@ -65,11 +65,15 @@ class Clock {
 public:
     virtual ~Clock();
     virtual QDateTime nowUtc() const = 0;
+    // Microseconds since 1970-01-01 UTC; clocks that only know milliseconds keep the default.
+    virtual qint64 nowMicroseconds() const;
 };
 
 // "hh:mm:zzz" of the current UTC time (hour, minute, milliseconds; no seconds).
 QString GetTimeStamp();
 QString GetTimeStamp(const Clock& clock);
+// Microseconds since 1970-01-01 UTC from the clock GetTimeStamp() reads.
+qint64 CurrentMicroseconds();
 // Sets the clock GetTimeStamp() reads (not owned); nullptr restores the system clock.
 void setClock(const Clock* clock);
 

@@ -3,7 +3,7 @@
 // toggle), the quick filter bar (Ctrl+L), every match of its pattern (or of the last Find)
 // marked in the trace, Find Next Match and Find Previous Match going round the ends of the
 // page, sideways scrolling of long lines, a detail pane for the selected line, and the View
-// menu that holds these commands. Everything here is an addition to the
+// menu that holds these commands with the optional time columns. Everything here is an addition to the
 // window's own menus and toolbar; it changes no existing command.
 
 #include <QObject>
@@ -19,6 +19,7 @@ class QToolBar;
 class QTreeView;
 
 #include "display/quick_filter.hpp"
+#include "display/time_columns.hpp"
 
 namespace tw::viewer {
 class DetailPane;
@@ -52,6 +53,9 @@ public:
     QDockWidget* DetailDock() const { return m_detailDock; }
     // The view the current page shows: the quick filter's while it is active.
     QTreeView* ShownView() const;
+    // Shows the chosen time columns (none: the trace as it always was) and remembers them.
+    void SetTimeColumns(const std::vector<viewer::TimeColumn>& columns);
+    const std::vector<viewer::TimeColumn>& TimeColumns() const { return m_timeColumns; }
     // The note field's text.
     QString NoteText() const;
     // Writes a short note into the status bar's note field (cleared after a few seconds).
@@ -64,6 +68,8 @@ private:
     void UpdateHighlight();
     void FindUsed();
     void UpdateDetails();
+    void ApplyTimeColumns(QTreeView* view);
+    void TimeColumnsChosen();
 
     FrmMain& m_form;
     QAction* m_follow = nullptr;
@@ -74,6 +80,8 @@ private:
     viewer::MatchHighlighter* m_highlighter = nullptr;
     viewer::DetailPane* m_details = nullptr;
     QDockWidget* m_detailDock = nullptr;
+    std::vector<viewer::TimeColumn> m_timeColumns;
+    std::vector<QAction*> m_timeActions;  // Date, Time, Elapsed, Delta
     viewer::QuickPattern m_lastFind;  // what the last Find or Find Next looked for
     std::vector<QPointer<viewer::LineFollower>> m_followers;
 };
