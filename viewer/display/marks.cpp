@@ -174,8 +174,16 @@ void Marks::Prune(std::unordered_map<const MessageSink*, MessageRef>& candidates
     if (!candidates.empty()) Repaint();
 }
 
+void Marks::Attach(TraceView* view) {
+    if (!view) return;
+    std::erase_if(m_attached, [](const QPointer<QWidget>& overlay) { return overlay.isNull(); });
+    m_attached.emplace_back(new Overlay(*this, view));
+}
+
 void Marks::Repaint() {
     for (auto& overlay : m_overlays)
+        if (overlay) overlay->update();
+    for (auto& overlay : m_attached)
         if (overlay) overlay->update();
     emit changed();
 }

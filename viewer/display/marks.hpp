@@ -13,6 +13,7 @@
 #include <array>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 class QWidget;
 
@@ -37,6 +38,9 @@ public:
     bool Previous();
     // Drops every mark.
     void ClearAll();
+    // Draws the markers over another view of one of the pages' lines too (such as a quick
+    // filter's view); the markers go with the view.
+    void Attach(class TraceView* view);
 
     bool IsMarked(const TraceTree& tree, int index) const;
     // Marks held (messages, however many lines show each).
@@ -60,6 +64,7 @@ private:
     std::unordered_map<const MessageSink*, MessageRef> m_marked;
     std::array<std::unique_ptr<TreeWatch>, 5> m_watches;
     std::array<QPointer<QWidget>, 5> m_overlays;
+    std::vector<QPointer<QWidget>> m_attached;
 };
 
 }  // namespace tw::viewer

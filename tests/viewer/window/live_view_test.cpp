@@ -328,6 +328,23 @@ TEST_F(LiveViewTest, QuickFilterMatchesAreMarkedInTheShownLines) {
     EXPECT_EQ(MarkedPixels(View()), 0);
 }
 
+TEST_F(LiveViewTest, MarkedLinesKeepTheirMarkersInTheQuickFilterView) {
+    SendMany(6);
+    Settle();
+    Trace().Select(4);
+    form->commands().Run("mnuSearchMarkToggle");
+    Filter("line [2-5]", true);
+    viewer::TraceView* filtered = Bar().FilteredView();
+    ASSERT_NE(filtered, nullptr);
+    Settle();
+    const QImage image = filtered->grab().toImage();
+    int blue = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < 12; ++x)
+            if (image.pixelColor(x, y) == QColor(0x1E, 0x78, 0xD2)) ++blue;
+    EXPECT_GT(blue, 10);
+}
+
 TEST_F(LiveViewTest, FindNextAndPreviousMatchGoRoundTheEndsWithANote) {
     Send(0, 1, "alpha");
     Send(0, 2, "match one");
@@ -405,6 +422,13 @@ TEST_F(LiveViewTest, ALineNested255LevelsDeepCanBeScrolledToAndRead) {
     QApplication::sendEvent(View()->viewport(), &wheel);
     EXPECT_GT(sideways->value(), 0);
     // The scroll bar reaches the end of the line column.
+    EXPECT_EQ(sideways->maximum(), View()->header()->length() - View()->viewport()->width());
+    // With a time column in front the line column is no longer the first one shown; its
+    // indentation still counts.
+    form->commands().Action("mnuViewTime")->trigger();
+    Settle();
+    wide->Measure();
+    EXPECT_GE(View()->columnWidth(0), needed);
     EXPECT_EQ(sideways->maximum(), View()->header()->length() - View()->viewport()->width());
 }
 

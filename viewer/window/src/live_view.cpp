@@ -16,6 +16,7 @@
 #include "display/detail_pane.hpp"
 #include "display/dlg_find.hpp"
 #include "display/line_follower.hpp"
+#include "display/marks.hpp"
 #include "display/match_highlight.hpp"
 #include "display/quick_filter_bar.hpp"
 #include "display/trace_model.hpp"
@@ -24,6 +25,7 @@
 #include "display/wide_lines.hpp"
 #include "tw/window/commands.hpp"
 #include "tw/window/frm_main.hpp"
+#include "tw/window/mark_commands.hpp"
 #include "tw/window/settings.hpp"
 
 namespace tw::window {
@@ -72,7 +74,10 @@ LiveView::LiveView(FrmMain& form) : QObject(&form), m_form(form) {
     m_viewMenu->addAction(focus);
     connect(focus, &QAction::triggered, m_quickFilter, &viewer::QuickFilterBar::FocusField);
     connect(m_quickFilter, &viewer::QuickFilterBar::filteredViewChanged, this, [this](viewer::TraceView* view) {
-        if (view) Present(view);
+        if (view) {
+            Present(view);
+            if (viewer::Marks* marks = MarksOf(m_form)) marks->Attach(view);
+        }
         UpdateDetails();
     });
 
