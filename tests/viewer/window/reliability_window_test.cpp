@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -261,6 +262,12 @@ TEST_F(ReliabilityWindowTest, ConnectionsTheReceiverClosesAreCountedInTheStatusB
     EXPECT_EQ(form->Reception()->Receiver().stats().refusedConnections, 0u);
     form->statusPanels().Flush();
     EXPECT_EQ(form->statusPanels().Text(3), QStringLiteral("%1 connections closed").arg(closed));
+    // The panel is narrower than its text: the whole text shows on hovering.
+    auto* panel3 = form->findChild<QFrame*>(QStringLiteral("sbrStatusPanel3"));
+    ASSERT_NE(panel3, nullptr);
+    QStringList tips;
+    for (QLabel* label : panel3->findChildren<QLabel*>()) tips << label->toolTip();
+    EXPECT_TRUE(tips.join('|').contains(QStringLiteral("%1 connections closed").arg(closed))) << tips.join('|').toStdString();
     EXPECT_EQ(form->statusPanels().Text(2), "Ready.");
     for (int fd : idle) ::close(fd);
 }

@@ -27,6 +27,7 @@ StatusPanels::StatusPanels(QStatusBar& bar, const ImageList& icons) : m_icons(ic
         p.picture->setFixedSize(16, 16);
         p.picture->hide();
         p.label = new QLabel(frame);
+        p.label->setTextFormat(Qt::PlainText);
         layout->addWidget(p.picture);
         layout->addWidget(p.label, 1);
         bar.addWidget(frame);
@@ -66,7 +67,10 @@ QString StatusPanels::ShownText(int panel) const {
 void StatusPanels::Flush() {
     m_redraw->stop();
     for (Panel& p : m_panels) {
-        if (p.label->text() != p.text) p.label->setText(p.text);
+        if (p.label->text() == p.text) continue;
+        p.label->setText(p.text);
+        // The panels keep their widths, so a long text is cut: the whole of it on hovering.
+        p.label->setToolTip(p.text.isEmpty() ? QString() : QStringLiteral("<qt>%1</qt>").arg(p.text.toHtmlEscaped()));
     }
 }
 
