@@ -56,6 +56,13 @@ void TraceView::doItemsLayout() {
     m_model->ReportLayoutCost(timer.elapsed());
 }
 
+void TraceView::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    QScrollBar* sideways = horizontalScrollBar();
+    const int keep = sideways->value();
+    QTreeView::scrollTo(index, hint);
+    sideways->setValue(keep);
+}
+
 void TraceView::mousePressEvent(QMouseEvent* event) {
     QTreeView::mousePressEvent(event);
     if (event->button() == Qt::RightButton && m_menuOnPress)

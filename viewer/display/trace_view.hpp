@@ -20,6 +20,9 @@ public:
     void SetMenuOnPress(bool onPress) { m_menuOnPress = onPress; }
     // Lays the rows out and tells the model how long that took.
     void doItemsLayout() override;
+    // Brings the row into sight by scrolling up or down only: going from line to line keeps
+    // the sideways position, so time columns stay in sight and a long line keeps its place.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
 signals:
     // The right mouse button asks for the Search menu at this global position.

@@ -430,6 +430,14 @@ TEST_F(LiveViewTest, ALineNested255LevelsDeepCanBeScrolledToAndRead) {
     wide->Measure();
     EXPECT_GE(View()->columnWidth(0), needed);
     EXPECT_EQ(sideways->maximum(), View()->header()->length() - View()->viewport()->width());
+    // Going from line to line never scrolls sideways: the time column stays in sight.
+    sideways->setValue(0);
+    Trace().Select(3);
+    QTest::keyClick(View(), Qt::Key_Down);
+    Trace().Select(last);
+    Settle();
+    EXPECT_EQ(sideways->value(), 0);
+    EXPECT_EQ(View()->header()->offset(), 0);
 }
 
 TEST_F(LiveViewTest, DetailPaneShowsTheWholeSelectedLineAndIsRemembered) {
