@@ -36,7 +36,12 @@
 #include <unistd.h>
 #include <vector>
 
+#include "run_figures.hpp"
+
 namespace {
+
+using tw::bench::LoadAverage;
+using tw::bench::Median;
 
 using Clock = std::chrono::steady_clock;
 
@@ -133,21 +138,6 @@ Run Glogg(const std::string& path, const std::string& logPath) {
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
     return r;
-}
-
-double Median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
-double LoadAverage() {
-    double load = 0;
-    if (FILE* f = std::fopen("/proc/loadavg", "r")) {
-        if (std::fscanf(f, "%lf", &load) != 1) load = 0;
-        std::fclose(f);
-    }
-    return load;
 }
 
 }  // namespace

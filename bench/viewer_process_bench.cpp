@@ -36,7 +36,12 @@
 #include <unistd.h>
 #include <vector>
 
+#include "run_figures.hpp"
+
 namespace {
+
+using tw::bench::LoadAverage;
+using tw::bench::Median;
 
 using Clock = std::chrono::steady_clock;
 namespace msg = tw::messaging;
@@ -178,25 +183,10 @@ double CpuSeconds(pid_t pid) {
     return double(utime + stime) / double(::sysconf(_SC_CLK_TCK));
 }
 
-double Median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
 std::string BinDir(const char* argv0) {
     std::string self(argv0);
     const auto slash = self.rfind('/');
     return slash == std::string::npos ? "." : self.substr(0, slash);
-}
-
-double LoadAverage() {
-    double load = 0;
-    if (FILE* f = std::fopen("/proc/loadavg", "r")) {
-        if (std::fscanf(f, "%lf", &load) != 1) load = 0;
-        std::fclose(f);
-    }
-    return load;
 }
 
 }  // namespace
