@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <dirent.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -29,6 +30,7 @@ namespace {
 constexpr std::size_t kFrameCapacity = local::kFrameHeaderSize + kBufferSize;
 constexpr int kEventsPerPass = 64;
 constexpr int kAcceptsPerPass = 64;
+constexpr long kDrainTickNs = 1'000'000;
 
 std::atomic<unsigned> g_serial{0};
 
@@ -86,6 +88,8 @@ struct EnvelopeReceiver::Impl {
     int listenFd = -1;
     int timerFd = -1;            // ticks while some connection holds an incomplete frame
     bool timerArmed = false;
+    int drainFd = -1;            // ticks every millisecond while Drain waits for a stream's frames
+    std::uint64_t drainTicks = 0;
     std::uint64_t activity = 0;  // orders connections by their last activity
     std::string path;
     ino_t socketInode = 0;
@@ -249,6 +253,11 @@ struct EnvelopeReceiver::Impl {
                 ExpireStalled();
                 continue;
             }
+            if (fd == drainFd) {
+                std::uint64_t ticks = 0;
+                if (::read(drainFd, &ticks, sizeof ticks) == sizeof ticks) drainTicks += ticks;
+                continue;
+            }
             const auto it = connections.find(fd);
             if (it == connections.end()) continue;
             Connection& conn = *it->second;
@@ -263,24 +272,43 @@ struct EnvelopeReceiver::Impl {
         return stats.envelopes + stats.handlerExceptions + stats.droppedMarker + stats.droppedNoZero;
     }
 
-    // Passes over what is ready until nothing more comes or the budget is spent. After a pass
-    // that handled frames it waits up to a millisecond for the next ones: a synchronous sender
-    // answers its acknowledgement with its next frame within microseconds, so a stream is
-    // served here instead of costing the owner's event loop a whole turn per envelope.
+    bool SetDrainTick(bool on) {
+        itimerspec tick{};
+        if (on) {
+            tick.it_interval.tv_nsec = kDrainTickNs;
+            tick.it_value.tv_nsec = kDrainTickNs;
+        }
+        return drainFd >= 0 && ::timerfd_settime(drainFd, 0, &tick, nullptr) == 0;
+    }
+
+    // Passes over what is ready until no frame came for a tick or the budget is spent. A
+    // synchronous sender answers its acknowledgement with its next frame within microseconds,
+    // so a stream is served here instead of costing the owner's event loop a whole turn per
+    // envelope. The waits between frames have no timeout of their own: arming a timer at every
+    // wait cost more than handling the frame (most of all in a virtual machine, where setting
+    // a timer leaves the guest). A timer armed once per call ticks every millisecond instead,
+    // and each tick decides whether to go on.
     void Drain(std::chrono::microseconds budget) {
         if (inHandler || epollFd < 0) return;
-        using Clock = std::chrono::steady_clock;
-        const auto deadline = Clock::now() + budget;
         const std::uint64_t closedAt = generation;
-        int timeoutMs = 0;
+        const std::uint64_t first = FramesHandled();
+        const bool ready = Pass(0);
+        if (generation != closedAt || epollFd < 0) return;  // closed from inside the handler
+        if (!ready || FramesHandled() == first || !SetDrainTick(true)) return;
+        const std::uint64_t maxTicks = std::max<std::uint64_t>(1, std::uint64_t(budget.count()) * 1000 / kDrainTickNs);
+        const std::uint64_t ticksAtStart = drainTicks;
+        std::uint64_t framesAtTick = FramesHandled();
+        std::uint64_t ticksSeen = drainTicks;
         for (;;) {
-            const std::uint64_t before = FramesHandled();
-            const bool ready = Pass(timeoutMs);
-            if (generation != closedAt || epollFd < 0) return;  // closed from inside the handler
-            const bool handled = FramesHandled() != before;
-            if (!ready || Clock::now() >= deadline) return;
-            timeoutMs = handled ? 1 : 0;
+            Pass(-1);
+            if (generation != closedAt || epollFd < 0) return;
+            if (drainTicks == ticksSeen) continue;
+            ticksSeen = drainTicks;
+            const std::uint64_t frames = FramesHandled();
+            if (frames == framesAtTick || drainTicks - ticksAtStart >= maxTicks) break;
+            framesAtTick = frames;
         }
+        SetDrainTick(false);  // also clears a tick not read yet, so the descriptor goes quiet
     }
 
     // Watches a connection for reading (the usual state) or, while an acknowledgement is owed
@@ -457,6 +485,11 @@ bool EnvelopeReceiver::Listen(std::string_view caption, Handler handler, std::st
         return fail(std::string("timer: ") + std::strerror(errno));
     }
     d.timerArmed = false;
+    d.drainFd = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    ev.data.fd = d.drainFd;
+    if (d.drainFd < 0 || ::epoll_ctl(d.epollFd, EPOLL_CTL_ADD, d.drainFd, &ev) != 0) {
+        return fail(std::string("timer: ") + std::strerror(errno));
+    }
     d.handler = std::move(handler);
     d.stats = {};
     return true;
@@ -483,6 +516,10 @@ void EnvelopeReceiver::Close() {
         ::close(d.timerFd);
         d.timerFd = -1;
         d.timerArmed = false;
+    }
+    if (d.drainFd >= 0) {
+        ::close(d.drainFd);
+        d.drainFd = -1;
     }
     if (d.epollFd >= 0) {
         ::close(d.epollFd);

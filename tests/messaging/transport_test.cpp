@@ -483,6 +483,10 @@ TEST_F(TransportTest, ProcessForServesAStreamWithinItsBudget) {
     const auto idle = std::chrono::steady_clock::now();
     receiver.ProcessFor(std::chrono::seconds(5));
     EXPECT_LT(std::chrono::steady_clock::now() - idle, std::chrono::seconds(1));
+    // And the watched descriptor is quiet again: no tick of the stream's wait is left to wake
+    // the owner's event loop for nothing.
+    pollfd watch{receiver.WatchFd(), POLLIN, 0};
+    EXPECT_EQ(::poll(&watch, 1, 20), 0);
 }
 
 TEST_F(TransportTest, HandlerThatClosesTheReceiverEndsProcessFor) {

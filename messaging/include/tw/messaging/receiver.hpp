@@ -60,7 +60,7 @@ public:
     // as soon as nothing more is ready. Calls made from inside the handler return at once.
     void ProcessEvents();
     // The same, and goes on handling frames as they arrive (a sender that was just acknowledged
-    // sends its next one within microseconds) until none came for a millisecond or the budget
+    // sends its next one within microseconds) until none came for a millisecond or two, or the budget
     // is spent: one call serves a stream of many envelopes. Every envelope is still
     // acknowledged right after its handler returned. Calls from inside the handler return at once.
     void ProcessFor(std::chrono::microseconds budget);
