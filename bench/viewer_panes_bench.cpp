@@ -150,7 +150,7 @@ void BM_ObjectsWithWatchesAndAutos(benchmark::State& state) {
         store->SetWatchesEnabled(true);
         store->SetAutosEnabled(true);
         store->SetWatchHook([&](const MessageRef& m) { watches->Evaluate(*m); });
-        store->SetAutosHook([&](const MessageRef& m) { autos->Update(*m); });
+        store->SetAutosHook([&](const MessageRef& m) { autos->Update(m); });
         state.ResumeTiming();
         for (const MessageRef& m : messages) store->Add(m);
         state.PauseTiming();

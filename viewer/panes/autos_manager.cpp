@@ -26,8 +26,8 @@ QString AutosManager::FormatRecordNumber(qint32 recordNumber) {
 
 QString AutosManager::Text(int node) const {
     const Node& n = m_nodes[std::size_t(node - 1)];
-    if (n.kind != Kind::Value) return n.text;
-    return FormatRecordNumber(n.record) + QLatin1String("  ") + n.text;
+    if (n.kind != Kind::Value) return m_lists[std::size_t(n.slot)].text;
+    return FormatRecordNumber(n.message->RecordNumber()) + QLatin1String("  ") + n.message->ObjectValue();
 }
 
 int AutosManager::ChildCount(int node) const {
@@ -40,13 +40,12 @@ int AutosManager::Child(int node, int row) const {
     return m_lists[std::size_t(slot)].children[std::size_t(row)];
 }
 
-int AutosManager::AddNode(int parent, Kind kind, QString text, qint32 record) {
+int AutosManager::AddNode(int parent, Kind kind, QString text, MessageRef message) {
     const int slot = parent == 0 ? 0 : m_nodes[std::size_t(parent - 1)].slot;
     ChildList& list = m_lists[std::size_t(slot)];
     const int id = int(m_nodes.size()) + 1;
     Node n;
-    n.text = std::move(text);
-    n.record = record;
+    n.message = std::move(message);
     n.parent = parent;
     n.row = int(list.children.size());
     n.kind = kind;
@@ -54,6 +53,7 @@ int AutosManager::AddNode(int parent, Kind kind, QString text, qint32 record) {
         n.slot = int(m_lists.size());
         ChildList own;
         own.owner = id;
+        own.text = std::move(text);
         m_lists.push_back(std::move(own));
     }
     // m_lists may have grown: take the parent's list afresh.
@@ -63,19 +63,16 @@ int AutosManager::AddNode(int parent, Kind kind, QString text, qint32 record) {
     return id;
 }
 
-void AutosManager::AddValueNode(int parent, const MessageSink& message) {
-    AddNode(parent, Kind::Value, message.ObjectValue(), message.RecordNumber());
-}
-
-void AutosManager::Update(const MessageSink& message) {
-    if (message.MessageType() != 4) return;
+void AutosManager::Update(const MessageRef& ref) {
+    if (!ref || ref->MessageType() != 4) return;
+    const MessageSink& message = *ref;
 
     // One object node per name. Names compare exactly, so "Total" and "TOTAL" are two
     // objects and neither loses its values.
     const QString name = message.ObjectName();
     int object = m_objectByName.value(name, 0);
     if (object == 0) {
-        object = AddNode(0, Kind::Object, name, 0);
+        object = AddNode(0, Kind::Object, name);
         m_objectNodes.push_back(object);
         m_objectByName.insert(name, object);
     }
@@ -86,7 +83,7 @@ void AutosManager::Update(const MessageSink& message) {
     const int last = tree.Count();
     const int parent = last > 0 ? tree.Parent(last) : 0;
     if (parent == 0 || tree.Message(parent).MessageType() != kEnterFormula) {
-        AddValueNode(object, message);
+        AddNode(object, Kind::Value, {}, ref);
         return;
     }
 
@@ -96,12 +93,12 @@ void AutosManager::Update(const MessageSink& message) {
     auto found = m_formulaNodes.find(key);
     int formula = 0;
     if (found == m_formulaNodes.end()) {
-        formula = AddNode(object, Kind::Formula, key.text, 0);
+        formula = AddNode(object, Kind::Formula, key.text);
         m_formulaNodes.emplace(std::move(key), formula);
     } else {
         formula = found->second;
     }
-    AddValueNode(formula, message);
+    AddNode(formula, Kind::Value, {}, ref);
 }
 
 void AutosManager::Clear() {

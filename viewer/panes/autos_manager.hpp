@@ -64,8 +64,9 @@ public:
     AutosManager& operator=(const AutosManager&) = delete;
 
     // Files an object message (other types change nothing). Call it after the message's line
-    // was added to the default tree.
-    void Update(const MessageSink& message);
+    // was added to the default tree. A value node keeps the message itself, not a copy of
+    // its texts.
+    void Update(const MessageRef& message);
     // Removes every node.
     void Clear();
 
@@ -92,9 +93,9 @@ public:
 
 private:
     friend class AutosModel;
+    // 24 bytes: a value node is made for every object message, so it only points at it.
     struct Node {
-        QString text;          // object name, formula text, or the object value
-        qint32 record = 0;     // value nodes
+        MessageRef message;    // value nodes: the object message (value, record number)
         int parent = 0;        // 0: top level
         int row = 0;           // position among the parent's children
         int slot = -1;         // child list of an object or formula node, -1 for a value node
@@ -105,6 +106,7 @@ private:
         int published = 0;     // children the model has announced
         bool dirty = false;
         int owner = 0;         // node that owns the list, 0 for the top level
+        QString text;          // the owner's text: object name or formula text
     };
     struct FormulaKey {
         int objectNode;
@@ -117,9 +119,9 @@ private:
         }
     };
 
-    int AddNode(int parent, Kind kind, QString text, qint32 record);
-    // Adds a value line for the message as the last child of parent.
-    void AddValueNode(int parent, const MessageSink& message);
+    // Adds an object or formula node (text), or a value node (message), as the last child of
+    // parent.
+    int AddNode(int parent, Kind kind, QString text, MessageRef message = {});
 
     TracePages& m_pages;
     std::vector<Node> m_nodes;

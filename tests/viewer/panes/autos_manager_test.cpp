@@ -20,7 +20,7 @@ protected:
         App();
         store.SetProcessMessages(true);
         store.SetAutosEnabled(true);
-        store.SetAutosHook([this](const MessageRef& m) { autos.Update(*m); });
+        store.SetAutosHook([this](const MessageRef& m) { autos.Update(m); });
     }
     void Object(const char* name, const char* value, qint32 record) {
         const QString n = QString::fromUtf8(name), v = QString::fromUtf8(value);

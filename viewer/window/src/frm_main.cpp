@@ -156,7 +156,7 @@ viewer::MessageManager& FrmMain::MessageManager() {
         m_messageManager = std::make_unique<viewer::MessageManager>(Viewer(), m_statusWriter.get());
         // The panes see each stored message while their Options entries are checked.
         m_messageManager->SetWatchHook([this](const viewer::MessageRef& m) { WatchManager().Evaluate(*m); });
-        m_messageManager->SetAutosHook([this](const viewer::MessageRef& m) { AutosManager().Update(*m); });
+        m_messageManager->SetAutosHook([this](const viewer::MessageRef& m) { AutosManager().Update(m); });
         ApplyOptions();
     }
     return *m_messageManager;
