@@ -188,6 +188,55 @@ int TraceTree::IndexOf(LineHandle handle) const {
     return int(it - m_serials.begin()) + 1;
 }
 
+// ---------------------------------------------------------------- ReceiptColumn
+
+void ReceiptColumn::Push(qint64 us) {
+    if (us == 0) {
+        m_offsets.push_back(kUnknown);
+        return;
+    }
+    if (m_segments.empty() || us < m_segments.back().base || us - m_segments.back().base >= qint64(kUnknown))
+        m_segments.push_back({m_offsets.size(), us});
+    m_offsets.push_back(std::uint32_t(us - m_segments.back().base));
+}
+
+qint64 ReceiptColumn::At(std::size_t i) const {
+    const std::uint32_t offset = m_offsets[i];
+    if (offset == kUnknown) return 0;
+    // A known line always lies in a segment: the last one starting at or before it.
+    auto it = m_segments.end() - 1;
+    if (it->first > i) {
+        it = std::upper_bound(m_segments.begin(), m_segments.end(), i,
+                              [](std::size_t line, const Segment& s) { return line < s.first; }) - 1;
+    }
+    return it->base + offset;
+}
+
+void ReceiptColumn::Erase(std::size_t first, std::size_t last) {
+    const std::size_t n = last - first;
+    m_offsets.erase(m_offsets.begin() + std::ptrdiff_t(first), m_offsets.begin() + std::ptrdiff_t(last));
+    // A segment starting inside the removed run now starts where the run was; of several
+    // that do, only the last still has lines.
+    for (Segment& s : m_segments) s.first = s.first >= last ? s.first - n : s.first >= first ? first : s.first;
+    std::vector<Segment> kept;
+    for (std::size_t k = 0; k < m_segments.size(); ++k) {
+        const bool hidden = k + 1 < m_segments.size() && m_segments[k + 1].first == m_segments[k].first;
+        if (!hidden && m_segments[k].first < m_offsets.size()) kept.push_back(m_segments[k]);
+    }
+    m_segments.swap(kept);
+}
+
+void ReceiptColumn::Clear() {
+    std::vector<std::uint32_t>().swap(m_offsets);
+    std::vector<Segment>().swap(m_segments);
+}
+
+std::size_t ReceiptColumn::Bytes() const {
+    return m_offsets.capacity() * sizeof(std::uint32_t) + m_segments.capacity() * sizeof(Segment);
+}
+
+// ---------------------------------------------------------------- TraceTree
+
 int TraceTree::Append(int parent, MessageRef message, Stamp stamp, qint64 receivedAt) {
     if (!message) throw std::invalid_argument("trace line without a message");
     if (parent < 0 || parent > Count()) throw std::out_of_range("parent line out of range");
@@ -202,7 +251,7 @@ int TraceTree::Append(int parent, MessageRef message, Stamp stamp, qint64 receiv
     m_lines.push_back(std::move(l));
     if (m_serialsKept) m_serials.push_back(serial);
     if (!m_colours.empty()) m_colours.push_back(kDefaultColours);
-    m_received.push_back(receivedAt);
+    m_received.Push(receivedAt);
     const auto index = std::uint32_t(m_lines.size());
     std::uint32_t slot = 0;
     if (parent != 0) {
@@ -225,7 +274,7 @@ int TraceTree::Append(int parent, MessageRef message, Stamp stamp, qint64 receiv
 
 int TraceTree::AppendCopy(const TraceTree& source, int sourceIndex) {
     const Line& s = source.line(sourceIndex);
-    return Append(0, s.message, s.stamp, source.m_received[std::size_t(sourceIndex - 1)]);
+    return Append(0, s.message, s.stamp, source.m_received.At(std::size_t(sourceIndex - 1)));
 }
 
 void TraceTree::SetExpanded(int index, bool expanded) {
@@ -324,7 +373,7 @@ void TraceTree::RemoveSubtree(int index) {
     m_lines.erase(m_lines.begin() + (first - 1), m_lines.begin() + last);
     m_serials.erase(m_serials.begin() + (first - 1), m_serials.begin() + last);
     if (!m_colours.empty()) m_colours.erase(m_colours.begin() + (first - 1), m_colours.begin() + last);
-    m_received.erase(m_received.begin() + (first - 1), m_received.begin() + last);
+    m_received.Erase(std::size_t(first - 1), std::size_t(last));
     m_removed += removed;
 
     // Renumber: every reference to a line after the removed run moves down.
@@ -346,7 +395,7 @@ void TraceTree::Clear() {
     std::vector<std::uint64_t>().swap(m_serials);
     m_serialsKept = false;
     std::vector<std::uint64_t>().swap(m_colours);
-    std::vector<qint64>().swap(m_received);
+    m_received.Clear();
     m_childLists.assign(1, {});
     std::vector<std::uint32_t>().swap(m_freeSlots);
     m_selected = 0;
@@ -367,7 +416,7 @@ void TraceTree::RemoveObserver(TraceTreeObserver* observer) {
 std::size_t TraceTree::StructureBytes() const {
     std::size_t bytes = sizeof(*this) + m_lines.capacity() * sizeof(Line) +
                         (m_serials.capacity() + m_colours.capacity()) * sizeof(std::uint64_t) +
-                        m_received.capacity() * sizeof(qint64) +
+                        m_received.Bytes() +
                         m_childLists.capacity() * sizeof(m_childLists[0]) +
                         m_freeSlots.capacity() * sizeof(std::uint32_t);
     for (const auto& list : m_childLists) bytes += list.capacity() * sizeof(std::uint32_t);

@@ -55,6 +55,27 @@ public:
     virtual void TreeDestroyed() {}
 };
 
+// Receipt times of a run of lines, 4 bytes a line: microsecond offsets from the start of a
+// segment of lines. A segment covers some 71 minutes of receiving; a time before its start,
+// or beyond its reach, begins a new one. 0 stands for "unknown" (lines read from a log).
+class ReceiptColumn {
+public:
+    void Push(qint64 microseconds);
+    qint64 At(std::size_t i) const;                   // 0-based
+    void Erase(std::size_t first, std::size_t last);  // removes [first, last)
+    void Clear();
+    std::size_t Bytes() const;
+
+private:
+    static constexpr std::uint32_t kUnknown = 0xFFFFFFFFu;
+    struct Segment {
+        std::size_t first;  // its first line
+        qint64 base;        // the time its offsets count from
+    };
+    std::vector<std::uint32_t> m_offsets;
+    std::vector<Segment> m_segments;  // ascending by first
+};
+
 // A plain tree of trace lines, shaped like the tree control of a trace page:
 //  - lines are numbered 1..Count() in the order they were added; removing lines renumbers
 //    the later ones, as the tree control does;
@@ -63,7 +84,7 @@ public:
 //  - lines are only appended, and a new line always hangs on the path from the top level to
 //    the last line, so index order is the pre-order of the tree and the subtree of a line is
 //    the contiguous run index..LastInSubtree(index).
-// 24 bytes per line plus the message block (and 4 in the parent's child list), and 8 for
+// 24 bytes per line plus the message block (and 4 in the parent's child list), and 4 for
 // its receipt time; the handles of lines and their colours take a column of their own only
 // once a line was removed or coloured. Not thread safe: the UI thread owns it.
 class TraceTree {
@@ -103,7 +124,7 @@ public:
     bool IsShown(int index) const;
     Stamp StampOf(int index) const { return line(index).stamp; }
     // When the line was received: microseconds since 1970-01-01 UTC, 0 when unknown.
-    qint64 ReceivedAt(int index) const { return m_received[std::size_t(checked(index) - 1)]; }
+    qint64 ReceivedAt(int index) const { return m_received.At(std::size_t(checked(index) - 1)); }
     // The line text: record number (at least five digits), two blanks, time stamp, two
     // blanks, message. Built on each call.
     QString Text(int index) const;
@@ -187,7 +208,7 @@ private:
     std::vector<std::uint64_t> m_serials;  // every line's handle once m_serialsKept
     bool m_serialsKept = false;            // a line was removed since the last Clear
     std::vector<std::uint64_t> m_colours;  // empty while every line has the default colours
-    std::vector<qint64> m_received;  // receipt time of each line, beside m_lines
+    ReceiptColumn m_received;        // receipt time of each line, beside m_lines
     // Child index lists, slot 0 for the top level; each sorted ascending.
     std::vector<std::vector<std::uint32_t>> m_childLists;
     std::vector<std::uint32_t> m_freeSlots;

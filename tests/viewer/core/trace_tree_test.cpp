@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace tw::viewer {
 namespace {
 
@@ -56,6 +58,27 @@ TEST(TraceTree, RemovingASubtreeRenumbersLaterLinesAndKeepsHandles) {
     EXPECT_EQ(t.Count(), 3);
     EXPECT_EQ(t.Parent(3), 1);
     EXPECT_EQ(t.ChildCount(0), 1);
+}
+
+// Receipt times are kept as offsets within segments: times far apart, going back, unknown,
+// and removals across segment starts all read back exactly.
+TEST(TraceTree, ReceiptTimesSurviveSegmentsAndRemoval) {
+    const qint64 t0 = 1'796'700'000'000'000, hour = 3'600'000'000;
+    const std::vector<qint64> times{t0, t0 + 5, 0, t0 + 2 * hour, t0 + 2 * hour + 1, t0 - 7, 0, t0 + 9 * hour};
+    TraceTree t;
+    for (qint64 at : times) t.Append(0, Msg("x"), 0, at);
+    for (int i = 1; i <= t.Count(); ++i) EXPECT_EQ(t.ReceivedAt(i), times[std::size_t(i - 1)]) << i;
+    std::vector<qint64> left = times;
+    for (int line : {4, 1, 3, 1}) {  // a segment's first line, the first line, a whole segment, ...
+        t.RemoveSubtree(line);
+        left.erase(left.begin() + (line - 1));
+        for (int i = 1; i <= t.Count(); ++i) ASSERT_EQ(t.ReceivedAt(i), left[std::size_t(i - 1)]) << i;
+    }
+    t.Append(0, Msg("y"), 0, t0 + 3);
+    EXPECT_EQ(t.ReceivedAt(t.Count()), t0 + 3);
+    TraceTree copy;
+    copy.AppendCopy(t, 2);
+    EXPECT_EQ(copy.ReceivedAt(1), t.ReceivedAt(2));
 }
 
 TEST(TraceTree, RemovingTheSelectedLineClearsTheSelection) {
