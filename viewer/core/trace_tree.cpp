@@ -267,7 +267,11 @@ int TraceTree::Append(int parent, MessageRef message, Stamp stamp, qint64 receiv
         }
         slot = p.children;
     }
-    m_childLists[slot].push_back(index);
+    // Child lists grow by half, not double: most are short lists of formula lines, and their
+    // headroom is memory every line pays for.
+    auto& list = m_childLists[slot];
+    if (list.size() == list.capacity()) list.reserve(list.size() + list.size() / 2 + 4);
+    list.push_back(index);
     for (auto* o : m_observers) o->LinesAppended();
     return int(index);
 }
