@@ -51,20 +51,7 @@ void TypeFileName(QFileDialog* dialog, const QString& path) {
     edit->setText(path);
 }
 
-// Runs act on the next modal window that opens (a dialog shown with exec()), from inside its
-// event loop.
-void OnNextModal(std::function<void(QWidget*)> act) {
-    auto* timer = new QTimer();
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible()) return;
-        timer->stop();
-        timer->deleteLater();
-        act(modal);
-    });
-    timer->start();
-}
+using test::OnNextModal;
 
 class PanesWindowTest : public ::testing::Test {
 protected:

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
 
 namespace tw::test {
 
@@ -19,6 +21,19 @@ void EnsureApplication() {
     // Never destroyed: Qt's own statics (the test input devices) would outlive it at exit.
     new QApplication(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+}
+
+void OnNextModal(std::function<void(QWidget*)> act) {
+    auto* timer = new QTimer();
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible()) return;
+        timer->stop();
+        timer->deleteLater();
+        act(modal);
+    });
+    timer->start();
 }
 
 }  // namespace tw::test

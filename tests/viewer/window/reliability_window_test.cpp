@@ -49,19 +49,7 @@ struct RecordingBoxes : MessageBoxService {
     void Show(const QString& prompt, const QString&, BoxIcon) override { prompts << prompt; }
 };
 
-// Runs act on the next modal window that opens, from inside its event loop.
-void OnNextModal(std::function<void(QWidget*)> act) {
-    auto* timer = new QTimer();
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible()) return;
-        timer->stop();
-        timer->deleteLater();
-        act(modal);
-    });
-    timer->start();
-}
+using test::OnNextModal;
 
 // Chooses path in the next file dialog, then runs then (which may wait for the next window).
 void ChooseFile(const QString& path, std::function<void()> then = {}) {
