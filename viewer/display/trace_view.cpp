@@ -6,6 +6,14 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 
+// The tree view keeps one record a shown row and lays them all out again after any insertion;
+// appending in place needs its private row records. They are used only with the Qt release
+// they were written against; any other release takes the tree view's own way.
+#if QT_VERSION >= QT_VERSION_CHECK(6, 4, 0) && QT_VERSION < QT_VERSION_CHECK(6, 5, 0)
+#define TW_APPEND_ROWS_IN_PLACE 1
+#include <QtWidgets/private/qtreeview_p.h>
+#endif
+
 namespace tw::viewer {
 
 TraceView::TraceView(TraceModel* model, QWidget* parent) : QTreeView(parent), m_model(model) {
@@ -54,6 +62,80 @@ void TraceView::doItemsLayout() {
     timer.start();
     QTreeView::doItemsLayout();
     m_model->ReportLayoutCost(timer.elapsed());
+}
+
+void TraceView::rowsInserted(const QModelIndex& parent, int start, int end) {
+    if (AppendRows(parent, start, end)) {
+        QAbstractItemView::rowsInserted(parent, start, end);
+        return;
+    }
+    QTreeView::rowsInserted(parent, start, end);
+}
+
+bool TraceView::AppendRows(const QModelIndex& parent, int start, int end) {
+#ifdef TW_APPEND_ROWS_IN_PLACE
+    auto* d = static_cast<QTreeViewPrivate*>(QWidgetPrivate::get(this));
+    if (d->delayedPendingLayout || d->viewItems.isEmpty() || !d->hiddenIndexes.isEmpty() ||
+        !d->spanningIndexes.isEmpty() || !d->uniformRowHeights || parent.column() > 0)
+        return false;
+    const int count = end - start + 1;
+    if (start != model()->rowCount(parent) - count) return false;  // not an append
+    // A parent inside a collapsed line shows nothing new.
+    for (QModelIndex a = parent.isValid() ? parent.parent() : QModelIndex(); a.isValid(); a = a.parent())
+        if (!d->isIndexExpanded(a)) return true;
+
+    // A shown parent of appended rows lies on the path from the last shown row to the top.
+    const int oldLast = int(d->viewItems.size()) - 1;
+    int p = oldLast;
+    if (parent.isValid()) {
+        while (p >= 0 && !(d->viewItems[p].index.row() == parent.row() &&
+                           d->viewItems[p].index.internalId() == parent.internalId()))
+            p = d->viewItems[p].parentItem;
+        if (p < 0) return false;
+    } else {
+        p = -1;
+    }
+    if (p >= 0 && !d->viewItems[p].expanded) {
+        // Collapsed: only its decoration may change.
+        if (!d->viewItems[p].hasChildren && model()->rowCount(parent) > 0) {
+            d->viewItems[p].hasChildren = true;
+            viewport()->update();
+        }
+        return true;
+    }
+
+    QTreeViewItem item;
+    item.parentItem = p;
+    item.level = p >= 0 ? d->viewItems[p].level + 1 : 0;
+    QList<QTreeViewItem> rows;
+    rows.reserve(count);
+    for (int row = start; row <= end; ++row) {
+        item.index = model()->index(row, 0, parent);
+        if (d->isIndexExpanded(item.index)) return false;  // a new row cannot be; be safe
+        item.hasChildren = d->hasVisibleChildren(item.index);
+        item.hasMoreSiblings = row != end;
+        rows.append(item);
+    }
+    // The row that was the parent's last child has siblings below it now.
+    if (start > 0) {
+        int sibling = oldLast;
+        while (sibling > p && d->viewItems[sibling].parentItem != p) sibling = d->viewItems[sibling].parentItem;
+        if (sibling <= p) return false;
+        d->viewItems[sibling].hasMoreSiblings = true;
+    } else if (p >= 0) {
+        d->viewItems[p].hasChildren = true;
+    }
+    d->viewItems.append(rows);
+    for (int a = p; a >= 0; a = d->viewItems[a].parentItem) d->viewItems[a].total += uint(count);
+    d->lastViewedItem = oldLast + 1;
+    m_model->ReportLayoutCost(0);
+    updateGeometries();
+    viewport()->update();
+    return true;
+#else
+    (void)parent, (void)start, (void)end;
+    return false;
+#endif
 }
 
 void TraceView::scrollTo(const QModelIndex& index, ScrollHint hint) {

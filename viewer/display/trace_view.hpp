@@ -29,10 +29,15 @@ signals:
     void searchMenuRequested(const QPoint& globalPos);
 
 protected:
+    // Rows appended at the end of the shown rows (all a stream ever adds) are added to the
+    // view's row layout in place, at a cost that does not depend on the rows already shown;
+    // anything else is laid out again as a tree view does.
+    void rowsInserted(const QModelIndex& parent, int start, int end) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    bool AppendRows(const QModelIndex& parent, int start, int end);
     void FollowSelection(const QModelIndex& index, bool makeVisible);
 
     TraceModel* m_model;

@@ -1,10 +1,14 @@
 #include "display/trace_model.hpp"
+#include "display/trace_view.hpp"
 #include "display/viewer_images.hpp"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QSignalSpy>
+#include <QtWidgets/private/qtreeview_p.h>
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace tw::viewer {
 namespace {
@@ -176,6 +180,45 @@ TEST_F(Model, RandomEditsKeepModelAndHandlesConsistent) {
         ASSERT_TRUE(idx.isValid());
         EXPECT_EQ(model.LineOf(idx), i);
         EXPECT_EQ(model.LineOf(idx.parent()), tree.Parent(i));
+    }
+}
+
+// A stream appends rows to the shown rows in place: after every publication the view's rows
+// must be exactly what laying the whole tree out again gives, whatever the user expanded or
+// collapsed in between.
+TEST_F(Model, ViewAppendsRowsAsAFullLayoutWould) {
+    TraceView view(&model);
+    view.resize(400, 300);
+    view.show();
+    auto* d = static_cast<QTreeViewPrivate*>(QWidgetPrivate::get(&view));
+    using Row = std::tuple<int, quintptr, int, uint, bool, bool, bool, uint>;
+    const auto rows = [&] {
+        std::vector<Row> out;
+        for (const QTreeViewItem& i : d->viewItems)
+            out.emplace_back(i.index.row(), i.index.internalId(), i.parentItem, uint(i.level), bool(i.expanded),
+                             bool(i.hasChildren), bool(i.hasMoreSiblings), uint(i.total));
+        return out;
+    };
+    std::srand(11);
+    for (int step = 0; step < 1500; ++step) {
+        const int r = std::rand() % 100;
+        if (r < 80 || tree.IsEmpty()) {
+            int p = tree.Count();
+            for (int up = std::rand() % 3; up > 0 && p; --up) p = tree.Parent(p);
+            if (p && tree.Level(p) >= TraceTree::kMaxLevel) p = tree.Parent(p);
+            const int line = tree.Append(p, Msg(QString::number(step), qint16(std::rand() % 10)), 0);
+            if (std::rand() % 3 == 0) tree.SetExpanded(line, true);
+        } else if (r < 88 && model.PublishedCount() > 0) {
+            // The user opens or closes a shown line.
+            const int line = 1 + std::rand() % model.PublishedCount();
+            view.setExpanded(model.IndexOfLine(line), std::rand() % 2 == 0);
+        } else {
+            model.FlushPending();
+            QCoreApplication::processEvents();
+            const std::vector<Row> appended = rows();
+            view.doItemsLayout();
+            ASSERT_EQ(appended, rows()) << "step " << step;
+        }
     }
 }
 
