@@ -152,11 +152,10 @@ Qt::ItemFlags TraceModel::flags(const QModelIndex& index) const {
 void TraceModel::ReportLayoutCost(qint64 milliseconds) { m_layoutCost = milliseconds; }
 
 int TraceModel::FlushInterval() const {
-    // A tree view lays all its shown rows out again after an insertion, which costs time in
-    // proportion to the lines, and a view that follows new lines repaints its rows: publish
-    // appended lines ten times a second, or less often so that laying out takes at most a
-    // tenth of the time (never less often than every 4 s), so a stream is taken about as fast
-    // into a big page as into a small one.
+    // Publish appended lines ten times a second. A view that had to lay all its rows out
+    // again (its cost grows with the lines; appends in place report none) slows that down so
+    // laying out takes at most a tenth of the time (never less often than every 4 s), so a
+    // stream is taken about as fast into a big page as into a small one.
     return int(std::clamp<qint64>(10 * m_layoutCost, 100, 4000));
 }
 
