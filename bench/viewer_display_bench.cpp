@@ -27,24 +27,21 @@ constexpr int kLines = 1'000'000;
 
 // A believable mix as the store files it: formula entries and exits around messages,
 // objects, notes and check points; every 10th message mentions a disk and is an error.
+MessageRef MixLine(int i) {
+    if (i % 10 == 0) return MessageSink::CreateEx(2, i, QStringLiteral("Disk quota reached at record %1").arg(i));
+    switch (i % 8) {
+        case 0: return MessageSink::CreateEx(6, i, u"{@Total}");
+        case 7: return MessageSink::CreateEx(7, i, u"{@Total}");
+        case 3: return MessageSink::CreateEx(4, i, QStringLiteral("Total = %1").arg(i * 7), u"Total");
+        case 5: return MessageSink::CreateEx(14, i, u"checkpoint");
+        default: return MessageSink::CreateEx(0, i, QStringLiteral("record %1 computed").arg(i));
+    }
+}
+
 void Fill(TracePages& pages) {
     MessageManager store(pages);
     store.SetProcessMessages(true);
-    for (int i = 1; i < kLines; ++i) {
-        MessageRef m;
-        if (i % 10 == 0) {
-            m = MessageSink::CreateEx(2, i, QStringLiteral("Disk quota reached at record %1").arg(i));
-        } else {
-            switch (i % 8) {
-                case 0: m = MessageSink::CreateEx(6, i, u"{@Total}"); break;
-                case 7: m = MessageSink::CreateEx(7, i, u"{@Total}"); break;
-                case 3: m = MessageSink::CreateEx(4, i, QStringLiteral("Total = %1").arg(i * 7), u"Total"); break;
-                case 5: m = MessageSink::CreateEx(14, i, u"checkpoint"); break;
-                default: m = MessageSink::CreateEx(0, i, QStringLiteral("record %1 computed").arg(i)); break;
-            }
-        }
-        store.Add(m);
-    }
+    for (int i = 1; i < kLines; ++i) store.Add(MixLine(i));
     // The far end: the one warning, the one record number 9999999.
     store.Add(MessageSink::CreateEx(3, 9'999'999, u"last line"));
 }
@@ -198,8 +195,36 @@ void BM_ScrollPaintedPage(benchmark::State& state) {
     state.SetLabel("tabViewer shown, 10% painted: select, scroll and repaint");
 }
 
+// A stream's publication into a shown page of 10,000 or 1,000,000 lines: 100 appended lines
+// handed to the view, which follows them (scroll and paint). The view takes appended rows in
+// place, so the time must not grow with the page.
+void BM_PublishHundredLines(benchmark::State& state) {
+    const int lines = int(state.range(0));
+    QWidget host;
+    host.resize(800, 600);
+    Viewer viewer(&host);
+    viewer.TabWidget()->resize(800, 600);
+    MessageManager store(viewer);
+    store.SetProcessMessages(true);
+    int i = 1;
+    for (; i <= lines; ++i) store.Add(MixLine(i));
+    host.show();
+    viewer.FlushPending();
+    QApplication::processEvents();
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (const int end = i + 100; i < end; ++i) store.Add(MixLine(i));
+        state.ResumeTiming();
+        viewer.FlushPending();
+        viewer.View(0)->scrollToBottom();
+        QApplication::processEvents();
+    }
+    state.SetLabel("tabViewer shown: publish, follow, paint");
+}
+
 }  // namespace
 
+BENCHMARK(BM_PublishHundredLines)->Arg(10'000)->Arg(kLines)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MoveNextToLastLine)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MoveLastFromFirst)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GotoRecordAtTheFarEnd)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
