@@ -3,6 +3,7 @@
 // of the lines into a new page, and painting 10% with a highlight filter while the page is
 // shown. Each runs headless (PlainTracePages) and with the real tab set, its models and views
 // (offscreen), since selecting a line also scrolls the view to it.
+#include "believable_mix.hpp"
 #include "core/message_manager.hpp"
 #include "core/trace_pages.hpp"
 #include "display/filter.hpp"
@@ -25,23 +26,11 @@ namespace {
 
 constexpr int kLines = 1'000'000;
 
-// A believable mix as the store files it: formula entries and exits around messages,
-// objects, notes and check points; every 10th message mentions a disk and is an error.
-MessageRef MixLine(int i) {
-    if (i % 10 == 0) return MessageSink::CreateEx(2, i, QStringLiteral("Disk quota reached at record %1").arg(i));
-    switch (i % 8) {
-        case 0: return MessageSink::CreateEx(6, i, u"{@Total}");
-        case 7: return MessageSink::CreateEx(7, i, u"{@Total}");
-        case 3: return MessageSink::CreateEx(4, i, QStringLiteral("Total = %1").arg(i * 7), u"Total");
-        case 5: return MessageSink::CreateEx(14, i, u"checkpoint");
-        default: return MessageSink::CreateEx(0, i, QStringLiteral("record %1 computed").arg(i));
-    }
-}
-
+// Fills the default page with the believable mix.
 void Fill(TracePages& pages) {
     MessageManager store(pages);
     store.SetProcessMessages(true);
-    for (int i = 1; i < kLines; ++i) store.Add(MixLine(i));
+    for (int i = 1; i < kLines; ++i) store.Add(BelievableMixLine(i));
     // The far end: the one warning, the one record number 9999999.
     store.Add(MessageSink::CreateEx(3, 9'999'999, u"last line"));
 }
@@ -207,13 +196,13 @@ void BM_PublishHundredLines(benchmark::State& state) {
     MessageManager store(viewer);
     store.SetProcessMessages(true);
     int i = 1;
-    for (; i <= lines; ++i) store.Add(MixLine(i));
+    for (; i <= lines; ++i) store.Add(BelievableMixLine(i));
     host.show();
     viewer.FlushPending();
     QApplication::processEvents();
     for (auto _ : state) {
         state.PauseTiming();
-        for (const int end = i + 100; i < end; ++i) store.Add(MixLine(i));
+        for (const int end = i + 100; i < end; ++i) store.Add(BelievableMixLine(i));
         state.ResumeTiming();
         viewer.FlushPending();
         viewer.View(0)->scrollToBottom();

@@ -3,6 +3,7 @@
 // 10th line an error mentioning a disk): applying a pattern (plain text and regular
 // expressions, case folded or not) builds the filtered tree with the ancestors of each match;
 // and the store's rate with a filter active, matching the arrivals as the window does.
+#include "believable_mix.hpp"
 #include "core/message_manager.hpp"
 #include "core/trace_pages.hpp"
 #include "display/quick_filter.hpp"
@@ -18,24 +19,13 @@ namespace {
 
 constexpr int kLines = 1'000'000;
 
-MessageRef MessageFor(int i) {
-    if (i % 10 == 0) return MessageSink::CreateEx(2, i, QStringLiteral("Disk quota reached at record %1").arg(i));
-    switch (i % 8) {
-        case 0: return MessageSink::CreateEx(6, i, u"{@Total}");
-        case 7: return MessageSink::CreateEx(7, i, u"{@Total}");
-        case 3: return MessageSink::CreateEx(4, i, QStringLiteral("Total = %1").arg(i * 7), u"Total");
-        case 5: return MessageSink::CreateEx(14, i, u"checkpoint");
-        default: return MessageSink::CreateEx(0, i, QStringLiteral("record %1 computed").arg(i));
-    }
-}
-
 PlainTracePages& Filled() {
     static std::unique_ptr<PlainTracePages> pages;
     if (!pages) {
         pages = std::make_unique<PlainTracePages>();
         MessageManager store(*pages);
         store.SetProcessMessages(true);
-        for (int i = 1; i <= kLines; ++i) store.Add(MessageFor(i));
+        for (int i = 1; i <= kLines; ++i) store.Add(BelievableMixLine(i));
     }
     return *pages;
 }
@@ -79,7 +69,7 @@ void BM_StoreRateWithQuickFilter(benchmark::State& state) {
     const bool filtered = state.range(0) != 0;
     std::vector<MessageRef> messages;
     messages.reserve(kLines);
-    for (int i = 1; i <= kLines; ++i) messages.push_back(MessageFor(i));
+    for (int i = 1; i <= kLines; ++i) messages.push_back(BelievableMixLine(i));
     for (auto _ : state) {
         state.PauseTiming();
         auto pages = std::make_unique<PlainTracePages>();
