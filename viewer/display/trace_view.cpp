@@ -74,7 +74,8 @@ void TraceView::rowsInserted(const QModelIndex& parent, int start, int end) {
 
 bool TraceView::AppendRows(const QModelIndex& parent, int start, int end) {
 #ifdef TW_APPEND_ROWS_IN_PLACE
-    auto* d = static_cast<QTreeViewPrivate*>(QWidgetPrivate::get(this));
+    // As the tree view reaches its own (single inheritance: the same address).
+    auto* d = reinterpret_cast<QTreeViewPrivate*>(QWidgetPrivate::get(this));
     if (d->delayedPendingLayout || d->viewItems.isEmpty() || !d->hiddenIndexes.isEmpty() ||
         !d->spanningIndexes.isEmpty() || !d->uniformRowHeights || parent.column() > 0)
         return false;

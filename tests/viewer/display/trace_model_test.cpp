@@ -190,7 +190,7 @@ TEST_F(Model, ViewAppendsRowsAsAFullLayoutWould) {
     TraceView view(&model);
     view.resize(400, 300);
     view.show();
-    auto* d = static_cast<QTreeViewPrivate*>(QWidgetPrivate::get(&view));
+    auto* d = reinterpret_cast<QTreeViewPrivate*>(QWidgetPrivate::get(&view));
     using Row = std::tuple<int, quintptr, int, uint, bool, bool, bool, uint>;
     const auto rows = [&] {
         std::vector<Row> out;
