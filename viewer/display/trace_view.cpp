@@ -77,7 +77,7 @@ bool TraceView::AppendRows(const QModelIndex& parent, int start, int end) {
     // As the tree view reaches its own (single inheritance: the same address).
     auto* d = reinterpret_cast<QTreeViewPrivate*>(QWidgetPrivate::get(this));
     if (d->delayedPendingLayout || d->viewItems.isEmpty() || !d->hiddenIndexes.isEmpty() ||
-        !d->spanningIndexes.isEmpty() || !d->uniformRowHeights || parent.column() > 0)
+        !d->spanningIndexes.isEmpty() || !d->uniformRowHeights || parent.column() > 0 || rootIndex().isValid())
         return false;
     const int count = end - start + 1;
     if (start != model()->rowCount(parent) - count) return false;  // not an append
@@ -105,28 +105,28 @@ bool TraceView::AppendRows(const QModelIndex& parent, int start, int end) {
         return true;
     }
 
+    // The row that was the parent's last child gets siblings below it.
+    int sibling = -1;
+    if (start > 0) {
+        sibling = oldLast;
+        while (sibling > p && d->viewItems[sibling].parentItem != p) sibling = d->viewItems[sibling].parentItem;
+        if (sibling <= p) return false;
+    }
     QTreeViewItem item;
     item.parentItem = p;
     item.level = p >= 0 ? d->viewItems[p].level + 1 : 0;
-    QList<QTreeViewItem> rows;
-    rows.reserve(count);
     for (int row = start; row <= end; ++row) {
         item.index = model()->index(row, 0, parent);
-        if (d->isIndexExpanded(item.index)) return false;  // a new row cannot be; be safe
+        if (d->isIndexExpanded(item.index)) {  // a new row cannot be; be safe
+            d->viewItems.resize(oldLast + 1);
+            return false;
+        }
         item.hasChildren = d->hasVisibleChildren(item.index);
         item.hasMoreSiblings = row != end;
-        rows.append(item);
+        d->viewItems.append(item);
     }
-    // The row that was the parent's last child has siblings below it now.
-    if (start > 0) {
-        int sibling = oldLast;
-        while (sibling > p && d->viewItems[sibling].parentItem != p) sibling = d->viewItems[sibling].parentItem;
-        if (sibling <= p) return false;
-        d->viewItems[sibling].hasMoreSiblings = true;
-    } else if (p >= 0) {
-        d->viewItems[p].hasChildren = true;
-    }
-    d->viewItems.append(rows);
+    if (sibling >= 0) d->viewItems[sibling].hasMoreSiblings = true;
+    else if (p >= 0) d->viewItems[p].hasChildren = true;
     for (int a = p; a >= 0; a = d->viewItems[a].parentItem) d->viewItems[a].total += uint(count);
     d->lastViewedItem = oldLast + 1;
     m_model->ReportLayoutCost(0);
