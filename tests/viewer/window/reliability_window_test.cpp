@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -58,8 +59,15 @@ void ChooseFile(const QString& path, std::function<void()> then = {}) {
         ASSERT_NE(dialog, nullptr);
         auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         ASSERT_NE(edit, nullptr);
+        // A row still selected in the list from an earlier choice would win over the typed name.
+        if (auto* list = dialog->findChild<QAbstractItemView*>(QStringLiteral("listView")))
+            list->selectionModel()->clear();
         edit->setText(path);
         static_cast<QDialog*>(dialog)->accept();
+        if (dialog->isVisible()) {  // refused: say so instead of waiting for ever
+            ADD_FAILURE() << "the file dialog did not take " << path.toStdString();
+            static_cast<QDialog*>(dialog)->reject();
+        }
         if (then) then();
     });
 }
