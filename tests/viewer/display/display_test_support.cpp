@@ -1,11 +1,15 @@
 #include "display_test_support.hpp"
 
+#include "../window/qt_app.hpp"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QDialog>
 #include <QTimer>
+
+#include <utility>
 
 namespace tw::viewer::test {
 
@@ -33,19 +37,7 @@ int AddLine(TraceTree& tree, qint32 type, qint32 record, const QString& text, in
     return tree.Append(parent, MessageSink::CreateEx(qint16(type), record, text), PackStamp(9, 5, 42));
 }
 
-void DriveModal(std::function<void(QWidget*)> step) {
-    // Poll from the event loop until the modal dialog is up: exec() shows it first.
-    auto* timer = new QTimer;
-    timer->setInterval(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, step = std::move(step)] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible()) return;
-        timer->stop();
-        timer->deleteLater();
-        step(modal);
-    });
-    timer->start();
-}
+void DriveModal(std::function<void(QWidget*)> step) { tw::test::OnNextModal(std::move(step)); }
 
 ModalWatch::ModalWatch() {
     auto* timer = new QTimer;
