@@ -18,6 +18,7 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -96,8 +97,28 @@ public:
         m_changed.notify_all();
         return b;
     }
+    // Takes back a batch's piece of the file once the store is done with the batch: the
+    // reader reads into it again instead of asking the system for fresh memory every piece.
+    void Recycle(std::vector<char>&& chunk) {
+        if (chunk.capacity() < std::size_t(kChunkBytes)) return;
+        std::lock_guard lock(m_mutex);
+        if (m_spare.size() < kBatchesAhead) m_spare.push_back(std::move(chunk));
+    }
 
 private:
+    std::vector<char> SpareChunk() {
+        std::vector<char> chunk;
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_spare.empty()) {
+                chunk = std::move(m_spare.back());
+                m_spare.pop_back();
+            }
+        }
+        chunk.resize(static_cast<std::size_t>(kChunkBytes));
+        return chunk;
+    }
+
     void Run() {
         std::string line;  // the line being read (its first kKeptLineBytes bytes)
         bool lineCut = false;
@@ -106,7 +127,7 @@ private:
             Batch b;
             try {
                 b.carried = line;
-                std::vector<char> chunk(static_cast<std::size_t>(kChunkBytes));
+                std::vector<char> chunk = SpareChunk();
                 const qint64 got = m_file.read(chunk.data(), kChunkBytes);
                 // Hands one whole line on as a message; false when it is not an envelope.
                 auto addLine = [&]() -> bool {
@@ -174,6 +195,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Batch> m_ready;
+    std::vector<std::vector<char>> m_spare;  // pieces the store is done with
     bool m_stop = false;
     std::thread m_thread;  // last: starts once everything else is ready
 };
@@ -286,7 +308,9 @@ Log::LoadResult Log::Load(const QString& fileName, LogProgress* progress) {
         // The file is read and cut into messages on a second thread while this one hands
         // them to the store, in file order.
         try {
+            const qint64 fileSize = file.size();  // asked before the reader owns the file
             BatchReader reader(file);
+            bool reserved = false;
             for (;;) {
                 Batch b = reader.Next();
                 std::size_t i = 0;
@@ -315,6 +339,22 @@ Log::LoadResult Log::Load(const QString& fileName, LogProgress* progress) {
                     break;
                 }
                 if (b.last) break;
+                if (!reserved) {
+                    // The first piece tells how long the lines of this file are: room for
+                    // the rest is made at once, so the store does not copy its lines over
+                    // and over while it grows (a copy that would briefly hold them twice).
+                    reserved = true;
+                    if (b.bytesEnd > 0 && !b.messages.empty() && fileSize > b.bytesEnd) {
+                        const double perByte = double(b.messages.size()) / double(b.bytesEnd);
+                        const double rest = double(fileSize - b.bytesEnd) * perByte * 1.125;
+                        try {
+                            m_store.ReserveLines(qint64(std::min(rest, 1e9)));
+                        } catch (const std::bad_alloc&) {
+                            // only a head start: the store grows as it goes instead
+                        }
+                    }
+                }
+                reader.Recycle(std::move(b.chunk));
                 // After every piece too, so that a file without line ends can be stopped.
                 if (progress && !progress->Step(b.bytesEnd, record)) {
                     result.stopped = true;

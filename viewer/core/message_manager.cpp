@@ -7,6 +7,8 @@
 
 #include <QLocale>
 
+#include <algorithm>
+
 namespace tw::viewer {
 
 namespace {
@@ -65,6 +67,11 @@ void MessageManager::Add(const MessageRef& message) {
 
     if (m_watchesOn && m_watchHook) m_watchHook(message);
     if (m_autosOn && m_autosHook) m_autosHook(message);
+}
+
+void MessageManager::ReserveLines(qint64 more) {
+    TraceTree& tree = m_pages.GetDefault();
+    tree.Reserve(std::size_t(tree.Count()) + std::size_t(std::max<qint64>(0, more)));
 }
 
 void MessageManager::Clear() {

@@ -32,6 +32,9 @@ public:
     // Stores the message in the default tree (dropped while the switch is off), updates
     // the count, then runs the watch and autos hooks when their options are on.
     void Add(const MessageRef& message);
+    // Makes room for that many more lines on the page Add appends to (a load that knows
+    // roughly how many lines it brings).
+    void ReserveLines(qint64 more);
     // Empties the current page's tree, closes it when it is a filter page, and empties
     // the count panel.
     void Clear();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <limits>
 #include <stdexcept>
 
 namespace tw::viewer {
@@ -236,6 +237,13 @@ std::size_t ReceiptColumn::Bytes() const {
 }
 
 // ---------------------------------------------------------------- TraceTree
+
+void TraceTree::Reserve(std::size_t lines) {
+    lines = std::min<std::size_t>(lines, std::numeric_limits<std::int32_t>::max());
+    if (lines <= m_lines.capacity()) return;
+    m_lines.reserve(lines);
+    m_received.Reserve(lines);
+}
 
 int TraceTree::Append(int parent, MessageRef message, Stamp stamp, qint64 receivedAt) {
     if (!message) throw std::invalid_argument("trace line without a message");

@@ -61,6 +61,7 @@ public:
 class ReceiptColumn {
 public:
     void Push(qint64 microseconds);
+    void Reserve(std::size_t lines) { m_offsets.reserve(lines); }
     qint64 At(std::size_t i) const;                   // 0-based
     void Erase(std::size_t first, std::size_t last);  // removes [first, last)
     void Clear();
@@ -103,6 +104,8 @@ public:
 
     // ---- reading; every index argument must be in 1..Count() unless said otherwise ----
     int Count() const { return int(m_lines.size()); }
+    // Room for that many lines in all, so appending up to there copies nothing.
+    void Reserve(std::size_t lines);
     bool IsEmpty() const { return m_lines.empty(); }
     const MessageRef& Tag(int index) const { return line(index).message; }
     const MessageSink& Message(int index) const { return *line(index).message; }
