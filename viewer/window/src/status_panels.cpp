@@ -30,6 +30,10 @@ StatusPanels::StatusPanels(QStatusBar& bar, const ImageList& icons) : m_icons(ic
         p.label->setTextFormat(Qt::PlainText);
         layout->addWidget(p.picture);
         layout->addWidget(p.label, 1);
+        // A panel keeps its size whatever it shows: a new text repaints the panel without
+        // laying out the status bar and the window around it again, many times a second
+        // while messages arrive.
+        frame->setFixedHeight(frame->sizeHint().height());
         bar.addWidget(frame);
     }
     m_redraw = new QTimer(&bar);
