@@ -101,8 +101,8 @@ std::string BuildEnvelope(int type, std::string_view message, std::int32_t recor
     return out;
 }
 
-std::optional<EnvelopeFields> ReadEnvelope(std::string_view envelope, std::string* whyMalformed) {
-    auto fail = [&](const char* why) -> std::optional<EnvelopeFields> {
+std::optional<EnvelopeView> ReadEnvelopeView(std::string_view envelope, std::string* whyMalformed) {
+    auto fail = [&](const char* why) -> std::optional<EnvelopeView> {
         if (whyMalformed) *whyMalformed = why;
         return std::nullopt;
     };
@@ -117,7 +117,7 @@ std::optional<EnvelopeFields> ReadEnvelope(std::string_view envelope, std::strin
     const auto record = ReadFixedNumber(envelope.substr(kTypeWidth, kRecordNumberWidth));
     if (!record) return fail("record number (positions 3-9) is not a number");
 
-    EnvelopeFields fields;
+    EnvelopeView fields;
     fields.type = *type;
     fields.recordNumber = *record;
     if (fields.type == static_cast<int>(EnumMessageType::SendObject)) {
@@ -126,6 +126,18 @@ std::optional<EnvelopeFields> ReadEnvelope(std::string_view envelope, std::strin
         fields.objectValue = TrimBlanks(envelope.substr(nameAt + kObjectNameWidth, kObjectValueWidth));
     }
     fields.message = TrimBlanks(envelope.substr(kHeaderLength, kMaxReadMessageLength));
+    return fields;
+}
+
+std::optional<EnvelopeFields> ReadEnvelope(std::string_view envelope, std::string* whyMalformed) {
+    const auto view = ReadEnvelopeView(envelope, whyMalformed);
+    if (!view) return std::nullopt;
+    EnvelopeFields fields;
+    fields.type = view->type;
+    fields.recordNumber = view->recordNumber;
+    fields.objectName = view->objectName;
+    fields.objectValue = view->objectValue;
+    fields.message = view->message;
     return fields;
 }
 

@@ -87,10 +87,19 @@ void MessageManager::DeleteMessage() {
 }
 
 void MessageManager::ShowCount(int count) {
-    if (m_status) m_status->SetMessageCount(CountText(count, m_groupSeparator));
+    if (!m_status) return;
+    // Written over the same text every time, so a stream of messages costs no allocation.
+    CountTextInto(count, m_groupSeparator, m_countText);
+    m_status->SetMessageCount(m_countText);
 }
 
 QString MessageManager::CountText(qint64 count, QChar groupSeparator) {
+    QString text;
+    CountTextInto(count, groupSeparator, text);
+    return text;
+}
+
+void MessageManager::CountTextInto(qint64 count, QChar groupSeparator, QString& out) {
     // Format(n, "#,###") followed by " Messages."; zero gives no digits.
     char16_t buffer[40];
     int end = 40, digits = 0;
@@ -105,7 +114,8 @@ QString MessageManager::CountText(qint64 count, QChar groupSeparator) {
         ++digits;
     }
     if (negative) buffer[--end] = u'-';
-    return QString(reinterpret_cast<const QChar*>(buffer + end), 40 - end);
+    out.resize(40 - end);
+    std::copy(buffer + end, buffer + 40, reinterpret_cast<char16_t*>(out.data()));
 }
 
 QString MessageManager::FormatLine(const MessageSink& message, Stamp stamp) {

@@ -58,6 +58,7 @@ public:
     static QString FormatLine(const MessageSink& message, Stamp stamp);
     // "1,234 Messages." with the given digit group separator.
     static QString CountText(qint64 count, QChar groupSeparator);
+    static void CountTextInto(qint64 count, QChar groupSeparator, QString& out);
 
 private:
     void ShowCount(int count);
@@ -65,6 +66,7 @@ private:
     TracePages& m_pages;
     StatusPanels* m_status;
     QChar m_groupSeparator;
+    QString m_countText;  // the count's last text, rewritten in place
     bool m_processMessages = false;
     bool m_watchesOn = false;
     bool m_autosOn = false;

@@ -233,7 +233,7 @@ qint32 MessageSink::IconFor(qint32 messageType) {
 
 MessageRef MessageSink::Create(std::string_view envelope, QString* why) {
     std::string reason;
-    auto fields = tw::messaging::ReadEnvelope(envelope, why ? &reason : nullptr);
+    const auto fields = tw::messaging::ReadEnvelopeView(envelope, why ? &reason : nullptr);
     if (!fields) {
         if (why) *why = QString::fromStdString(reason);
         return {};
@@ -241,7 +241,7 @@ MessageRef MessageSink::Create(std::string_view envelope, QString* why) {
     return Create(*fields);
 }
 
-MessageRef MessageSink::Create(const tw::messaging::EnvelopeFields& fields) {
+MessageRef MessageSink::Create(const tw::messaging::EnvelopeView& fields) {
     if (fields.type == 4)
         return MakeBytes(fields.type, fields.recordNumber, fields.message, fields.objectName, fields.objectValue);
     return MakeBytes(fields.type, fields.recordNumber, fields.message, {}, {});

@@ -11,7 +11,7 @@
 #include <string_view>
 
 namespace tw::messaging {
-struct EnvelopeFields;
+struct EnvelopeView;
 }
 
 namespace tw::viewer {
@@ -29,8 +29,8 @@ public:
     // Cuts an envelope (code-page bytes, without the trailing zero byte) into a message.
     // Returns a null reference when the envelope is malformed; why receives the reason.
     static MessageRef Create(std::string_view envelope, QString* why = nullptr);
-    // The same from fields the envelope reader already cut (code-page bytes).
-    static MessageRef Create(const tw::messaging::EnvelopeFields& fields);
+    // The same from fields the envelope reader already cut (code-page bytes; copied).
+    static MessageRef Create(const tw::messaging::EnvelopeView& fields);
     // Takes the five values as they are (name and value are kept for every type).
     static MessageRef CreateEx(qint16 messageType, qint32 recordNumber, QStringView message,
                                QStringView objectName = {}, QStringView objectValue = {});

@@ -10,7 +10,7 @@ constexpr int kScratchType = 5;
 
 Received ReceiveEnvelope(std::string_view envelope, const EnvelopeTargets& targets, QString* why) {
     std::string reason;
-    const auto fields = tw::messaging::ReadEnvelope(envelope, why ? &reason : nullptr);
+    const auto fields = tw::messaging::ReadEnvelopeView(envelope, why ? &reason : nullptr);
     if (!fields) {
         if (why) *why = QString::fromStdString(reason);
         return Received::Malformed;

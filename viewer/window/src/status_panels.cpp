@@ -1,6 +1,8 @@
 #include "tw/window/status_panels.hpp"
 
 #include <QFrame>
+
+#include <algorithm>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStatusBar>
@@ -54,7 +56,11 @@ const StatusPanels::Panel* StatusPanels::At(int panel) const {
 void StatusPanels::SetText(int panel, const QString& text) {
     Panel* p = At(panel);
     if (!p) return;
-    p->text = text;
+    // Copied into the panel's own text rather than shared: a caller that rewrites its text
+    // in place for every message then never has to allocate a new one (the panel's text
+    // is shared with its label only from one redraw to the next change).
+    p->text.resize(text.size());
+    std::copy(text.cbegin(), text.cend(), p->text.begin());
     if (!m_redraw->isActive()) m_redraw->start();
 }
 

@@ -77,4 +77,16 @@ struct EnvelopeFields {
 std::optional<EnvelopeFields> ReadEnvelope(std::string_view envelope,
                                            std::string* whyMalformed = nullptr);
 
+// The same fields as views into the envelope's bytes, for a reader that copies them once
+// into a store of its own: valid only as long as those bytes are.
+struct EnvelopeView {
+    int type = 0;
+    std::int32_t recordNumber = 0;
+    std::string_view objectName;
+    std::string_view objectValue;
+    std::string_view message;
+};
+std::optional<EnvelopeView> ReadEnvelopeView(std::string_view envelope,
+                                             std::string* whyMalformed = nullptr);
+
 }  // namespace tw::messaging
