@@ -2,6 +2,7 @@
 // receiver (the counterpart of the sender window one thread owns on Windows); it is found
 // again by caption whenever the thread holds none.
 #include <dirent.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -97,12 +98,26 @@ enum class Answer { Ack, Retry, None };
 
 // Reads the receiver's answer to the frame just written; without waiting when `wait` is false
 // (a write that failed part way: the receiver may have closed with the retry byte).
+//
+// The wait is in poll, not in a blocking read: a read asleep on the socket is also woken
+// when the receiver takes the frame and so frees room to write (a wake-up meant for writers),
+// only to go back to sleep. On a busy or single core that costs every call two more task
+// switches, and the receiver loses the processor before it can answer; poll wakes for the
+// answer alone.
 Answer ReadAnswer(int fd, bool wait) {
     char answer = 0;
     for (;;) {
-        const ssize_t n = ::recv(fd, &answer, 1, wait ? 0 : MSG_DONTWAIT);
+        if (wait) {
+            pollfd ready{fd, POLLIN, 0};
+            if (::poll(&ready, 1, -1) < 0) {
+                if (errno == EINTR) continue;
+                return Answer::None;
+            }
+        }
+        const ssize_t n = ::recv(fd, &answer, 1, MSG_DONTWAIT);
         if (n == 1) return answer == local::kAck ? Answer::Ack : answer == local::kRetry ? Answer::Retry : Answer::None;
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && wait && (errno == EAGAIN || errno == EWOULDBLOCK)) continue;  // not there after all
         return Answer::None;
     }
 }
