@@ -3,6 +3,7 @@
 // again by caption whenever the thread holds none.
 #include <dirent.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -25,6 +26,7 @@ struct ThreadConnection {
     int fd = -1;
     pid_t owner = 0;     // process that connected; a forked child must not share the stream
     std::string prefix;  // caption prefix the connection was made for
+    bool waitInPoll = false;  // see ReadAnswer
     ThreadConnection() = default;
     ThreadConnection(const ThreadConnection&) = delete;
     ThreadConnection& operator=(const ThreadConnection&) = delete;
@@ -96,25 +98,33 @@ WriteOutcome WriteAll(int fd, const char* data, std::size_t size) {
 
 enum class Answer { Ack, Retry, None };
 
+// Whether this thread may run on one processor only (a single-processor machine, or pinned).
+bool OnlyOneProcessor() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    return ::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) == 1;
+}
+
 // Reads the receiver's answer to the frame just written; without waiting when `wait` is false
 // (a write that failed part way: the receiver may have closed with the retry byte).
 //
-// The wait is in poll, not in a blocking read: a read asleep on the socket is also woken
-// when the receiver takes the frame and so frees room to write (a wake-up meant for writers),
-// only to go back to sleep. On a busy or single core that costs every call two more task
-// switches, and the receiver loses the processor before it can answer; poll wakes for the
-// answer alone.
-Answer ReadAnswer(int fd, bool wait) {
+// A read asleep on the socket is also woken when the receiver takes the frame and so frees
+// room to write (a wake-up meant for writers), and goes back to sleep. With one processor
+// that wake-up makes the receiver give up the processor before it can answer: two more task
+// switches a call, so there the wait is in poll, which wakes for the answer alone (`inPoll`).
+// With more processors the early wake-up costs the receiver nothing and leaves the sender's
+// processor awake for the answer; measured, the plain read is the faster one there.
+Answer ReadAnswer(int fd, bool wait, bool inPoll) {
     char answer = 0;
     for (;;) {
-        if (wait) {
+        if (wait && inPoll) {
             pollfd ready{fd, POLLIN, 0};
             if (::poll(&ready, 1, -1) < 0) {
                 if (errno == EINTR) continue;
                 return Answer::None;
             }
         }
-        const ssize_t n = ::recv(fd, &answer, 1, MSG_DONTWAIT);
+        const ssize_t n = ::recv(fd, &answer, 1, wait && !inPoll ? 0 : MSG_DONTWAIT);
         if (n == 1) return answer == local::kAck ? Answer::Ack : answer == local::kRetry ? Answer::Retry : Answer::None;
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && wait && (errno == EAGAIN || errno == EWOULDBLOCK)) continue;  // not there after all
@@ -142,13 +152,14 @@ SendResult SendFrame(std::string_view caption, const char* frame, std::size_t si
             if (conn.fd < 0) return retried ? SendResult::ReceiverLost : SendResult::NoReceiver;
             conn.prefix = prefix;
             conn.owner = ::getpid();
+            conn.waitInPoll = OnlyOneProcessor();
         }
         const WriteOutcome written = WriteAll(conn.fd, frame, size);
         if (written == WriteOutcome::NothingWritten) {
             conn.Reset();
             continue;
         }
-        const Answer answer = ReadAnswer(conn.fd, written == WriteOutcome::Written);
+        const Answer answer = ReadAnswer(conn.fd, written == WriteOutcome::Written, conn.waitInPoll);
         if (answer == Answer::Ack) return SendResult::Delivered;
         conn.Reset();
         if (answer != Answer::Retry) return SendResult::ReceiverLost;
