@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 
+#include <vector>
+
 // The tree view keeps one record a shown row and lays them all out again after any insertion;
 // appending in place needs its private row records. They are used only with the Qt release
 // they were written against; any other release takes the tree view's own way.
@@ -112,22 +114,57 @@ bool TraceView::AppendRows(const QModelIndex& parent, int start, int end) {
         while (sibling > p && d->viewItems[sibling].parentItem != p) sibling = d->viewItems[sibling].parentItem;
         if (sibling <= p) return false;
     }
-    QTreeViewItem item;
-    item.parentItem = p;
-    item.level = p >= 0 ? d->viewItems[p].level + 1 : 0;
-    for (int row = start; row <= end; ++row) {
-        item.index = model()->index(row, 0, parent);
-        if (d->isIndexExpanded(item.index)) {  // a new row cannot be; be safe
-            d->viewItems.resize(oldLast + 1);
-            return false;
+    // The rows in pre-order, as a whole layout gives them: under a new row the trace holds
+    // expanded, its rows follow it at once, so that the view does not lay out every newly
+    // expanded line again on its own when the model asks for its expansion afterwards.
+    const TraceTree* tree = m_model->Tree();
+    struct Run {
+        QModelIndex parent;
+        int row, end;
+        int item;  // the parent's row record (-1: the top level)
+    };
+    std::vector<Run> runs{{parent, start, end, p}};
+    std::vector<QModelIndex> expandedHere;
+    auto undo = [&] {
+        for (const QModelIndex& index : expandedHere) d->expandedIndexes.remove(index);
+        d->viewItems.resize(oldLast + 1);
+        return false;
+    };
+    while (!runs.empty()) {
+        Run& run = runs.back();
+        if (run.row > run.end) {
+            if (runs.size() > 1) {  // a row expanded here: it now knows its shown rows
+                QTreeViewItem& done = d->viewItems[run.item];
+                done.total = uint(d->viewItems.size() - 1 - run.item);
+                done.hasChildren = done.total > 0;
+            }
+            runs.pop_back();
+            continue;
         }
+        QTreeViewItem item;
+        item.index = model()->index(run.row, 0, run.parent);
+        item.parentItem = run.item;
+        item.level = run.item >= 0 ? d->viewItems[run.item].level + 1 : 0;
+        item.hasMoreSiblings = run.row != run.end;
+        ++run.row;
+        if (d->isIndexExpanded(item.index)) return undo();  // a new row cannot be; be safe
         item.hasChildren = d->hasVisibleChildren(item.index);
-        item.hasMoreSiblings = row != end;
-        d->viewItems.append(item);
+        const int at = int(d->viewItems.size());
+        const int line = item.hasChildren && tree ? m_model->LineOf(item.index) : 0;
+        if (line && tree->IsExpanded(line)) {
+            item.expanded = true;
+            d->storeExpanded(item.index);
+            expandedHere.push_back(item.index);
+            d->viewItems.append(item);
+            runs.push_back({item.index, 0, model()->rowCount(item.index) - 1, at});
+        } else {
+            d->viewItems.append(item);
+        }
     }
     if (sibling >= 0) d->viewItems[sibling].hasMoreSiblings = true;
     else if (p >= 0) d->viewItems[p].hasChildren = true;
-    for (int a = p; a >= 0; a = d->viewItems[a].parentItem) d->viewItems[a].total += uint(count);
+    const uint added = uint(int(d->viewItems.size()) - 1 - oldLast);
+    for (int a = p; a >= 0; a = d->viewItems[a].parentItem) d->viewItems[a].total += added;
     d->lastViewedItem = oldLast + 1;
     m_model->ReportLayoutCost(0);
     updateGeometries();
