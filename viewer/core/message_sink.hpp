@@ -1,6 +1,8 @@
 #pragma once
 // One received trace message and the counted reference that trace lines hold to it.
 
+#include <tw/messaging/envelope.hpp>
+
 #include <QString>
 #include <QStringView>
 
@@ -9,10 +11,6 @@
 #include <atomic>
 #include <cstdint>
 #include <string_view>
-
-namespace tw::messaging {
-struct EnvelopeView;
-}
 
 namespace tw::viewer {
 

@@ -63,29 +63,25 @@ std::string BuildEnvelope(int type, std::string_view message, std::int32_t recor
 
 // The fields of one envelope as the viewer reads them: name and value only for type 4, each
 // trimmed of leading and trailing blanks; the message from positions 500 to 1498, trimmed.
-struct EnvelopeFields {
+// As strings of their own (EnvelopeFields), or as views into the envelope's bytes
+// (EnvelopeView, for a reader that copies them once into a store of its own: valid only as
+// long as those bytes are).
+template <class Text>
+struct BasicEnvelopeFields {
     int type = 0;
     std::int32_t recordNumber = 0;
-    std::string objectName;
-    std::string objectValue;
-    std::string message;
+    Text objectName;
+    Text objectValue;
+    Text message;
 };
+using EnvelopeFields = BasicEnvelopeFields<std::string>;
+using EnvelopeView = BasicEnvelopeFields<std::string_view>;
 
 // Cuts an envelope into fields. The envelope ends at its first zero byte, if any. Returns
 // nullopt for a malformed envelope (shorter than the header, type or record number not a
 // number in the written form) and then sets *whyMalformed to a short English reason.
 std::optional<EnvelopeFields> ReadEnvelope(std::string_view envelope,
                                            std::string* whyMalformed = nullptr);
-
-// The same fields as views into the envelope's bytes, for a reader that copies them once
-// into a store of its own: valid only as long as those bytes are.
-struct EnvelopeView {
-    int type = 0;
-    std::int32_t recordNumber = 0;
-    std::string_view objectName;
-    std::string_view objectValue;
-    std::string_view message;
-};
 std::optional<EnvelopeView> ReadEnvelopeView(std::string_view envelope,
                                              std::string* whyMalformed = nullptr);
 
