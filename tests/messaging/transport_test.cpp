@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pwd.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -655,6 +656,40 @@ TEST_F(TransportTest, ReceiverKilledBySignalWhileSenderWaits) {
     WaitExit(l.pid);
     sender.join();  // returns on its own: no hang once the receiver is gone
     EXPECT_NE(last, SendResult::Delivered);
+    ::close(l.out);
+}
+
+// A sender that may run on one processor only waits for its answer in poll rather than in a
+// read: every call is still answered before it returns, and a receiver dying mid-call still
+// releases it.
+TEST_F(TransportTest, SenderOnOneProcessorIsAnsweredAndReleased) {
+    cpu_set_t all, one;
+    ASSERT_EQ(::sched_getaffinity(0, sizeof all, &all), 0);
+    CPU_ZERO(&one);
+    for (int c = 0; c < CPU_SETSIZE; ++c) {
+        if (CPU_ISSET(c, &all)) {
+            CPU_SET(c, &one);
+            break;
+        }
+    }
+    ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);  // this thread only
+    struct Unpin {
+        cpu_set_t& mask;
+        ~Unpin() { ::sched_setaffinity(0, sizeof mask, &mask); }
+    } unpin{all};
+    DisconnectThread();
+    {
+        ReceiverThread rx("Tracewell");
+        for (int i = 0; i < 200; ++i) {
+            ASSERT_EQ(SendEnvelopeTo("Tracewell", Env(i)), SendResult::Delivered);
+            ASSERT_EQ(rx.handled(), i + 1);
+        }
+    }
+    DisconnectThread();
+    Listener l = StartListener({"--die-in-handler", "2", "--raw"});
+    EXPECT_EQ(SendEnvelopeTo("Tracewell", Env(1)), SendResult::Delivered);
+    EXPECT_EQ(SendEnvelopeTo("Tracewell", Env(2)), SendResult::ReceiverLost);
+    EXPECT_EQ(WaitExit(l.pid), 3);
     ::close(l.out);
 }
 
