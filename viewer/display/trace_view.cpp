@@ -149,16 +149,13 @@ bool TraceView::AppendRows(const QModelIndex& parent, int start, int end) {
         ++run.row;
         if (d->isIndexExpanded(item.index)) return undo();  // a new row cannot be; be safe
         item.hasChildren = d->hasVisibleChildren(item.index);
-        const int at = int(d->viewItems.size());
         const int line = item.hasChildren && tree ? m_model->LineOf(item.index) : 0;
-        if (line && tree->IsExpanded(line)) {
-            item.expanded = true;
+        item.expanded = line && tree->IsExpanded(line);
+        d->viewItems.append(item);
+        if (item.expanded) {
             d->storeExpanded(item.index);
             expandedHere.push_back(item.index);
-            d->viewItems.append(item);
-            runs.push_back({item.index, 0, model()->rowCount(item.index) - 1, at});
-        } else {
-            d->viewItems.append(item);
+            runs.push_back({item.index, 0, model()->rowCount(item.index) - 1, int(d->viewItems.size()) - 1});
         }
     }
     if (sibling >= 0) d->viewItems[sibling].hasMoreSiblings = true;

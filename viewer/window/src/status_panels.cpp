@@ -1,12 +1,12 @@
 #include "tw/window/status_panels.hpp"
 
 #include <QFrame>
-
-#include <algorithm>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStatusBar>
 #include <QTimer>
+
+#include <algorithm>
 
 #include "tw/window/image_list.hpp"
 #include "tw/window/twips.hpp"
