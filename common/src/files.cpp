@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -87,6 +88,36 @@ QString NotARegularFile(const QString& fileName) {
     if (!info.exists() || info.isFile()) return QString();
     return NotAFileText(fileName, info.isDir() ? QStringLiteral("a folder") : QStringLiteral("not a regular file"));
 #endif
+}
+
+ReplaceOutcome OpenForReplacing(QSaveFile& file, QString* why) {
+    const QString fileName = file.fileName();
+    auto fail = [&](ReplaceOutcome outcome, const QString& text) {
+        if (why) *why = text;
+        return outcome;
+    };
+    const QString notAFile = NotARegularFile(fileName);
+    if (!notAFile.isEmpty()) return fail(ReplaceOutcome::NotAFile, notAFile);
+    // The save file checks this itself for a user who may not write the file, but not for
+    // one who may write anything, so the mode is looked at.
+    const QFileInfo existing(fileName);
+    const bool replacing = existing.isFile();
+    if (replacing && !(existing.permissions() & QFileDevice::WriteOwner))
+        return fail(ReplaceOutcome::ReadOnly, QStringLiteral("%1 is read-only").arg(Shown(fileName)));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return fail(ReplaceOutcome::Failed, file.errorString());
+    if (!replacing) file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return ReplaceOutcome::Opened;
+}
+
+bool WriteAll(QSaveFile& file, const char* data, qint64 size) {
+    // A short write is tried again for the rest: the call that writes nothing is the one that
+    // reports why.
+    for (qint64 done = 0; done < size;) {
+        const qint64 n = file.write(data + done, size - done);
+        if (n <= 0) return false;
+        done += n;
+    }
+    return true;
 }
 
 }  // namespace tw

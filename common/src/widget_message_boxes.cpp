@@ -9,11 +9,30 @@
 namespace tw {
 namespace {
 
+// A word longer than this (a path, a line of \xNN escapes) may be broken anywhere, so the box
+// wraps it within the screen instead of running past its edge.
+constexpr qsizetype kLongestUnbrokenRun = 60;
+
+QString Breakable(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    qsizetype run = 0;
+    for (const QChar c : text) {
+        run = c.isSpace() ? 0 : run + 1;
+        if (run > kLongestUnbrokenRun) {
+            out += QChar(0x200B);  // zero-width space: a place to break, nothing shown
+            run = 1;
+        }
+        out += c;
+    }
+    return out;
+}
+
 class WidgetMessageBoxes final : public MessageBoxService {
 public:
     void Show(const QString& prompt, const QString& caption, BoxIcon icon) override {
         QMessageBox box(icon == BoxIcon::Warning ? QMessageBox::Warning : QMessageBox::Information, caption,
-                        prompt, QMessageBox::Ok, QApplication::activeWindow());
+                        Breakable(prompt), QMessageBox::Ok, QApplication::activeWindow());
         // The text is shown as it is: file names and error texts may hold '<' and '&'.
         box.setTextFormat(Qt::PlainText);
         box.setWindowModality(Qt::ApplicationModal);

@@ -11,10 +11,14 @@ namespace {
 using messaging::EnumMessageType;
 
 std::atomic<DeliverFunction> g_deliver{nullptr};
+std::atomic<std::uint64_t> g_cut{0};
 
 // Builds the envelope, delivers it and gives the formula its empty result.
 std::string Call(EnumMessageType type, std::string_view message, std::int32_t recordNumber,
                  std::string_view objectName = {}, std::string_view objectValue = {}) {
+    const std::size_t length = type == EnumMessageType::SendObject ? objectName.size() + 3 + objectValue.size()
+                                                                   : message.size();
+    if (length > std::size_t(messaging::kMaxMessageLength)) g_cut.fetch_add(1, std::memory_order_relaxed);
     const std::string envelope =
         messaging::BuildEnvelope(static_cast<int>(type), message, recordNumber, objectName, objectValue);
     if (DeliverFunction deliver = g_deliver.load()) {
@@ -28,6 +32,8 @@ std::string Call(EnumMessageType type, std::string_view message, std::int32_t re
 }  // namespace
 
 void SetDelivery(DeliverFunction deliver) { g_deliver.store(deliver); }
+
+std::uint64_t CutMessageCount() { return g_cut.load(std::memory_order_relaxed); }
 
 std::string Send::Msg(std::string_view message) const { return Call(EnumMessageType::SendMsg, message, 0); }
 std::string Send::MsgEx(std::string_view message, std::int32_t recordNumber) const {

@@ -41,7 +41,8 @@ void Usage(FILE* to) {
         "options:\n"
         "  -f FILE     read calls from FILE ('-' for standard input); may be repeated\n"
         "  --check     only check the calls, send nothing\n"
-        "  --summary   print how many calls were delivered to standard error at the end\n"
+        "  --summary   print how many calls were delivered, found no viewer, were lost, and how many\n"
+        "              messages were cut to fit the envelope, to standard error at the end\n"
         "  --require-receiver  exit with status 3 when a message found no viewer\n"
         "  --list      list the functions and their parameters\n"
         "exit status: 0 done, 1 usage or file error, 2 malformed call, 3 no viewer (with --require-receiver)\n",
@@ -133,8 +134,9 @@ int main(int argc, char** argv) {
     if (calls.empty() && files.empty()) ok = RunStream("<stdin>", std::cin, check);
 
     if (summary) {
-        std::fprintf(stderr, "tracetap: %ld calls, %ld delivered, %ld without viewer, %ld lost\n", g_counts.calls,
-                     g_counts.delivered, g_counts.noReceiver, g_counts.lost);
+        std::fprintf(stderr, "tracetap: %ld calls, %ld delivered, %ld without viewer, %ld lost, %llu cut to fit\n",
+                     g_counts.calls, g_counts.delivered, g_counts.noReceiver, g_counts.lost,
+                     static_cast<unsigned long long>(tw::formula::CutMessageCount()));
     }
     if (!ok) return 2;
     if (requireReceiver && !check && (g_counts.noReceiver > 0 || g_counts.lost > 0)) return 3;

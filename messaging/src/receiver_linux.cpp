@@ -2,7 +2,9 @@
 // epoll descriptor that the owner watches; a connection holds at most one frame's bytes, so a
 // slow, stalled or hostile client costs a bounded buffer and never holds up the others.
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/epoll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/timerfd.h>
@@ -15,6 +17,7 @@
 #include <atomic>
 #include <chrono>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <unordered_map>
@@ -31,6 +34,9 @@ constexpr std::size_t kFrameCapacity = local::kFrameHeaderSize + kBufferSize;
 constexpr int kEventsPerPass = 64;
 constexpr int kAcceptsPerPass = 64;
 constexpr long kDrainTickNs = 1'000'000;
+// While something waits for time to pass (an incomplete frame, a client paused for its
+// acknowledgements, new connections waiting for a place), the watch timer ticks this often.
+constexpr long kWatchTickNs = 100'000'000;
 
 std::atomic<unsigned> g_serial{0};
 
@@ -80,13 +86,17 @@ struct EnvelopeReceiver::Impl {
         std::size_t size = 0;                       // bytes held in buf
         bool ackOwed = false;                       // delivered, acknowledgement not yet written
         std::uint64_t lastActive = 0;               // activity serial: accepted, or last frame handled
+        std::int64_t lastActiveMs = 0;              // monotonic time of that activity
         std::int64_t partialSince = 0;              // first bytes of the incomplete frame held; 0: none
+        std::int64_t pausedSince = 0;               // acknowledgement owed and not writable since; 0: none
         std::array<char, kFrameCapacity> buf{};     // at most one frame
     };
 
     int epollFd = -1;
     int listenFd = -1;
-    int timerFd = -1;            // ticks while some connection holds an incomplete frame
+    int lockFd = -1;             // held while listening: one receiver a caption and user
+    bool listenSuspended = false;  // every place taken: new connections wait in the backlog
+    int timerFd = -1;            // ticks while something waits for time to pass (see kWatchTickNs)
     bool timerArmed = false;
     int drainFd = -1;            // ticks every millisecond while Drain waits for a stream's frames
     std::uint64_t drainTicks = 0;
@@ -104,6 +114,8 @@ struct EnvelopeReceiver::Impl {
         ::epoll_ctl(epollFd, EPOLL_CTL_DEL, fd, nullptr);
         ::close(fd);
         connections.erase(fd);
+        // A place is free: a connection waiting in the backlog may take it.
+        ResumeListening();
     }
 
     // Closes a connection whose current frame (if any) was not handled, telling the client so:
@@ -120,25 +132,44 @@ struct EnvelopeReceiver::Impl {
         return ::recv(fd, &c, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
     }
 
-    // Makes room for a new connection when every place is taken: closes the least recently
-    // active idle connection (no frame begun, no acknowledgement owed, nothing unread), else
-    // the one whose incomplete frame is oldest. A client paused for its acknowledgements is
-    // never closed here. Returns false when nothing could be closed.
-    bool MakeRoom() {
+    // Whether a new connection waits in the listen backlog.
+    bool ConnectionWaiting() const {
+        pollfd p{listenFd, POLLIN, 0};
+        return ::poll(&p, 1, 0) == 1 && (p.revents & POLLIN);
+    }
+
+    // Makes room for a connection waiting for a place. Never closes a connection with a call
+    // in progress: only a client paused for acknowledgements it does not read (no sender
+    // does that), one idle for kIdleBeforeClosingMs (no frame begun, nothing unread; its
+    // sender, if it calls again, reads the retry byte and connects anew), or one whose frame
+    // has stayed incomplete that long. Returns false when none qualifies: the new connection
+    // then waits in the backlog until a place is free.
+    bool MakeRoom(std::int64_t now) {
         for (int tries = 0; tries < 8; ++tries) {
+            Connection* paused = nullptr;
             Connection* idle = nullptr;
             Connection* stalled = nullptr;
             for (auto& [fd, c] : connections) {
-                if (c->ackOwed) continue;
-                if (c->size == 0) {
-                    if (!idle || c->lastActive < idle->lastActive) idle = c.get();
-                } else if (!stalled || c->partialSince < stalled->partialSince) {
+                if (c->ackOwed) {
+                    if (!paused || c->pausedSince < paused->pausedSince) paused = c.get();
+                } else if (c->size == 0) {
+                    if (now - c->lastActiveMs >= kIdleBeforeClosingMs && (!idle || c->lastActive < idle->lastActive))
+                        idle = c.get();
+                } else if (now - c->partialSince >= kIdleBeforeClosingMs &&
+                           (!stalled || c->partialSince < stalled->partialSince)) {
                     stalled = c.get();
                 }
             }
+            if (paused) {
+                ++stats.closedUnread;
+                CloseConnection(paused->fd);
+                return true;
+            }
             if (idle) {
                 if (HasUnreadBytes(idle->fd)) {
-                    idle->lastActive = ++activity;  // a frame is on its way: read it, close another
+                    // A frame is on its way: read it, close another.
+                    idle->lastActive = ++activity;
+                    idle->lastActiveMs = now;
                     continue;
                 }
                 ++stats.closedIdle;
@@ -155,6 +186,32 @@ struct EnvelopeReceiver::Impl {
         return false;
     }
 
+    // New connections wait in the listen backlog (their senders' frames wait with them)
+    // until a place is free; the watch timer looks again meanwhile.
+    void SuspendListening() {
+        if (listenSuspended || listenFd < 0) return;
+        epoll_event ev{};
+        ev.data.fd = listenFd;
+        listenSuspended = ::epoll_ctl(epollFd, EPOLL_CTL_MOD, listenFd, &ev) == 0;
+        ArmWatchTimer();
+    }
+
+    void ResumeListening() {
+        if (!listenSuspended || listenFd < 0) return;
+        epoll_event ev{};
+        ev.events = EPOLLIN;
+        ev.data.fd = listenFd;
+        if (::epoll_ctl(epollFd, EPOLL_CTL_MOD, listenFd, &ev) == 0) listenSuspended = false;
+    }
+
+    void ArmWatchTimer() {
+        if (timerArmed || timerFd < 0) return;
+        itimerspec tick{};
+        tick.it_interval.tv_nsec = kWatchTickNs;
+        tick.it_value.tv_nsec = kWatchTickNs;
+        timerArmed = ::timerfd_settime(timerFd, 0, &tick, nullptr) == 0;
+    }
+
     // Notes whether a connection holds an incomplete frame, and since when.
     void NotePartial(Connection& conn, std::int64_t now) {
         if (conn.size == 0 || conn.ackOwed) {
@@ -163,35 +220,49 @@ struct EnvelopeReceiver::Impl {
         }
         if (conn.partialSince != 0) return;
         conn.partialSince = now;
-        if (!timerArmed && timerFd >= 0) {
-            itimerspec tick{};
-            tick.it_interval.tv_nsec = 500'000'000;
-            tick.it_value.tv_nsec = 500'000'000;
-            timerArmed = ::timerfd_settime(timerFd, 0, &tick, nullptr) == 0;
-        }
+        ArmWatchTimer();
     }
 
-    // The timer ticked: drops the connections whose frame stayed incomplete too long, and
-    // stops the timer when no incomplete frame is left.
-    void ExpireStalled() {
+    // The watch timer ticked: drops connections whose frame stayed incomplete too long, cuts
+    // off clients whose acknowledgements have stayed unread too long, lets waiting connections
+    // try for a place again, and stops the timer when nothing is left to watch.
+    void OnWatchTick() {
         std::uint64_t ticks;
         (void)!::read(timerFd, &ticks, sizeof ticks);
         const std::int64_t now = NowMs();
-        std::vector<Connection*> expired;
-        bool anyPartial = false;
+        std::vector<Connection*> stalled;
+        std::vector<Connection*> unread;
+        bool watching = false;
         for (auto& [fd, c] : connections) {
-            if (c->partialSince == 0) continue;
-            if (now - c->partialSince >= kPartialFrameTimeoutMs) {
-                expired.push_back(c.get());
-            } else {
-                anyPartial = true;
+            if (c->pausedSince != 0) {
+                if (now - c->pausedSince >= kUnreadAcknowledgementsTimeoutMs) {
+                    unread.push_back(c.get());
+                } else {
+                    watching = true;
+                }
+            } else if (c->partialSince != 0) {
+                if (now - c->partialSince >= kPartialFrameTimeoutMs) {
+                    stalled.push_back(c.get());
+                } else {
+                    watching = true;
+                }
             }
         }
-        for (Connection* c : expired) {
+        for (Connection* c : stalled) {
             ++stats.closedStalled;
             CloseUnhandled(*c);
         }
-        if (!anyPartial && timerArmed) {
+        for (Connection* c : unread) {
+            ++stats.closedUnread;
+            CloseConnection(c->fd);
+        }
+        // Waiting connections are looked at again: a connection may have become idle long
+        // enough to give its place up.
+        if (listenSuspended) {
+            ResumeListening();
+            watching = true;
+        }
+        if (!watching && timerArmed) {
             const itimerspec off{};
             ::timerfd_settime(timerFd, 0, &off, nullptr);
             timerArmed = false;
@@ -199,13 +270,18 @@ struct EnvelopeReceiver::Impl {
     }
 
     void AcceptAll() {
+        const std::int64_t now = NowMs();
         for (int i = 0; i < kAcceptsPerPass; ++i) {
+            if (connections.size() >= kMaxConnections && (!ConnectionWaiting() || !MakeRoom(now))) {
+                SuspendListening();
+                return;
+            }
             const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-            if (fd < 0) return;  // EAGAIN, or a transient error: try again on the next event
-            if (connections.size() >= kMaxConnections && !MakeRoom()) {
-                ++stats.refusedConnections;
-                ::close(fd);
-                continue;
+            if (fd < 0) {
+                // Out of descriptors or memory: the connection waits in the backlog until
+                // some are free, instead of making the listening socket ready in a loop.
+                if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) SuspendListening();
+                return;  // EAGAIN, or a transient error: try again on the next event
             }
             epoll_event ev{};
             ev.events = EPOLLIN | EPOLLRDHUP;
@@ -217,6 +293,7 @@ struct EnvelopeReceiver::Impl {
             auto conn = std::make_unique<Connection>();
             conn->fd = fd;
             conn->lastActive = ++activity;
+            conn->lastActiveMs = now;
             connections.emplace(fd, std::move(conn));
             ++stats.accepted;
         }
@@ -250,7 +327,7 @@ struct EnvelopeReceiver::Impl {
                 continue;
             }
             if (fd == timerFd) {
-                ExpireStalled();
+                OnWatchTick();
                 continue;
             }
             if (fd == drainFd) {
@@ -371,6 +448,7 @@ struct EnvelopeReceiver::Impl {
         case AckResult::Sent: break;
         }
         conn.ackOwed = false;
+        conn.pausedSince = 0;
         if (!Watch(conn, EPOLLIN | EPOLLRDHUP)) return true;
         return HandleFramesNoting(conn);
     }
@@ -409,13 +487,16 @@ struct EnvelopeReceiver::Impl {
             std::memmove(conn.buf.data(), conn.buf.data() + frameSize, conn.size - frameSize);
             conn.size -= frameSize;
             conn.lastActive = ++activity;
+            conn.lastActiveMs = NowMs();
             conn.partialSince = 0;  // what follows, if anything, is a new frame
             switch (SendAck(conn)) {
             case AckResult::Sent: break;
             case AckResult::Closed: return true;
             case AckResult::Later:
                 conn.ackOwed = true;
+                conn.pausedSince = NowMs();
                 ++stats.ackWaits;
+                ArmWatchTimer();
                 Watch(conn, EPOLLOUT);
                 return true;
             }
@@ -430,6 +511,7 @@ EnvelopeReceiver::~EnvelopeReceiver() { Close(); }
 
 bool EnvelopeReceiver::Listen(std::string_view caption, Handler handler, std::string* error) {
     Close();
+    m_otherReceiver = 0;
     auto fail = [&](const std::string& why) {
         if (error) *error = why;
         Close();
@@ -440,6 +522,25 @@ bool EnvelopeReceiver::Listen(std::string_view caption, Handler handler, std::st
     if (!local::EnsurePrivateDirectory(dir, &why)) return fail(why);
 
     const std::string prefix = local::CaptionPrefix(caption);
+    Impl& d = *m_impl;
+    // One receiver a caption and user: a second one would take part of the senders' messages
+    // and leave its window without them. The lock goes with the process, however it ends.
+    const std::string lockPath = dir + "/" + prefix + "lock";
+    d.lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    struct stat lockStat {};
+    if (d.lockFd < 0 || ::fstat(d.lockFd, &lockStat) != 0 || !S_ISREG(lockStat.st_mode)) {
+        return fail("cannot use the lock file " + lockPath + ": " + std::strerror(d.lockFd < 0 ? errno : EINVAL));
+    }
+    if (::flock(d.lockFd, LOCK_EX | LOCK_NB) != 0) {
+        char owner[32] = {};
+        const ssize_t n = ::pread(d.lockFd, owner, sizeof owner - 1, 0);
+        const long pid = n > 0 ? std::strtol(owner, nullptr, 10) : 0;
+        m_otherReceiver = pid > 0 ? pid : -1;
+        return fail("another window already receives the messages of this user" +
+                    (pid > 0 ? " (process " + std::to_string(pid) + ")" : std::string()));
+    }
+    const std::string me = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(d.lockFd, 0) == 0) (void)!::pwrite(d.lockFd, me.data(), me.size(), 0);
     RemoveStaleSockets(dir, prefix);
     const std::string name = prefix + std::to_string(::getpid()) + "." + std::to_string(g_serial++);
     const std::string finalPath = dir + "/" + name;
@@ -449,7 +550,6 @@ bool EnvelopeReceiver::Listen(std::string_view caption, Handler handler, std::st
         return fail("socket path too long: " + finalPath);
     }
 
-    Impl& d = *m_impl;
     d.listenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (d.listenFd < 0) return fail(std::string("socket: ") + std::strerror(errno));
     ::unlink(tempPath.c_str());
@@ -504,6 +604,7 @@ void EnvelopeReceiver::Close() {
         ::close(d.listenFd);
         d.listenFd = -1;
     }
+    d.listenSuspended = false;
     if (!d.path.empty()) {
         // Remove the socket only if it is still ours (not replaced by another receiver).
         struct stat st {};
@@ -525,6 +626,11 @@ void EnvelopeReceiver::Close() {
         ::close(d.epollFd);
         d.epollFd = -1;
     }
+    // Last: the next receiver may start only once this one's socket has gone.
+    if (d.lockFd >= 0) {
+        ::close(d.lockFd);
+        d.lockFd = -1;
+    }
 }
 
 bool EnvelopeReceiver::IsListening() const { return m_impl->listenFd >= 0; }
@@ -532,8 +638,9 @@ int EnvelopeReceiver::WatchFd() const { return m_impl->epollFd; }
 const EnvelopeReceiver::Stats& EnvelopeReceiver::stats() const { return m_impl->stats; }
 std::uint64_t EnvelopeReceiver::ClosedByReceiver() const {
     const Stats& s = m_impl->stats;
-    return s.refusedConnections + s.closedIdle + s.closedStalled + s.refusedOversize;
+    return s.closedIdle + s.closedStalled + s.closedUnread + s.refusedOversize;
 }
+long EnvelopeReceiver::OtherReceiver() const { return m_otherReceiver; }
 std::size_t EnvelopeReceiver::ConnectionCount() const { return m_impl->connections.size(); }
 const std::string& EnvelopeReceiver::SocketPath() const { return m_impl->path; }
 

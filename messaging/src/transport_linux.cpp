@@ -13,6 +13,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "tw/messaging/envelope.hpp"
@@ -133,8 +134,18 @@ Answer ReadAnswer(int fd, bool wait, bool inPoll) {
 }
 
 // Connections one call may use: a kept one that has gone, and fresh ones the receiver closed
-// without taking the frame (it needed room for other clients).
-constexpr int kAttempts = 4;
+// without taking the frame (it needed room for other clients). From the third on, the call
+// waits a little first, longer each time (1, 2, 4, ... up to 64 ms): nothing the receiver
+// does makes that happen twice in a row, so the bound is far from being reached.
+constexpr int kAttempts = 12;
+
+void BackOff(int attempt) {
+    if (attempt < 2) return;
+    const int ms = 1 << std::min(attempt - 2, 6);
+    timespec pause{0, long(ms) * 1'000'000};
+    while (::nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+    }
+}
 
 SendResult SendFrame(std::string_view caption, const char* frame, std::size_t size) {
     ThreadConnection& conn = t_connection;
@@ -147,6 +158,7 @@ SendResult SendFrame(std::string_view caption, const char* frame, std::size_t si
     // sent again; nothing the receiver took is ever sent twice.
     bool retried = false;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        BackOff(attempt);
         if (conn.fd < 0) {
             conn.fd = FindReceiver(prefix);
             if (conn.fd < 0) return retried ? SendResult::ReceiverLost : SendResult::NoReceiver;

@@ -74,10 +74,11 @@ TEST_F(TracetapCommand, CallsFromArgumentsFileAndStandardInput) {
                            "DebugEnterFormula(\"{@Total}\", 3)\n"
                            "\n"
                            "DebugSendObject('Total', '1,234.50', 3);\n"
-                           "DebugExitFormula()\r\n";
+                           "DebugExitFormula()\r\n"
+                           "DebugSendMsg('" << std::string(600, 'x') << "')\n";
     ProcessRun run;
     const std::string printed = Exchange(
-        5,
+        6,
         "'" + m_tracetap + "' --summary 'DebugSendMsgEx(\"hello\", 42)' -f '" + file.string() + "' && echo " +
             "\"DebugAddCheckPoint()\" | '" + m_tracetap + "'",
         &run);
@@ -87,7 +88,8 @@ TEST_F(TracetapCommand, CallsFromArgumentsFileAndStandardInput) {
     EXPECT_NE(printed.find("0000003 SendObject       Total = 1,234.50"), std::string::npos) << printed;
     EXPECT_NE(printed.find("0000000 ExitFormula"), std::string::npos) << printed;
     EXPECT_NE(printed.find(std::string(79, '-')), std::string::npos) << printed;
-    EXPECT_NE(printed.find("tracetap: 4 calls, 4 delivered, 0 without viewer, 0 lost"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("tracetap: 5 calls, 5 delivered, 0 without viewer, 0 lost, 1 cut to fit"), std::string::npos)
+        << printed;
 }
 
 TEST_F(TracetapCommand, MalformedLineIsNamedAndStopsTheRun) {

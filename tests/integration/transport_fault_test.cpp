@@ -493,6 +493,98 @@ TEST_F(TransportFaultTest, AnotherUsersProcessCannotConnect) {
 
 // Five sender processes and five sender threads, 10,000 envelopes each: every envelope arrives
 // exactly once, and each sender's arrive in the order sent.
+// Starts `args` with standard error (where tracetap --summary writes) into `errors`.
+pid_t SpawnWithErrorsTo(const std::vector<std::string>& args, const std::string& errors) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int out = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        ::dup2(null, STDIN_FILENO);
+        ::dup2(null, STDOUT_FILENO);
+        ::dup2(out, STDERR_FILENO);
+        std::vector<char*> argv;
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+// A thousand tracetap processes at once, 200 calls each: far more than the receiver has
+// places for. Every call is delivered, none lost, each sender's order kept; against twlisten
+// and against the viewer itself.
+TEST_F(TransportFaultTest, AThousandSendersAtOnceLoseNothing) {
+    constexpr int kSenders = 1000;
+    constexpr int kEach = 200;
+    for (const bool viewer : {false, true}) {
+        SCOPED_TRACE(viewer ? "tracewell32" : "twlisten");
+        std::unique_ptr<Child> rx;
+        if (viewer) {
+            if (::access((BinDir() + "/tracewell32").c_str(), X_OK) != 0) continue;
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            rx = std::make_unique<Child>(std::vector<std::string>{BinDir() + "/tracewell32"}, false);
+            bool listening = false;
+            for (int i = 0; i < 2000 && !listening; ++i) {
+                std::error_code ec;
+                for (const auto& e : fs::directory_iterator(m_dir, ec)) listening = listening || e.is_socket();
+                if (!listening) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            ASSERT_TRUE(listening);
+        } else {
+            ASSERT_FALSE(StartListener(rx).empty());
+        }
+        const auto t0 = Clock::now();
+        std::vector<pid_t> pids;
+        for (int k = 0; k < kSenders; ++k) {
+            const std::string name = "S" + std::to_string(k);
+            pids.push_back(SpawnWithErrorsTo({BinDir() + "/tracetap", "--summary", "-f", CallFile(m_base, name, kEach)},
+                                             m_base + "/" + name + ".out"));
+        }
+        int failed = 0;
+        for (const pid_t pid : pids) {
+            int status = 0;
+            if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) ++failed;
+        }
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
+        EXPECT_EQ(failed, 0);
+        long delivered = 0, lost = 0;
+        for (int k = 0; k < kSenders; ++k) {
+            std::ifstream in(m_base + "/S" + std::to_string(k) + ".out");
+            std::string summary((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            long calls = 0, d = 0, none = 0, l = 0;
+            if (std::sscanf(summary.c_str(), "tracetap: %ld calls, %ld delivered, %ld without viewer, %ld lost", &calls,
+                            &d, &none, &l) == 4) {
+                delivered += d;
+                lost += l + none;
+            } else {
+                ADD_FAILURE() << "S" << k << ": " << summary;
+            }
+        }
+        EXPECT_EQ(delivered, long(kSenders) * kEach);
+        EXPECT_EQ(lost, 0);
+        if (!viewer) {
+            ::kill(rx->pid(), SIGTERM);
+            const auto lines = rx->AllLines(std::chrono::seconds(30));
+            std::map<std::string, long> next;
+            long bad = 0;
+            for (std::size_t i = 1; i < lines.size(); ++i) {
+                std::string sender;
+                long number = -1;
+                if (!SenderAndNumber(lines[i], sender, number) || number != next[sender]) ++bad;
+                else ++next[sender];
+            }
+            EXPECT_EQ(bad, 0);
+            EXPECT_EQ(lines.size(), 1u + std::size_t(kSenders) * kEach);
+        } else {
+            ::kill(rx->pid(), SIGTERM);
+            EXPECT_NE(rx->Wait(std::chrono::seconds(20)), -1);
+        }
+        std::printf("[figures] %s: %d senders x %d calls at once: %ld delivered, %ld lost, %lld ms\n",
+                    viewer ? "tracewell32" : "twlisten", kSenders, kEach, delivered, lost, static_cast<long long>(ms));
+    }
+}
+
 TEST_F(TransportFaultTest, ManySendersEachEnvelopeOnceInSenderOrder) {
     // TW_LOAD_PER_SENDER=100000 runs the full million.
     const char* load = std::getenv("TW_LOAD_PER_SENDER");

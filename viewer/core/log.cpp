@@ -231,53 +231,56 @@ QString Log::LoadErrorText(qint64 record, const QString& buffer, const QString& 
            QStringLiteral("Error         : ") + description;
 }
 
-bool Log::Save(const QString& fileName) {
+bool Log::Save(const QString& fileName, LogProgress* progress, bool* cancelled) {
+    if (cancelled) *cancelled = false;
     TraceTree& tree = m_store.Pages().GetCurrent();
     if (tree.IsEmpty()) return true;  // no file is written, an existing one is left alone
 
-    const ErrorInfo error = WriteFile(tree, fileName);
+    bool stopped = false;
+    const ErrorInfo error = WriteFile(tree, fileName, progress, &stopped);
+    if (cancelled) *cancelled = stopped;
+    if (stopped) return false;
     if (error.number == 0) return true;
     // The temporary file is gone by now, so a full disk has its space back while the box shows.
     ShowErrors(ProgramTitle(), nullptr, error);
     return false;
 }
 
-ErrorInfo Log::WriteFile(TraceTree& tree, const QString& fileName) {
-    // A file marked read-only is never replaced. The save file checks this itself for a user
-    // who may not write it, but not for one who may write anything, so its mode is looked at.
-    const QFileInfo existing(fileName);
-    if (existing.isFile() && !(existing.permissions() & QFileDevice::WriteOwner))
-        return {kErrPermission, QStringLiteral("The log file %1 is read-only").arg(fileName)};
-    // Nor is a folder, named pipe or device replaced by a file.
-    const QString notAFile = NotARegularFile(fileName);
-    if (!notAFile.isEmpty()) return {kErrFileAccess, QStringLiteral("Cannot create the log file: %1").arg(notAFile)};
-
+ErrorInfo Log::WriteFile(TraceTree& tree, const QString& fileName, LogProgress* progress, bool* cancelled) {
     QSaveFile file(fileName);
-    // Unbuffered: each piece goes to the file system at once, so a failing write reports its
-    // own cause (no space left on the device, over quota, ...).
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return {kErrFileAccess, QStringLiteral("Cannot create the log file %1: %2").arg(fileName, file.errorString())};
+    QString why;
+    switch (OpenForReplacing(file, &why)) {
+    case ReplaceOutcome::Opened: break;
+    case ReplaceOutcome::ReadOnly: return {kErrPermission, QStringLiteral("The log file %1 is read-only").arg(fileName)};
+    case ReplaceOutcome::NotAFile: return {kErrFileAccess, QStringLiteral("Cannot create the log file: %1").arg(why)};
+    case ReplaceOutcome::Failed: return {kErrFileAccess, QStringLiteral("Cannot create the log file %1: %2").arg(fileName, why)};
+    }
     auto writeFailed = [&] {
-        const QString why = file.errorString();
+        const QString reason = file.errorString();
         file.cancelWriting();
-        return ErrorInfo{kErrDeviceIO, QStringLiteral("Cannot write the log file %1: %2").arg(fileName, why)};
+        if (progress) progress->End();
+        return ErrorInfo{kErrDeviceIO, QStringLiteral("Cannot write the log file %1: %2").arg(fileName, reason)};
     };
     std::string buffer;
     buffer.reserve(std::size_t(kChunkBytes) + 4096);
     const int count = tree.Count();
+    qint64 written = 0;
+    if (progress) progress->Begin(0);
     for (int i = 1; i <= count; ++i) {
         logfile::AppendLine(buffer, tree.Message(i));
         if (qint64(buffer.size()) >= kChunkBytes || i == count) {
-            // A short write is tried again for the rest: the call that writes nothing is the one
-            // that reports why.
-            for (qint64 done = 0; done < qint64(buffer.size());) {
-                const qint64 n = file.write(buffer.data() + done, qint64(buffer.size()) - done);
-                if (n <= 0) return writeFailed();
-                done += n;
-            }
+            if (!WriteAll(file, buffer.data(), qint64(buffer.size()))) return writeFailed();
+            written += qint64(buffer.size());
             buffer.clear();
         }
+        if (progress && i % kStepLines == 0 && !progress->Step(written, i)) {
+            file.cancelWriting();  // the temporary file goes, an old file stays
+            progress->End();
+            *cancelled = true;
+            return {};
+        }
     }
+    if (progress) progress->End();
     if (!file.commit()) {
         // commit removes the temporary file itself when it fails
         return {kErrDeviceIO, QStringLiteral("Cannot write the log file %1: %2").arg(fileName, file.errorString())};

@@ -51,8 +51,10 @@ public:
     // Writes the lines of the current page, in index order, to the file. Nothing is written
     // for an empty page. The file is replaced only when the new one is complete: it is
     // written beside the target under a temporary name first. On failure the old file is
-    // left as it was and an error box (caption "Tracewell") shows; returns false then.
-    bool Save(const QString& fileName);
+    // left as it was and an error box (caption "Tracewell") shows; returns false then. With a
+    // progress indicator, a long save shows its progress and can be stopped: the old file
+    // then stays as it was and no box shows (returns false, *cancelled set).
+    bool Save(const QString& fileName, LogProgress* progress = nullptr, bool* cancelled = nullptr);
 
     // Reads the file line by line and hands each message to the store's Add. A line that is
     // not an envelope, or a read error, stops the load with the box "Error loading logfile";
@@ -73,7 +75,7 @@ public:
 
 private:
     // Writes the file; the temporary file is removed again before this returns on failure.
-    static ErrorInfo WriteFile(TraceTree& tree, const QString& fileName);
+    static ErrorInfo WriteFile(TraceTree& tree, const QString& fileName, LogProgress* progress, bool* cancelled);
 
     MessageManager& m_store;
 };

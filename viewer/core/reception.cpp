@@ -30,6 +30,7 @@ bool Reception::Listen(const QString& caption, QString* error) {
         return false;
     }
     m_notifier = new QSocketNotifier(qintptr(m_receiver->WatchFd()), QSocketNotifier::Read, this);
+    m_notifier->setEnabled(m_holds == 0);
     m_closedShown = 0;
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
         m_receiver->ProcessFor(kReceiveBudget);
@@ -52,6 +53,17 @@ void Reception::Close() {
 }
 
 bool Reception::IsListening() const { return m_receiver->IsListening(); }
+
+bool Reception::AnotherReceives(long* process) const {
+    const long other = m_receiver->OtherReceiver();
+    if (process) *process = other > 0 ? other : 0;
+    return other != 0;
+}
+
+// Senders wait in their calls while the notifier is off: nothing is read from their sockets.
+void Reception::SetNotifierEnabled(bool on) {
+    if (m_notifier) m_notifier->setEnabled(on);
+}
 
 quint64 Reception::ClosedConnections() const { return m_receiver->ClosedByReceiver(); }
 

@@ -8,7 +8,9 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #ifdef Q_OS_WIN
 namespace tw::viewer {
@@ -59,9 +61,35 @@ public:
     // Stops receiving; waiting senders are released.
     void Close();
     bool IsListening() const;
+    // After Listen failed because another viewer of the same user receives: true (Linux: its
+    // process id in *process when known). There can be only one.
+    bool AnotherReceives(long* process = nullptr) const;
 
-    // Envelopes handled, and malformed ones dropped, since creation.
-    quint64 ReceivedCount() const { return m_received; }
+    // While held (a log loading, a long save), no envelope reaches the targets: on Linux the
+    // senders wait until the last Release; on Windows, where a sent message cannot wait,
+    // envelopes are kept aside in arrival order and handed on then. Either way they never
+    // land in the middle of what the held command does. Holds nest.
+    void Hold();
+    void Release();
+    bool IsHeld() const { return m_holds > 0; }
+
+    // Holds reception for its lifetime (nothing when reception is null).
+    class Held {
+    public:
+        explicit Held(Reception* reception) : m_reception(reception) {
+            if (m_reception) m_reception->Hold();
+        }
+        ~Held() {
+            if (m_reception) m_reception->Release();
+        }
+        Held(const Held&) = delete;
+        Held& operator=(const Held&) = delete;
+
+    private:
+        Reception* m_reception;
+    };
+
+    // Malformed envelopes dropped since creation.
     quint64 MalformedCount() const { return m_malformed; }
     // Connections the receiving end refused or closed itself since Listen (idle ones that made
     // room, incomplete frames timed out, refused floods); 0 where there are no connections.
@@ -79,15 +107,20 @@ signals:
 
 private:
     void OnEnvelope(std::string_view envelope);
+    void Deliver(std::string_view envelope);
+    void SetNotifierEnabled(bool on);
 
     EnvelopeTargets m_targets;
 #ifdef Q_OS_WIN
     std::unique_ptr<CopyDataFilter> m_filter;  // installed while listening
+    void* m_receiverMutex = nullptr;           // held while listening: one viewer a user session
+    bool m_anotherReceives = false;
 #else
     std::unique_ptr<tw::messaging::EnvelopeReceiver> m_receiver;
     QSocketNotifier* m_notifier = nullptr;
 #endif
-    quint64 m_received = 0;
+    int m_holds = 0;
+    std::vector<std::string> m_heldEnvelopes;  // Windows: arrived while held, in order
     quint64 m_malformed = 0;
     quint64 m_closedShown = 0;  // ClosedConnections() when connectionsClosed was last emitted
 };

@@ -6,6 +6,10 @@
 
 #include "core/copydata_filter_win32.hpp"
 
+// clang-format off
+#include <windows.h>
+// clang-format on
+
 namespace tw::viewer {
 
 Reception::Reception(EnvelopeTargets targets, QObject* parent)
@@ -27,6 +31,19 @@ bool Reception::Listen(const QString& caption, QString* error) {
         if (error) *error = QStringLiteral("Messages can only be received on the application's main thread.");
         return false;
     }
+    // One receiving window a user session: a second one would take some of the senders'
+    // messages (they find the first window of the caption) and leave its own window without them.
+    const std::wstring name = L"Local\\Tracewell.Receiver." + caption.toLower().toStdWString();
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, name.c_str());
+    if (mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(mutex);
+        mutex = nullptr;
+        m_anotherReceives = true;
+        if (error) *error = QStringLiteral("another window already receives the messages of this user");
+        return false;
+    }
+    m_anotherReceives = false;
+    m_receiverMutex = mutex;
     m_filter = std::make_unique<CopyDataFilter>(caption,
                                                 [this](std::string_view envelope) { OnEnvelope(envelope); });
     app->installNativeEventFilter(m_filter.get());
@@ -34,6 +51,11 @@ bool Reception::Listen(const QString& caption, QString* error) {
 }
 
 void Reception::Close() {
+    if (m_receiverMutex) {
+        ReleaseMutex(static_cast<HANDLE>(m_receiverMutex));
+        CloseHandle(static_cast<HANDLE>(m_receiverMutex));
+        m_receiverMutex = nullptr;
+    }
     if (!m_filter) return;
     if (QCoreApplication* app = QCoreApplication::instance()) app->removeNativeEventFilter(m_filter.get());
     // Destroying the filter also takes it off the event dispatcher, should the application be
@@ -42,6 +64,14 @@ void Reception::Close() {
 }
 
 bool Reception::IsListening() const { return m_filter != nullptr; }
+
+bool Reception::AnotherReceives(long* process) const {
+    if (process) *process = 0;
+    return m_anotherReceives;
+}
+
+// A sent WM_COPYDATA cannot be made to wait: while held, OnEnvelope keeps it aside instead.
+void Reception::SetNotifierEnabled(bool) {}
 
 // Window messages hold no connections: nothing is ever refused or closed.
 quint64 Reception::ClosedConnections() const { return 0; }

@@ -3,6 +3,8 @@
 #include "core/trace_tree.hpp"
 #include "display/time_columns.hpp"
 
+#include <tw/messaging/envelope.hpp>
+
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
@@ -47,6 +49,10 @@ QString DetailText(const TraceTree& tree, int line) {
         text += QStringLiteral("Object name: %1\n").arg(m.ObjectName());
         text += QStringLiteral("Object value: %1\n").arg(m.ObjectValue());
     }
+    // The sender cuts a longer message to what the envelope holds: say so where it may have.
+    if (m.Message().size() >= tw::messaging::kMaxMessageLength)
+        text += QStringLiteral("Length: %1 characters, all the envelope holds: a longer message was cut by its sender\n")
+                    .arg(m.Message().size());
     text += u'\n';
     text += m.Message();
     return text;

@@ -192,4 +192,18 @@ void TraceView::mouseReleaseEvent(QMouseEvent* event) {
         emit searchMenuRequested(event->globalPosition().toPoint());
 }
 
+QModelIndex TraceView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    if (currentIndex().isValid() || (action != MoveEnd && action != MovePageDown) || !model())
+        return QTreeView::moveCursor(action, modifiers);
+    QModelIndex last;
+    for (QModelIndex parent;;) {
+        const int rows = model()->rowCount(parent);
+        if (rows == 0) break;
+        last = model()->index(rows - 1, 0, parent);
+        if (!isExpanded(last)) break;
+        parent = last;
+    }
+    return last;
+}
+
 }  // namespace tw::viewer

@@ -35,6 +35,9 @@ protected:
     void rowsInserted(const QModelIndex& parent, int start, int end) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // With no current line, End (and Page Down) go to the last shown line, as a user means,
+    // where a tree view would take the first (and stop following new lines with it).
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
 private:
     bool AppendRows(const QModelIndex& parent, int start, int end);

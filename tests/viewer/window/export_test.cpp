@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QMenu>
@@ -19,6 +20,12 @@
 #include "qt_app.hpp"
 #include "tw/window/export.hpp"
 #include "tw/window/frm_main.hpp"
+
+#include <sched.h>
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstring>
 
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
@@ -156,7 +163,7 @@ TEST_F(ExportTest, WindowCommandsCopyAndExportTheCurrentPage) {
     ASSERT_GE(items.size(), 3);
     EXPECT_EQ(items[1]->objectName(), "mnuFileSave");
     EXPECT_EQ(items[2]->objectName(), "mnuFileExport");
-    EXPECT_EQ(items[2]->text(), "&Export...");
+    EXPECT_EQ(items[2]->text(), "E&xport...");
 
     QApplication::clipboard()->clear();
     ASSERT_TRUE(form.commands().Run("mnuEditCopySubtree"));  // nothing selected: nothing copied
@@ -190,6 +197,33 @@ TEST_F(ExportTest, WindowCommandsCopyAndExportTheCurrentPage) {
     ASSERT_EQ(rows.size(), 5);
     EXPECT_TRUE(rows[2].startsWith("1,0,1,")) << rows[2].toStdString();
     EXPECT_TRUE(rows[2].endsWith(",@F,inside,,")) << rows[2].toStdString();
+}
+
+// Exporting onto a full disk (a small tmpfs in a mount namespace of this thread; skipped
+// without the right to mount) names the cause, and the old file stays.
+TEST_F(ExportTest, AFullDiskNamesTheCause) {
+    for (int i = 0; i < 20000; ++i) Add(0, i, QStringLiteral("message %1 ").arg(i).repeated(8));
+    const QString folder = Path("small");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QByteArray where = QFile::encodeName(folder);
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", where.constData(), "tmpfs", 0, "size=256k") != 0) {
+        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
+    }
+    const QString target = folder + "/trace.txt";
+    {
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old\n");
+    }
+    const ExportResult r = ExportTree(Tree(), target, ExportFormat::Text);
+    const QString left = ReadUtf8(target);
+    const QStringList entries = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    ::umount2(where.constData(), MNT_DETACH);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error.description, "Cannot write the file " + target + ": No space left on device");
+    EXPECT_EQ(left, "old\n");
+    EXPECT_EQ(entries, QStringList{"trace.txt"});
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
+#include <QLabel>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
@@ -59,7 +60,7 @@ TEST_F(FrmMainTest, MenuTreeHasEveryItemWithCaptionAndShortcut) {
 
     EXPECT_EQ(Describe(form->Menu("mnuFile")),
               QStringList({"mnuFileOpen|&Open Logfile...|Ctrl+O", "mnuFileSave|&Save Logfile...|Ctrl+S",
-                           "mnuFileExport|&Export...|", "mnuFileRecent|Recent &Logfiles|", "mnuFileBar1|-|", "mnuFileDelete|&Delete Logfile...|Ctrl+D", "mnuFileBar2|-|",
+                           "mnuFileExport|E&xport...|", "mnuFileRecent|Recent &Logfiles|", "mnuFileBar1|-|", "mnuFileDelete|&Delete Logfile...|Ctrl+D", "mnuFileBar2|-|",
                            "mnuFilePrint|&Print...|Ctrl+P", "mnuFileBar3|-|", "mnuFileExit|&Exit|"}));
     EXPECT_EQ(Describe(form->Menu("mnuEdit")),
               QStringList({"mnuEditStart|&Start Messaging|", "mnuEditStop|Sto&p Messaging|", "mnuEditBar0|-|",
@@ -147,8 +148,15 @@ TEST_F(FrmMainTest, StatusBarHasThreePanels) {
     for (int i = 1; i <= 3; ++i) {
         auto* panel = bar->findChild<QWidget*>(QString("sbrStatusPanel%1").arg(i));
         ASSERT_NE(panel, nullptr);
-        EXPECT_EQ(panel->width(), TwipsToPixelsX(widths[i - 1], bar));
+        // The count panel as designed; the state panel wide enough for its longest state, the
+        // last one taking the rest of the bar.
+        if (i == 1) EXPECT_EQ(panel->width(), TwipsToPixelsX(widths[i - 1], bar));
+        else EXPECT_GE(panel->width(), TwipsToPixelsX(widths[i - 1], bar));
     }
+    auto* state = bar->findChild<QWidget*>("sbrStatusPanel2");
+    const QList<QLabel*> labels = state->findChildren<QLabel*>();
+    ASSERT_EQ(labels.size(), 2);
+    EXPECT_GE(labels[1]->width(), labels[1]->fontMetrics().horizontalAdvance("Not receiving."));
     EXPECT_EQ(form->statusPanels().Text(3), "");
     form->statusPanels().SetPicture(2, 99);
     EXPECT_EQ(form->statusPanels().Picture(2), 0);

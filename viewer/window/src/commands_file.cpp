@@ -1,6 +1,7 @@
 // File menu: log files, printing and Exit.
 
 #include "core/log.hpp"
+#include "core/reception.hpp"
 #include "tw/common/common.hpp"
 #include "tw/window/commands.hpp"
 #include "display/viewer.hpp"
@@ -40,7 +41,11 @@ void OpenLogfile(FrmMain& form) {
 void SaveLogfile(FrmMain& form) {
     const QString name = AskFileName(form, QStringLiteral("Save Logfile"), QFileDialog::AcceptSave);
     if (name.isEmpty()) return;
-    if (viewer::Log(form.MessageManager()).Save(name) && QFileInfo::exists(name)) AddRecentFile(name);
+    // A long save shows its progress and can be stopped; senders wait until it ends, so the
+    // page saved is the page as it was.
+    viewer::Reception::Held hold(form.Reception());
+    LogLoadProgress progress(&form, QStringLiteral("Save Logfile"));
+    if (viewer::Log(form.MessageManager()).Save(name, &progress) && QFileInfo::exists(name)) AddRecentFile(name);
 }
 
 // Delete Logfile: choose a file, confirm, delete it. A failure shows the error box.

@@ -11,6 +11,9 @@
 
 #include <vector>
 
+#include "core/reception.hpp"
+#include "tw/common/files.hpp"
+
 #include "core/log.hpp"
 #include "core/trace_pages.hpp"
 #include "core/trace_tree.hpp"
@@ -185,13 +188,17 @@ ExportResult ExportTree(const viewer::TraceTree& tree, const QString& fileName, 
         result.error = {number, text};
     };
     QSaveFile file(fileName);
-    const QFileInfo existing(fileName);
-    if (existing.isFile() && !(existing.permissions() & QFileDevice::WriteOwner)) {
+    QString why;
+    switch (OpenForReplacing(file, &why)) {
+    case ReplaceOutcome::Opened: break;
+    case ReplaceOutcome::ReadOnly:
         fail(kExportErrPermission, QStringLiteral("The file %1 is read-only").arg(fileName));
         return result;
-    }
-    if (!file.open(QIODevice::WriteOnly)) {
-        fail(kExportErrFileAccess, QStringLiteral("Cannot create the file %1: %2").arg(fileName, file.errorString()));
+    case ReplaceOutcome::NotAFile:
+        fail(kExportErrFileAccess, QStringLiteral("Cannot create the file: %1").arg(why));
+        return result;
+    case ReplaceOutcome::Failed:
+        fail(kExportErrFileAccess, QStringLiteral("Cannot create the file %1: %2").arg(fileName, why));
         return result;
     }
     if (progress) progress->Begin(EstimateBytes(tree, format));
@@ -200,7 +207,7 @@ ExportResult ExportTree(const viewer::TraceTree& tree, const QString& fileName, 
     auto flush = [&]() -> bool {
         const QByteArray bytes = chunk.toUtf8();
         chunk.resize(0);
-        if (file.write(bytes) != bytes.size()) {
+        if (!WriteAll(file, bytes.constData(), bytes.size())) {
             fail(kExportErrDeviceIO, QStringLiteral("Cannot write the file %1: %2").arg(fileName, file.errorString()));
             return false;
         }
@@ -262,6 +269,8 @@ void ExportCurrentPage(FrmMain& form) {
                                 : suffix == QLatin1String("txt") ? ExportFormat::Text
                                 : dialog.selectedNameFilter() == csv ? ExportFormat::Csv
                                                                      : ExportFormat::Text;
+    // Senders wait until the file is written, as for a load: the page stays as it was.
+    viewer::Reception::Held hold(form.Reception());
     LogLoadProgress progress(&form, QStringLiteral("Export"));
     const ExportResult result = ExportTree(form.Viewer().GetCurrent(), name, format, &progress);
     if (!result.ok) ShowErrors(QString::fromLatin1(kCaption), nullptr, result.error);
@@ -278,7 +287,7 @@ void CopySubtree(FrmMain& form) {
 
 void ConnectExportCommands(FrmMain& form) {
     Commands& c = form.commands();
-    QAction* exportAction = c.Add(QStringLiteral("mnuFileExport"), QStringLiteral("&Export..."));
+    QAction* exportAction = c.Add(QStringLiteral("mnuFileExport"), QStringLiteral("E&xport..."));
     InsertMenuItemAfter(form.Menu(QStringLiteral("mnuFile")), QStringLiteral("mnuFileSave"), exportAction);
     c.On(QStringLiteral("mnuFileExport"), [&form] { ExportCurrentPage(form); });
 

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabWidget>
@@ -105,10 +106,10 @@ void FrmMain::Load() {
     // not only from the first show.
     (void)winId();
 #endif
-    // Connections the receiving end had to refuse or close show in panel 3.
-    connect(m_reception.get(), &viewer::Reception::connectionsClosed, this, [this](quint64 total) {
-        m_status->SetText(3, QStringLiteral("%1 connection%2 closed").arg(total).arg(total == 1 ? "" : "s"));
-    });
+    // Connections the receiving end had to close, and malformed envelopes it dropped, show in
+    // panel 3.
+    connect(m_reception.get(), &viewer::Reception::connectionsClosed, this, [this] { ShowReceiverCounts(); });
+    connect(m_reception.get(), &viewer::Reception::envelopeDropped, this, [this] { ShowReceiverCounts(); });
     StartReception();
     Viewer().RemoveAll();
     MessageManager().SetProcessMessages(true);
@@ -120,13 +121,36 @@ bool FrmMain::StartReception() {
     QString error;
     if (m_reception->Listen(QString::fromLatin1(kCaption), &error)) {
         m_receptionError.clear();
-        m_status->SetText(3, QString());
+        setWindowTitle(QString::fromLatin1(kCaption));
+        ShowReceiverCounts();
         return true;
+    }
+    long other = 0;
+    if (m_reception->AnotherReceives(&other)) {
+        // A second window of the same user runs without receiving and says so; no box, since
+        // starting a second window is no mistake. Its caption differs, so no sender looks
+        // for it by name.
+        m_receptionError = other > 0 ? QStringLiteral("Another Tracewell window (process %1) receives the messages.").arg(other)
+                                     : QStringLiteral("Another Tracewell window receives the messages.");
+        setWindowTitle(QString::fromLatin1(kCaption) + QStringLiteral(" (not receiving)"));
+        return false;
     }
     m_receptionError = QStringLiteral("Trace messages cannot be received: ") + error;
     tw::messageBoxes().Show(QStringLiteral("Trace messages cannot be received:\n") + error,
                             QString::fromLatin1(kCaption), BoxIcon::Warning);
     return false;
+}
+
+// Panel 3: what the receiving end closed or dropped, when there is anything to say.
+void FrmMain::ShowReceiverCounts() {
+    const quint64 closed = m_reception->ClosedConnections();
+    const quint64 malformed = m_reception->MalformedCount();
+    QStringList parts;
+    const QLocale locale;
+    if (closed > 0) parts << QStringLiteral("%1 connection%2 closed").arg(locale.toString(closed), closed == 1 ? "" : "s");
+    if (malformed > 0)
+        parts << QStringLiteral("%1 malformed message%2 dropped").arg(locale.toString(malformed), malformed == 1 ? "" : "s");
+    m_status->SetText(3, parts.join(QStringLiteral("; ")));
 }
 
 // Unload releases the store, the autos, the scratch list and the watches, in this order.

@@ -125,9 +125,12 @@ LiveView::LiveView(FrmMain& form) : QObject(&form), m_form(form) {
     // Saved when the user chooses, not when the window goes and takes the pane with it.
     connect(detail, &QAction::triggered, this,
             [](bool on) { settings::Set(QStringLiteral("view/detailPane"), on); });
-    connect(detail, &QAction::toggled, this, [this](bool on) {
-        if (on) UpdateDetails();
+    // Filled as the pane shows (not when it is chosen, before it is visible), and emptied
+    // with the page it describes.
+    connect(m_detailDock, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (visible) UpdateDetails();
     });
+    connect(&form, &FrmMain::currentViewerCleared, this, &LiveView::UpdateDetails);
     if (QTabWidget* tabs = form.Viewer().TabWidget())
         connect(tabs, &QTabWidget::currentChanged, this, &LiveView::UpdateDetails);
 

@@ -1,5 +1,7 @@
 #include "tw/window/recent_files.hpp"
 
+#include "core/reception.hpp"
+
 #include <QAction>
 #include <QDialog>
 #include <QDir>
@@ -141,6 +143,8 @@ void ClearRecentFiles() {
 }
 
 void OpenLogfilePath(FrmMain& form, const QString& path) {
+    // No message arrives in the middle of the file's lines: senders wait until the load ends.
+    viewer::Reception::Held hold(form.Reception());
     LogLoadProgress progress(&form);
     const viewer::Log::LoadResult result = viewer::Log(form.MessageManager()).Load(path, &progress);
     // A file that could not be opened, or whose first line is no envelope, is not a log file

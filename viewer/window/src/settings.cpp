@@ -1,9 +1,17 @@
 #include "tw/window/settings.hpp"
 
+#include <QDir>
 #include <QFile>
 #include <QSettings>
+#include <QStandardPaths>
 
 #include <memory>
+
+#include "tw/common/files.hpp"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace tw::window::settings {
 
@@ -12,6 +20,8 @@ namespace {
 struct Store {
     std::unique_ptr<QSettings> settings;
     bool damaged = false;
+    QString problem;  // what was wrong with the file, for the status bar
+    bool unusable = false;  // a bad file that could not be set aside: nothing is written
 };
 
 Store& TheStore() {
@@ -19,9 +29,39 @@ Store& TheStore() {
     return store;
 }
 
+// Where the settings file is, without opening it (QSettings reads its file as it is made).
+QString ExpectedPath() {
+#ifndef _WIN32
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Tracewell/tracewell32.ini");
+#else
+    return {};  // the settings object is asked instead (no pipes or devices there)
+#endif
+}
+
+// A settings file that is not a regular file (a named pipe would hold the program up at its
+// first read; a link to a device would be replaced by a file at the first write) is renamed
+// aside, the link itself and not what it points to, and a new file started. When even that
+// fails, nothing is written to it.
+void CheckFile(Store& s, const QString& path) {
+    if (path.isEmpty()) return;
+    const QString bad = NotARegularFile(path);
+    if (bad.isEmpty()) return;
+    const QString aside = path + QStringLiteral(".set-aside");
+    QFile::remove(aside);
+    if (QFile::rename(path, aside)) {
+        s.problem = QStringLiteral("Settings not read: %1; it was renamed %2.")
+                        .arg(bad, QDir::toNativeSeparators(aside));
+    } else {
+        s.unusable = true;
+        s.problem = QStringLiteral("Settings not read or written: %1.").arg(bad);
+    }
+}
+
 QSettings* Open() {
     Store& s = TheStore();
     if (s.settings) return s.settings.get();
+    CheckFile(s, ExpectedPath());
     auto make = [] {
         return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tracewell"),
                                            QStringLiteral("tracewell32"));
@@ -37,6 +77,25 @@ QSettings* Open() {
         s.settings = make();
     }
     return s.settings.get();
+}
+
+// Writes what changed. The file is looked at again first (it may have been replaced since
+// it was read), and a new one may be read and written by its owner only: it lists the files
+// the user opened.
+void Sync(QSettings& settings) {
+    Store& s = TheStore();
+    const QString path = settings.fileName();
+    if (!s.unusable) CheckFile(s, path);
+    if (s.unusable) return;
+#ifndef _WIN32
+    const mode_t before = ::umask(077);
+    settings.sync();
+    ::umask(before);
+    if (NotARegularFile(path).isEmpty() && QFile::exists(path))
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+#else
+    settings.sync();
+#endif
 }
 
 QVariant Value(const QString& key) {
@@ -86,13 +145,13 @@ QByteArray Bytes(const QString& key) {
 void Set(const QString& key, const QVariant& value) {
     QSettings* s = Open();
     s->setValue(key, value);
-    s->sync();
+    Sync(*s);
 }
 
 void Remove(const QString& key) {
     QSettings* s = Open();
     s->remove(key);
-    s->sync();
+    Sync(*s);
 }
 
 QString FilePath() { return Open()->fileName(); }
@@ -100,6 +159,13 @@ QString FilePath() { return Open()->fileName(); }
 void Reload() {
     TheStore().settings.reset();
     TheStore().damaged = false;
+    TheStore().problem.clear();
+    TheStore().unusable = false;
+}
+
+QString Problem() {
+    Open();
+    return TheStore().problem;
 }
 
 bool WasDamaged() {

@@ -8,6 +8,8 @@
 #include "tw/window/frm_main.hpp"
 #include "tw/window/recent_files.hpp"
 #include "tw/window/remembered.hpp"
+#include "tw/window/settings.hpp"
+#include "tw/window/status_panels.hpp"
 #include "tw/window/splash.hpp"
 #include "tw/window/termination.hpp"
 
@@ -35,6 +37,10 @@ std::unique_ptr<FrmMain> Main(QApplication& app, int splashMilliseconds) {
     // From before reception starts: ended from outside (SIGTERM, SIGINT), the window closes
     // as Exit closes it, so its socket goes.
     CatchTerminationSignals();
+    // The settings file is looked at before anything else (a named pipe there would hold
+    // the program up, with it every sender, at its first read): never opened unless it is a
+    // file.
+    const QString settingsProblem = settings::Problem();
 
     auto splash = std::make_unique<FrmSplash>();
     splash->show();
@@ -57,6 +63,7 @@ std::unique_ptr<FrmMain> Main(QApplication& app, int splashMilliseconds) {
         QCoreApplication::exit(0);
     });
     CloseOnTerminationSignals(*form);
+    if (!settingsProblem.isEmpty()) form->statusPanels().SetText(3, settingsProblem);
     form->show();
     splash.reset();
     // tracewell32 FILE...: the files open as soon as the window runs.

@@ -20,7 +20,6 @@ StatusPanels::StatusPanels(QStatusBar& bar, const ImageList& icons) : m_icons(ic
         frame->setObjectName(QStringLiteral("sbrStatusPanel%1").arg(i + 1));
         frame->setFrameShape(QFrame::StyledPanel);
         frame->setFrameShadow(QFrame::Sunken);
-        frame->setFixedWidth(TwipsToPixelsX(kWidthsTwips[i], &bar));
         auto* layout = new QHBoxLayout(frame);
         layout->setContentsMargins(2, 0, 2, 0);
         layout->setSpacing(3);
@@ -34,9 +33,22 @@ StatusPanels::StatusPanels(QStatusBar& bar, const ImageList& icons) : m_icons(ic
         layout->addWidget(p.label, 1);
         // A panel keeps its size whatever it shows: a new text repaints the panel without
         // laying out the status bar and the window around it again, many times a second
-        // while messages arrive.
+        // while messages arrive. The state panel is wide enough for its longest state with
+        // its picture; the last panel takes the rest of the bar (its texts are the longest,
+        // and change seldom), its text never widening the window.
+        int width = TwipsToPixelsX(kWidthsTwips[i], &bar);
+        if (i == 1) {
+            const int longest = p.label->fontMetrics().horizontalAdvance(QStringLiteral("Not receiving."));
+            width = std::max(width, longest + 16 + layout->spacing() + 4 + 2 * frame->frameWidth() + 8);
+        }
+        if (i == kPanelCount - 1) {
+            frame->setMinimumWidth(width);
+            p.label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        } else {
+            frame->setFixedWidth(width);
+        }
         frame->setFixedHeight(frame->sizeHint().height());
-        bar.addWidget(frame);
+        bar.addWidget(frame, i == kPanelCount - 1 ? 1 : 0);
     }
     m_redraw = new QTimer(&bar);
     m_redraw->setSingleShot(true);

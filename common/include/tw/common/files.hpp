@@ -4,6 +4,7 @@
 #include <QString>
 
 class QFile;
+class QSaveFile;
 
 namespace tw {
 
@@ -25,5 +26,24 @@ OpenOutcome OpenRegularFileForReading(QFile& file, QString* why);
 // above); otherwise (nothing there, or a regular file) the empty text. For checking a target
 // before it is replaced.
 QString NotARegularFile(const QString& fileName);
+
+enum class ReplaceOutcome {
+    Opened,    // open for writing under a temporary name beside the file
+    ReadOnly,  // a regular file its owner may not write: never replaced
+    NotAFile,  // a folder, named pipe, device or socket (after following links): never replaced
+    Failed,    // cannot be created (no such folder, permission, ...)
+};
+
+// Opens a save file that will replace (or create) its file once committed. Anything there but
+// a regular file, a symbolic link followed to its target, is refused, so a link to a device
+// never turns the device into a file; so is a file marked read-only. The file is written
+// unbuffered, so a failing write reports its own cause ("No space left on device"); a new file
+// may be read and written by its owner only (a replaced file keeps its permissions). On
+// anything but Opened, *why receives the reason in words ("<name> is a character device, not
+// a file", or the system's reason).
+ReplaceOutcome OpenForReplacing(QSaveFile& file, QString* why);
+
+// Writes all of data; false when a write fails (the file's errorString then says why).
+bool WriteAll(QSaveFile& file, const char* data, qint64 size);
 
 }  // namespace tw

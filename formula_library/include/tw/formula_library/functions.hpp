@@ -18,6 +18,10 @@ namespace tw::formula {
 using DeliverFunction = void (*)(std::string_view envelope);
 void SetDelivery(DeliverFunction deliver);
 
+// Messages cut so far (in this process) because they were longer than the envelope's message
+// field (for DebugSendObject: name " = " value); the envelope carries their first bytes.
+std::uint64_t CutMessageCount();
+
 // The message of Add.CheckPoint: 79 hyphen-minus characters.
 inline constexpr std::string_view kCheckPointLine =
     "-------------------------------------------------------------------------------";

@@ -24,19 +24,26 @@ public:
         std::uint64_t droppedMarker = 0;      // frames whose marker was not 3 (acknowledged)
         std::uint64_t droppedNoZero = 0;      // 1024-byte frames without a zero byte (acknowledged)
         std::uint64_t refusedOversize = 0;    // frames announcing more than 1024 bytes: connection closed
-        std::uint64_t refusedConnections = 0; // connections closed at once: every slot busy, none could be freed
         std::uint64_t closedIdle = 0;         // idle connections closed to make room for a new one
         std::uint64_t closedStalled = 0;      // connections closed with a frame left incomplete (time-out or room)
+        std::uint64_t closedUnread = 0;       // clients cut off for acknowledgements left unread (time-out or room)
         std::uint64_t handlerExceptions = 0;  // handler threw; the frame still counts as handled
         std::uint64_t accepted = 0;           // connections accepted
         std::uint64_t ackWaits = 0;           // times a client had acknowledgements unread and reading it paused
     };
 
-    // Simultaneous client connections. When all are taken, a new one takes the place of the
-    // least recently active connection that is idle (else of the oldest that holds an
-    // incomplete frame); it is closed with a retry byte, so its sender sends again on a new
-    // connection at its next call. Only when every connection is busy is the new one refused.
+    // Simultaneous client connections. When all are taken, a new one takes the place of a
+    // client paused for acknowledgements it does not read, else of the least recently active
+    // connection idle for kIdleBeforeClosingMs (else of the oldest frame incomplete that long);
+    // an idle or stalled one is closed with a retry byte, so its sender sends again on a new
+    // connection. A connection with a call in progress is never closed for room: when none
+    // qualifies, new connections wait in the listen backlog (their senders with them) until a
+    // place is free. Nothing is refused, so no sender loses a message for lack of room.
     static constexpr std::size_t kMaxConnections = 256;
+    static constexpr int kIdleBeforeClosingMs = 100;
+    // A client whose acknowledgements have stayed unread this long (its socket takes no more)
+    // is cut off; a sender reads each one before it sends again and never gets there.
+    static constexpr int kUnreadAcknowledgementsTimeoutMs = 1000;
     // A frame that is still incomplete this long after its first bytes arrived is dropped
     // with its connection (the sender, if it is still there, is told to send it again).
     static constexpr int kPartialFrameTimeoutMs = 5000;
@@ -47,8 +54,13 @@ public:
     EnvelopeReceiver& operator=(const EnvelopeReceiver&) = delete;
 
     // Starts receiving under `caption`. Returns false and sets *error when the private socket
-    // directory or the socket cannot be made. Listening again first closes the previous socket.
+    // directory or the socket cannot be made, or when another receiver of this caption runs
+    // for the user (one at a time: see OtherReceiver). Listening again first closes the
+    // previous socket.
     bool Listen(std::string_view caption, Handler handler, std::string* error = nullptr);
+    // After Listen failed because another receiver of the caption runs: its process id, or
+    // -1 when not known; 0 otherwise.
+    long OtherReceiver() const;
     // Stops receiving: closes every connection (their senders return) and removes the socket.
     void Close();
     bool IsListening() const;
@@ -69,8 +81,8 @@ public:
     bool WaitAndProcess(int timeoutMs);
 
     const Stats& stats() const;
-    // Connections refused or closed by the receiver itself (refusedConnections, closedIdle,
-    // closedStalled, refusedOversize): what a status display reports.
+    // Connections closed by the receiver itself (closedIdle, closedStalled, closedUnread,
+    // refusedOversize): what a status display reports.
     std::uint64_t ClosedByReceiver() const;
     std::size_t ConnectionCount() const;
     // Path of the listening socket; empty when not listening.
@@ -79,6 +91,7 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
+    long m_otherReceiver = 0;
 };
 
 }  // namespace tw::messaging

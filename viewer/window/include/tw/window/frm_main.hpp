@@ -53,8 +53,9 @@ public:
     // The receiving end, listening under the caption from load to unload (nullptr after).
     viewer::Reception* Reception() const { return m_reception.get(); }
     // Starts receiving when the window is not (yet) receiving: at load, and again at every
-    // Start Messaging. A failure shows the warning box; the status bar then says that nothing
-    // is received, and why. Returns whether the window is receiving.
+    // Start Messaging. A failure shows the warning box (not when another window of the user
+    // receives: this one then runs without, its caption saying so); the status bar says that
+    // nothing is received, and why. Returns whether the window is receiving.
     bool StartReception();
     // Why the window is not receiving; empty while it is (or before it tried).
     const QString& ReceptionError() const { return m_receptionError; }
@@ -96,6 +97,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void ShowReceiverCounts();
     void Load();
     void Unload();
 

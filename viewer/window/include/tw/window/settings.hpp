@@ -6,7 +6,7 @@
 // Every read names the value to use when the file has none, or a value of the wrong kind or
 // out of range, so a hand-edited or damaged file only brings back defaults. A file that
 // cannot be parsed at all is put aside as tracewell32.ini.damaged and a new one started.
-// Writes go to the file at once. Keys by area:
+// Writes go to the file at once; a new file may be read and written by its owner only. Keys by area:
 //   window/...   geometry, state and splitter of the main window (remembered.cpp)
 //   options/...  the Options menu's check marks
 //   files/...    the recent log files
@@ -37,5 +37,10 @@ QString FilePath();
 void Reload();
 // True when the file last read could not be parsed (and was put aside).
 bool WasDamaged();
+// When the settings file was not a regular file (a named pipe, a device, a link to one, a
+// folder): what was found and what was done, for the status bar; else empty. Such a file is
+// never opened: it is renamed tracewell32.ini.set-aside (the link, not its target) and a new
+// one started, or, when that fails, nothing is written at all.
+QString Problem();
 
 }  // namespace tw::window::settings
