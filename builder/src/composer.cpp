@@ -44,20 +44,43 @@ QString Substitute(const QString& text, const QString& one, const QString& two) 
 
 }  // namespace
 
-QString ComposeCommands(const QString& text, const QStringList& names, FormulaSyntax syntax) {
-    const QString ending = syntax == FormulaSyntax::Crystal ? QStringLiteral(";\r\n") : QStringLiteral("\r\n");
-    if (!text.contains(QLatin1String("%1"))) return text + ending;
+namespace {
+
+QString StringLiteral(const QString& text, FormulaSyntax syntax) {
+    const QChar quote = syntax == FormulaSyntax::Crystal ? QLatin1Char('\'') : QLatin1Char('"');
+    QString doubled = text;
+    doubled.replace(quote, QString(2, quote));
+    return quote + doubled + quote;
+}
+
+}  // namespace
+
+bool HoldsDeclaration(const QString& text) {
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        if (line.trimmed().compare(kBasicDeclaration, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+QString ComposeCommands(const QString& text, const QStringList& names, FormulaSyntax syntax, const QString& existing) {
+    const bool basic = syntax == FormulaSyntax::Basic;
+    const QString ending = basic ? QStringLiteral("\r\n") : QStringLiteral(";\r\n");
+    // Basic syntax takes only statements that do something: the call's (empty) result is
+    // assigned to a variable, declared once before the first call.
+    const QString prefix = basic ? QString::fromLatin1(kBasicResultVariable) + QStringLiteral(" = ") : QString();
+    const QString declaration = basic && !HoldsDeclaration(existing) ? kBasicDeclaration + QStringLiteral("\r\n") : QString();
+    if (!text.contains(QLatin1String("%1"))) return declaration + prefix + text + ending;
 
     const bool withValue = text.contains(QLatin1String("%2"));
     QString out;
     for (const QString& name : names) {
         const QString value = QStringLiteral("ToText(") + name + QLatin1Char(')');
-        const QString line =
-            withValue ? Substitute(text, QLatin1Char('\'') + name + QLatin1Char('\''), value)
-                      : Substitute(text, QLatin1Char('\'') + name + QStringLiteral(" = ' + ") + value, QStringLiteral("%2"));
-        out += line + ending;
+        const QString line = withValue ? Substitute(text, StringLiteral(name, syntax), value)
+                                       : Substitute(text, StringLiteral(name + QStringLiteral(" = "), syntax) +
+                                                              QStringLiteral(" + ") + value,
+                                                    QStringLiteral("%2"));
+        out += prefix + line + ending;
     }
-    return out;
+    return out.isEmpty() ? out : declaration + out;
 }
 
 }  // namespace tw::builder

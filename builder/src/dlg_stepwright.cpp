@@ -390,7 +390,8 @@ void DlgStepwright::Compose() {
     const int selected = m_cboDebug->currentIndex();
     if (selected < 0) return;
     const FormulaSyntax syntax = m_optSyntax[0]->isChecked() ? FormulaSyntax::Crystal : FormulaSyntax::Basic;
-    QString piece = ComposeCommands(m_cboDebug->itemText(selected), m_model->CheckedTexts(), syntax);
+    QString piece =
+        ComposeCommands(m_cboDebug->itemText(selected), m_model->CheckedTexts(), syntax, m_txtCmd->toPlainText());
     if (piece.isEmpty()) return;
     // The box keeps its lines with single line feeds; CommandText() gives them back as CR LF.
     piece.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

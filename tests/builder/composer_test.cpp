@@ -34,28 +34,44 @@ TEST(Composer, EachTemplateInBothSyntaxes) {
               QStringLiteral("DebugSendNoteEx('x = ' + ToText(x), RecordNumber);\r\n"));
     EXPECT_EQ(ComposeCommands(Template(4), x, FormulaSyntax::Crystal),
               QStringLiteral("DebugSendErrorEx('x = ' + ToText(x), RecordNumber);\r\n"));
+    // Basic syntax: double quotes, no semicolon, the result assigned to a variable declared
+    // before the first call of the text.
     EXPECT_EQ(ComposeCommands(Template(5), x, FormulaSyntax::Basic),
-              QStringLiteral("DebugSendWarningEx('x = ' + ToText(x), RecordNumber)\r\n"));
-    EXPECT_EQ(ComposeCommands(Template(2), {QStringLiteral("total")}, FormulaSyntax::Basic),
-              QStringLiteral("DebugSendMsgEx('total = ' + ToText(total), RecordNumber)\r\n"));
-    EXPECT_EQ(ComposeCommands(Template(1), x, FormulaSyntax::Basic),
-              QStringLiteral("DebugSendObject('x', ToText(x), RecordNumber)\r\n"));
+              QStringLiteral("Dim traceResult As String\r\n"
+                             "traceResult = DebugSendWarningEx(\"x = \" + ToText(x), RecordNumber)\r\n"));
+    const QString declared = QStringLiteral("Dim traceResult As String\nrest\n");
+    EXPECT_EQ(ComposeCommands(Template(2), {QStringLiteral("total")}, FormulaSyntax::Basic, declared),
+              QStringLiteral("traceResult = DebugSendMsgEx(\"total = \" + ToText(total), RecordNumber)\r\n"));
+    EXPECT_EQ(ComposeCommands(Template(1), x, FormulaSyntax::Basic, declared),
+              QStringLiteral("traceResult = DebugSendObject(\"x\", ToText(x), RecordNumber)\r\n"));
+    EXPECT_EQ(ComposeCommands(Template(2), {}, FormulaSyntax::Basic), QString());
 }
 
 TEST(Composer, CheckPointOnceWhateverIsTicked) {
     EXPECT_EQ(ComposeCommands(Template(6), {}, FormulaSyntax::Crystal), QStringLiteral("DebugAddCheckPoint();\r\n"));
     EXPECT_EQ(ComposeCommands(Template(6), {QStringLiteral("a"), QStringLiteral("b")}, FormulaSyntax::Basic),
-              QStringLiteral("DebugAddCheckPoint()\r\n"));
+              QStringLiteral("Dim traceResult As String\r\ntraceResult = DebugAddCheckPoint()\r\n"));
     EXPECT_EQ(ComposeCommands(Template(2), {}, FormulaSyntax::Crystal), QString());
 }
 
-TEST(Composer, NamesGoInUnchangedInRowOrder) {
+// A name goes into the code unchanged and into the string quoted for the syntax: an apostrophe
+// doubled in Crystal syntax, a double quote doubled in Basic syntax.
+TEST(Composer, NamesGoInUnchangedInRowOrderQuotedInTheirStrings) {
     const QStringList names{QStringLiteral("{@O'Brien}"), QStringLiteral("{Data.Rate%2}"), QStringLiteral("%1")};
     EXPECT_EQ(ComposeCommands(Template(1), names, FormulaSyntax::Crystal),
-              QStringLiteral("DebugSendObject('{@O'Brien}', ToText({@O'Brien}), RecordNumber);\r\n"
+              QStringLiteral("DebugSendObject('{@O''Brien}', ToText({@O'Brien}), RecordNumber);\r\n"
                              "DebugSendObject('{Data.Rate%2}', ToText({Data.Rate%2}), RecordNumber);\r\n"
                              "DebugSendObject('%1', ToText(%1), RecordNumber);\r\n"));
     // Every occurrence of a placeholder is replaced, case-sensitively.
     EXPECT_EQ(ComposeCommands(QStringLiteral("F(%1, %1, %2)"), {QStringLiteral("n")}, FormulaSyntax::Crystal),
               QStringLiteral("F('n', 'n', ToText(n));\r\n"));
+}
+
+TEST(Composer, QuotesInNamesKeepTheStringWhole) {
+    const QStringList names{QStringLiteral("{@Say \"hi\" O'Neil}")};
+    EXPECT_EQ(ComposeCommands(Template(2), names, FormulaSyntax::Crystal),
+              QStringLiteral("DebugSendMsgEx('{@Say \"hi\" O''Neil} = ' + ToText({@Say \"hi\" O'Neil}), RecordNumber);\r\n"));
+    EXPECT_EQ(ComposeCommands(Template(2), names, FormulaSyntax::Basic, kBasicDeclaration),
+              QStringLiteral("traceResult = DebugSendMsgEx(\"{@Say \"\"hi\"\" O'Neil} = \" + ToText({@Say \"hi\" O'Neil}), "
+                             "RecordNumber)\r\n"));
 }

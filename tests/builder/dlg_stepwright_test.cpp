@@ -375,7 +375,7 @@ TEST_F(StepwrightDialog, ComposeCopyAndClearThroughTheControls) {
     Find<QToolButton>(*dialog, "btnAdd")->click();
     Find<QToolButton>(*dialog, "btnAdd")->click();
     const QString twice = QStringLiteral(
-        "DebugSendMsgEx('{@O'Brien} = ' + ToText({@O'Brien}), RecordNumber);\r\n"
+        "DebugSendMsgEx('{@O''Brien} = ' + ToText({@O'Brien}), RecordNumber);\r\n"
         "DebugSendMsgEx('{@Plain} = ' + ToText({@Plain}), RecordNumber);\r\n");
     EXPECT_EQ(dialog->CommandText(), QStringLiteral("// mine\r\n") + twice + twice);
 
@@ -383,12 +383,13 @@ TEST_F(StepwrightDialog, ComposeCopyAndClearThroughTheControls) {
     auto* debug = Find<QComboBox>(*dialog, "cboDebug");
     debug->setFocus();
     QTest::keyClick(debug, Qt::Key_End);  // the check point, once whatever is ticked
-    EXPECT_TRUE(dialog->CommandText().endsWith(twice + QStringLiteral("DebugAddCheckPoint()\r\n")));
-    QTest::keyClick(debug, Qt::Key_Home);
+    EXPECT_TRUE(dialog->CommandText().endsWith(
+        twice + QStringLiteral("Dim traceResult As String\r\ntraceResult = DebugAddCheckPoint()\r\n")));
+    QTest::keyClick(debug, Qt::Key_Home);  // declared once
     EXPECT_TRUE(dialog->CommandText().endsWith(QStringLiteral(
-        "DebugAddCheckPoint()\r\n"
-        "DebugSendObject('{@O'Brien}', ToText({@O'Brien}), RecordNumber)\r\n"
-        "DebugSendObject('{@Plain}', ToText({@Plain}), RecordNumber)\r\n")));
+        "traceResult = DebugAddCheckPoint()\r\n"
+        "traceResult = DebugSendObject(\"{@O'Brien}\", ToText({@O'Brien}), RecordNumber)\r\n"
+        "traceResult = DebugSendObject(\"{@Plain}\", ToText({@Plain}), RecordNumber)\r\n")));
 
     // Changing the view leaves the text alone.
     const QString before = dialog->CommandText();
