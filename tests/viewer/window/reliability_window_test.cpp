@@ -10,12 +10,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QDir>
 #include <QFileDialog>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -418,6 +420,36 @@ TEST_F(ReliabilityWindowTest, ASettingsFileThatIsNoFileIsSetAsideNeverOpened) {
     QFile::remove(aside);
     settings::Reload();
     form = std::make_unique<FrmMain>();
+}
+
+// Save Logfile starts in the user's documents (never the program's folder), offers log files
+// and all files, adds ".log" to a name without an extension, and the next dialog starts where
+// the last one ended.
+TEST_F(ReliabilityWindowTest, FileDialogsStartInDocumentsAndRememberTheFolder) {
+    settings::Remove(QStringLiteral("files/lastFolder"));
+    QTemporaryDir dir;
+    form->MessageManager().Add(MessageSink::CreateEx(0, 1, QStringLiteral("one"), {}, {}));
+    QFileDialog* dialog = form->controls().dlgFile;
+    QString startedIn;
+    QStringList filters;
+    OnNextModal([&](QWidget*) {
+        startedIn = dialog->directory().absolutePath();
+        filters = dialog->nameFilters();
+    });
+    ChooseFile(dir.filePath(QStringLiteral("mytrace")));
+    Run("mnuFileSave");
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    EXPECT_EQ(startedIn, QFileInfo(documents).isDir() ? QDir(documents).absolutePath() : QDir::homePath());
+    EXPECT_EQ(filters, (QStringList{"Log files (*.log)", "All files (*)"}));
+    EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("mytrace.log"))).isFile());
+    EXPECT_EQ(QFileInfo(dir.filePath(QStringLiteral("mytrace.log"))).permissions() & QFileDevice::ReadOther, 0);
+
+    OnNextModal([&](QWidget* w) {
+        startedIn = dialog->directory().absolutePath();
+        static_cast<QDialog*>(w)->reject();
+    });
+    Run("mnuFileOpen");
+    EXPECT_EQ(startedIn, QDir(dir.path()).absolutePath());
 }
 
 }  // namespace

@@ -19,17 +19,27 @@ namespace tw::window {
 
 namespace {
 
-// Shows dlgFile with the title; returns the chosen file, or the empty text when cancelled.
+// Shows dlgFile with the title; returns the chosen file, or the empty text when cancelled. The
+// dialog starts in the folder last used (at first the user's documents), offers log files and
+// all files (all shown at first when opening, as before), and a name saved without an
+// extension gets ".log".
 QString AskFileName(FrmMain& form, const QString& title, QFileDialog::AcceptMode mode) {
     QFileDialog* dialog = form.controls().dlgFile;
     dialog->setWindowTitle(title);
     dialog->setAcceptMode(mode);
     dialog->setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog->setNameFilter(QString());  // no file-type filter
+    dialog->setDirectory(FileDialogFolder());
+    const QString logs = QStringLiteral("Log files (*.log)");
+    const QString all = QStringLiteral("All files (*)");
+    dialog->setNameFilters({logs, all});
+    dialog->selectNameFilter(mode == QFileDialog::AcceptSave ? logs : all);
+    dialog->setDefaultSuffix(mode == QFileDialog::AcceptSave ? QStringLiteral("log") : QString());
     dialog->selectFile(QString());      // a name chosen earlier is not offered again
     if (dialog->exec() != QDialog::Accepted) return {};
     const QStringList files = dialog->selectedFiles();
-    return files.isEmpty() ? QString() : files.first();
+    if (files.isEmpty()) return {};
+    RememberFileDialogFolder(files.first());
+    return files.first();
 }
 
 void OpenLogfile(FrmMain& form) {

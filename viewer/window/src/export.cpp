@@ -1,4 +1,5 @@
 #include "tw/window/export.hpp"
+#include "tw/window/recent_files.hpp"
 
 #include <QAction>
 #include <QDialog>
@@ -258,11 +259,13 @@ void ExportCurrentPage(FrmMain& form) {
     const QString csv = QStringLiteral("CSV (*.csv)");
     dialog.setNameFilters({text, csv});
     dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.setDirectory(FileDialogFolder());
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, csv](const QString& filter) {
         dialog.setDefaultSuffix(filter == csv ? QStringLiteral("csv") : QStringLiteral("txt"));
     });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const QString name = dialog.selectedFiles().first();
+    RememberFileDialogFolder(name);
     // The name's own ending decides; without a known one, the chosen file type does.
     const QString suffix = QFileInfo(name).suffix().toLower();
     const ExportFormat format = suffix == QLatin1String("csv")   ? ExportFormat::Csv

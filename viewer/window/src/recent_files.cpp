@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QProxyStyle>
 #include <QSet>
+#include <QStandardPaths>
 #include <QStyleOptionMenuItem>
 #include <QTimer>
 #include <QUrl>
@@ -231,6 +232,19 @@ void ConnectRecentFiles(FrmMain& form) {
     }
     form.setAcceptDrops(true);
     form.installEventFilter(new DropTarget(form));
+}
+
+QString FileDialogFolder() {
+    const QString last = settings::String(QStringLiteral("files/lastFolder"));
+    if (!last.isEmpty() && QFileInfo(last).isDir()) return last;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+void RememberFileDialogFolder(const QString& chosenFile) {
+    const QString folder = QFileInfo(chosenFile).absolutePath();
+    if (folder != settings::String(QStringLiteral("files/lastFolder")))
+        settings::Set(QStringLiteral("files/lastFolder"), folder);
 }
 
 }  // namespace tw::window

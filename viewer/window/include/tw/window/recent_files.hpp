@@ -41,4 +41,10 @@ void ConnectRecentFiles(FrmMain& form);
 // The submenu (object name "mnuFileRecent") filled as it shows (for tests).
 void FillRecentMenu(FrmMain& form, QMenu& menu);
 
+// The folder the file dialogs start in: the one last used (remembered), else the user's
+// documents folder (or home folder without one), never the program's own.
+QString FileDialogFolder();
+// Remembers the folder of a file chosen in a file dialog.
+void RememberFileDialogFolder(const QString& chosenFile);
+
 }  // namespace tw::window
