@@ -27,6 +27,7 @@
 #include "tw/builder/object_list_model.hpp"
 #include "tw/builder/stepwright_icons.hpp"
 #include "tw/common/common.hpp"
+#include "tw/common/screen_fit.hpp"
 
 namespace tw::builder {
 
@@ -234,6 +235,7 @@ void DlgStepwright::BuildControls() {
     connect(m_btnCopy, &QToolButton::clicked, this, &DlgStepwright::CopyClicked);
 
     resize(620, 680);
+    FitOnScreen(*this);
 }
 
 void DlgStepwright::Started() {
@@ -326,10 +328,15 @@ void DlgStepwright::OpenReportFile(const QString& fileName) {
         }
     });
     // After a failure the entries added so far stay; the list is rebuilt for the first of them all the
-    // same, so that it never shows the objects of the report that was open before.
+    // same, so that it never shows the objects of the report that was open before. A report that
+    // did not open at all leaves the lists empty: the report box names it, not the one before.
     if (opened || replaced) {
         m_cboSubReport->setCurrentIndex(0);
         RefreshObjectList();
+    } else {
+        m_cboSubReport->clear();
+        m_entryReports.clear();
+        m_model->Clear();
     }
 }
 

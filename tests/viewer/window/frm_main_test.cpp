@@ -90,7 +90,8 @@ TEST_F(FrmMainTest, MenuTreeHasEveryItemWithCaptionAndShortcut) {
                            "mnuWatchClearResults|&Clear Watch Results|"}));
     EXPECT_EQ(Describe(form->Menu("mnuOptions")),
               QStringList({"mnuOptionsAutos|Autos (performance hit)|",
-                           "mnuOptionsWatches|Watches (performance hit)|", "mnuOptionsFollow|Follow New Lines|"}));
+                           "mnuOptionsWatches|Watches (performance hit)|", "|-|",
+                           "mnuOptionsTraceTakesHeight|&Trace Takes New Height|", "mnuOptionsFollow|Follow New Lines|"}));
     EXPECT_EQ(Describe(form->Menu("mnuHelp")),
               QStringList({"mnuHelpContents|Contents...|", "mnuHelpAbout|&About...|"}));
 

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QScreen>
 #include <QFrame>
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -13,6 +15,7 @@
 #include <QTreeView>
 
 #include "qt_app.hpp"
+#include "tw/common/screen_fit.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/layout.hpp"
 #include "tw/window/twips.hpp"
@@ -198,6 +201,36 @@ TEST_F(WindowLayoutTest, TraceAreaFillsPicViewerWithTheTreesInsideTheMargins) {
     // Dragging the splitter changes picViewer and with it the trace area.
     form->SizeControlsH(2000);
     EXPECT_NEAR(tree->height(), c().picViewer->height() - PxY(540), 1);
+}
+
+// As designed, a taller window gives its new height to the lower pages; with Trace Takes New
+// Height on, to the trace.
+TEST_F(WindowLayoutTest, TheTraceCanTakeNewHeight) {
+    ResizeTo(700, PxY(6000));
+    QAction* option = form->commands().Action(QStringLiteral("mnuOptionsTraceTakesHeight"));
+    ASSERT_NE(option, nullptr);
+    ASSERT_FALSE(option->isChecked());
+    const int lowerBefore = c().tabWindows->height();
+    ResizeTo(700, PxY(9000));
+    EXPECT_GT(c().tabWindows->height(), lowerBefore + PxY(2000));  // as designed: the lower pages grow
+
+    option->trigger();
+    const int lower = c().tabWindows->height();
+    const int trace = c().picViewer->height();
+    ResizeTo(700, PxY(12000));
+    EXPECT_NEAR(c().tabWindows->height(), lower, 2);
+    EXPECT_NEAR(c().picViewer->height(), trace + PxY(3000), 3);
+    option->trigger();
+}
+
+// The first window takes two thirds of the screen, centred, and fits on it.
+TEST_F(WindowLayoutTest, FirstWindowTakesTwoThirdsOfTheScreenCentred) {
+    FitOnScreen(*form, 2.0 / 3.0);
+    const QRect area = form->screen()->availableGeometry();
+    EXPECT_GE(form->frameGeometry().width(), area.width() * 2 / 3 - 2);
+    EXPECT_GE(form->frameGeometry().height(), area.height() * 2 / 3 - 2);
+    EXPECT_TRUE(area.contains(form->frameGeometry())) << form->frameGeometry().width() << "x" << form->frameGeometry().height();
+    EXPECT_NEAR(form->frameGeometry().center().x(), area.center().x(), 2);
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
-// Options menu: the two check marks. They only toggle; the store reads them per message.
+// Options menu: the two check marks the store reads per message, and how the window shares a
+// new height.
 
 #include <QAction>
+#include <QMenu>
 
 #include "tw/window/commands.hpp"
 #include "tw/window/frm_main.hpp"
+#include "tw/window/layout.hpp"
 
 namespace tw::window {
 
@@ -12,6 +15,16 @@ void ConnectOptionsCommands(FrmMain& form) {
         QAction* option = form.commands().Action(QString::fromLatin1(name));
         QObject::connect(option, &QAction::toggled, &form, [&form] { form.ApplyOptions(); });
     }
+    // A window made taller gives the new height to the trace instead of the lower pages
+    // (remembered with the other options; off, the splitter keeps its place).
+    QAction* traceFirst = form.commands().Add(QStringLiteral("mnuOptionsTraceTakesHeight"),
+                                              QStringLiteral("&Trace Takes New Height"));
+    traceFirst->setCheckable(true);
+    if (QMenu* options = form.Menu(QStringLiteral("mnuOptions"))) {
+        options->addSeparator();
+        options->addAction(traceFirst);
+    }
+    QObject::connect(traceFirst, &QAction::toggled, &form, [&form](bool on) { form.layout().SetTraceTakesHeight(on); });
 }
 
 }  // namespace tw::window

@@ -112,7 +112,10 @@ void MainWindowLayout::Form_Resize() {
         }
     }
     if (m_window.isMinimized()) return;
-    SizeControlsH(m_geometry.SplitterPosition());
+    float y = m_geometry.SplitterPosition();
+    if (m_traceTakesHeight && m_lastScaleHeight > 0) y += m_geometry.scaleHeight - m_lastScaleHeight;
+    m_lastScaleHeight = m_geometry.scaleHeight;
+    SizeControlsH(y);
 }
 
 void MainWindowLayout::SizeControlsH(float y) {

@@ -1,5 +1,7 @@
 #include "tw/window/remembered.hpp"
 
+#include "tw/common/screen_fit.hpp"
+
 #include <QAction>
 #include <QCheckBox>
 #include <QDockWidget>
@@ -61,7 +63,10 @@ std::vector<Check> Checks(FrmMain& form) {
 
 void RestoreWindowSettings(FrmMain& form) {
     const QByteArray geometry = settings::Bytes(QStringLiteral("window/geometry"));
-    if (!geometry.isEmpty()) form.restoreGeometry(geometry);
+    // The first window takes two thirds of the screen, centred; a remembered one comes back
+    // where it was, kept on the screen (which may have become smaller, or its resolution higher).
+    if (geometry.isEmpty() || !form.restoreGeometry(geometry)) FitOnScreen(form, 2.0 / 3.0);
+    else KeepOnScreen(form);
     const QByteArray state = settings::Bytes(QStringLiteral("window/state"));
     if (!state.isEmpty()) form.restoreState(state);
     for (const Check& check : Checks(form)) {

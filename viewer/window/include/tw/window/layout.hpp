@@ -37,6 +37,11 @@ public:
 
     const MainWindowGeometry& geometry() const { return m_geometry; }
 
+    // With it on, a change of the window's height goes to the trace first: the splitter moves
+    // with the bottom edge (then the usual clamps apply). Off, as designed, the splitter keeps
+    // its place and the lower pages take the change.
+    void SetTraceTakesHeight(bool on) { m_traceTakesHeight = on; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -54,6 +59,8 @@ private:
     Controls m_controls;
     MainWindowGeometry m_geometry;
     bool m_inResize = false;
+    bool m_traceTakesHeight = false;
+    float m_lastScaleHeight = -1;  // client height at the last resize, for m_traceTakesHeight
 };
 
 }  // namespace tw::window
