@@ -57,20 +57,42 @@ endforeach()
 find_program(TW_MAKENSIS makensis)
 set(TW_TRACETAP64_DLL "" CACHE FILEPATH "The 64-bit Tracetap.dll the installer carries beside the 32-bit one")
 if(TW_MAKENSIS AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+  # The installer carries the programs without their debug information (a third of the size
+  # or less): copies stripped into stage/; bin/ keeps the full ones for crash analysis.
+  set(tw_stage ${CMAKE_BINARY_DIR}/stage)
+  set(tw_stage_files tracewell32.exe Stepwright9.exe Stepwright85.exe Tracetap.dll
+      Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6PrintSupport.dll
+      libgcc_s_dw2-1.dll libstdc++-6.dll libwinpthread-1.dll
+      platforms/qwindows.dll styles/qwindowsvistastyle.dll)
+  set(tw_stage_commands
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${tw_stage}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${tw_stage}/platforms ${tw_stage}/styles ${tw_stage}/x64)
+  foreach(file ${tw_stage_files})
+    list(APPEND tw_stage_commands
+      COMMAND ${CMAKE_COMMAND} -E copy ${tw_bin}/${file} ${tw_stage}/${file}
+      COMMAND ${CMAKE_STRIP} --strip-debug ${tw_stage}/${file})
+  endforeach()
+  list(APPEND tw_stage_commands
+    COMMAND ${CMAKE_COMMAND} -DSOURCE=${tw_bin}/tracewell3.chm -DDESTINATION=${tw_stage}
+            -P ${PROJECT_SOURCE_DIR}/cmake/CopyIfExists.cmake)
   set(tw_setup ${CMAKE_BINARY_DIR}/Tracewell-${PROJECT_VERSION}-setup.exe)
   set(tw_nsis_defines
     -DVERSION=${PROJECT_VERSION}
     -DVERSION_MAJOR=${PROJECT_VERSION_MAJOR} -DVERSION_MINOR=${PROJECT_VERSION_MINOR}
     -DVERSION_PATCH=${PROJECT_VERSION_PATCH}
-    -DBINDIR=${tw_bin} -DOUTFILE=${tw_setup})
+    -DBINDIR=${tw_stage} -DOUTFILE=${tw_setup} -DLICENSE=${PROJECT_SOURCE_DIR}/LICENSE)
   if(TW_TRACETAP64_DLL)
-    list(APPEND tw_nsis_defines -DTRACETAP64=${TW_TRACETAP64_DLL})
+    list(APPEND tw_stage_commands
+      COMMAND ${CMAKE_COMMAND} -E copy ${TW_TRACETAP64_DLL} ${tw_stage}/x64/Tracetap.dll
+      COMMAND ${CMAKE_STRIP} --strip-debug ${tw_stage}/x64/Tracetap.dll)
+    list(APPEND tw_nsis_defines -DTRACETAP64=${tw_stage}/x64/Tracetap.dll)
   endif()
   add_custom_command(
     OUTPUT ${tw_setup}
+    ${tw_stage_commands}
     COMMAND ${TW_MAKENSIS} -V2 -NOCD ${tw_nsis_defines} ${PROJECT_SOURCE_DIR}/installer/tracewell.nsi
-    DEPENDS ${PROJECT_SOURCE_DIR}/installer/tracewell.nsi tracewell32 Stepwright9 Stepwright85 Tracetap
-            tw_windows_runtime ${TW_TRACETAP64_DLL}
+    DEPENDS ${PROJECT_SOURCE_DIR}/installer/tracewell.nsi ${PROJECT_SOURCE_DIR}/LICENSE
+            tracewell32 Stepwright9 Stepwright85 Tracetap tw_windows_runtime ${TW_TRACETAP64_DLL}
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}/installer
     COMMENT "Making the installer Tracewell-${PROJECT_VERSION}-setup.exe"
     VERBATIM)

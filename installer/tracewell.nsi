@@ -5,16 +5,19 @@
 ;
 ; Made by the build (target `installer`, cmake/WindowsDeploy.cmake) with:
 ;   makensis -NOCD -DVERSION=3.0.0 -DVERSION_MAJOR=3 -DVERSION_MINOR=0 -DVERSION_PATCH=0
-;            -DBINDIR=<build>/bin -DOUTFILE=<setup.exe> [-DTRACETAP64=<64-bit Tracetap.dll>]
-;            installer/tracewell.nsi
+;            -DBINDIR=<build>/stage -DOUTFILE=<setup.exe> -DLICENSE=<LICENSE>
+;            [-DTRACETAP64=<64-bit Tracetap.dll>] installer/tracewell.nsi
+; BINDIR holds the programs stripped of their debug information (the build keeps it in bin/).
 
 Unicode true
 SetCompressor /SOLID lzma
 !include "LogicLib.nsh"
 !include "x64.nsh"
+!include "MUI2.nsh"
+!include "FileFunc.nsh"
 
-!ifndef VERSION | BINDIR | OUTFILE
-  !error "VERSION, BINDIR and OUTFILE must be defined (see the head of this file)"
+!ifndef VERSION | BINDIR | OUTFILE | LICENSE
+  !error "VERSION, BINDIR, OUTFILE and LICENSE must be defined (see the head of this file)"
 !endif
 
 !define PRODUCT "Tracewell"
@@ -35,10 +38,18 @@ VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "The Tracewell developers"
 
-Page directory
-Page instfiles
-UninstPage uninstConfirm
-UninstPage instfiles
+!define MUI_ABORTWARNING
+!define MUI_WELCOMEPAGE_TEXT "This will install ${PRODUCT} ${VERSION}: the trace viewer, the Stepwright for Crystal Reports 9 and 8.5, the help, and the formula function library Tracetap for the report engine.$\r$\n$\r$\nClose the report designer before you go on, so that the library can be registered.$\r$\n$\r$\nClick Next to continue."
+!define MUI_FINISHPAGE_RUN "$INSTDIR\tracewell32.exe"
+!define MUI_FINISHPAGE_RUN_TEXT "Run Tracewell"
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_LICENSE "${LICENSE}"
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
 
 ; regsvr32 [/u] of one library; a failure stops the installation (or is reported by the
 ; uninstaller) with the status regsvr32 gave.
@@ -111,13 +122,20 @@ Section "Tracewell" SecMain
   WriteRegStr HKLM "Software\Tracewell" "InstallDir" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "The Tracewell developers"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\tracewell32.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  !if /FileExists "${BINDIR}/tracewell3.chm"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "HelpLink" "$INSTDIR\tracewell3.chm"
+  !endif
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ; What Apps and Features shows as the size, in KiB.
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  IntFmt $0 "0x%08X" $0
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
 SectionEnd
 
 Section "Uninstall"

@@ -8,6 +8,7 @@ set(TW_MINGW_TRIPLE i686-w64-mingw32)
 set(CMAKE_C_COMPILER ${TW_MINGW_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${TW_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${TW_MINGW_TRIPLE}-windres)
+set(CMAKE_STRIP /usr/bin/${TW_MINGW_TRIPLE}-strip CACHE FILEPATH "strip for the target")
 find_program(TW_WIDL_EXECUTABLE NAMES ${TW_MINGW_TRIPLE}-widl widl)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${TW_MINGW_TRIPLE})
