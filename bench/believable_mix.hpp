@@ -3,7 +3,7 @@
 // every 10th message mentions a disk and is an error.
 #pragma once
 
-#include "core/message_sink.hpp"
+#include "tw/core/message_sink.hpp"
 
 #include <QString>
 

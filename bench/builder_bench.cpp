@@ -1,16 +1,15 @@
 // Stepwright costs: opening a real-sized report definition, building each view, scanning formulas.
 // The definition read is a generated one of the size of the larger real examples (about 130 KB,
 // two subreports), so the benchmark runs without test data.
-#include <benchmark/benchmark.h>
-
-#include <QByteArray>
-#include <QString>
-
 #include "tw/builder/engine.hpp"
 #include "tw/builder/object_rows.hpp"
 #include "tw/builder/scanner.hpp"
 #include "tw/builder/strings.hpp"
 #include "tw/builder/xml_engine.hpp"
+
+#include <QByteArray>
+#include <QString>
+#include <benchmark/benchmark.h>
 
 using namespace tw::builder;
 

@@ -2,11 +2,10 @@
 // Log::Load (the main window looks at its Cancel button at these calls), and the time from
 // a stop request to Load's return. For a file without line ends (a sparse file of zero bytes)
 // and for a real log file of short lines. Target: Cancel ends any load within 200 ms.
-#include "core/log.hpp"
-#include "core/message_manager.hpp"
-#include "core/trace_pages.hpp"
-
-#include <tw/messaging/envelope.hpp>
+#include "tw/core/log.hpp"
+#include "tw/core/message_manager.hpp"
+#include "tw/core/trace_pages.hpp"
+#include "tw/messaging/envelope.hpp"
 
 #include <QFile>
 #include <QTemporaryDir>

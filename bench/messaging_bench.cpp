@@ -1,21 +1,20 @@
 // Envelope costs, and the synchronous send to a receiver in another process that only
 // acknowledges, next to a bare Unix-socket ping-pong of the same frame size in the same run.
 // The summary at the end prints both rates and their ratio.
-#include <benchmark/benchmark.h>
+#include "tw/messaging/envelope.hpp"
+#include "tw/messaging/local_socket.hpp"
+#include "tw/messaging/transport.hpp"
 
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <signal.h>
 #include <string>
-
-#include "tw/messaging/envelope.hpp"
-#include "tw/messaging/local_socket.hpp"
-#include "tw/messaging/transport.hpp"
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace tw::messaging;
 

@@ -2,13 +2,14 @@
 // objects) written as text and as CSV to a file; bytes per second is the figure.
 // Value plot: opening the plot of an object with 100,000 values, and redrawing it (one full
 // paint of the chart at 1000 x 600), offscreen.
-#include "core/message_manager.hpp"
-#include "core/trace_pages.hpp"
-#include "display/viewer.hpp"
+#include "tw/core/message_manager.hpp"
+#include "tw/core/trace_pages.hpp"
+#include "tw/display/viewer.hpp"
 #include "tw/window/export.hpp"
 
 #ifdef TW_HAVE_CHARTS
-#include "panes/value_plot.hpp"
+#include "tw/panes/value_plot.hpp"
+
 #include <QChartView>
 #include <QImage>
 #include <QPainter>

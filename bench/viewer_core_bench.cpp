@@ -1,18 +1,17 @@
 // Trace store figures: memory per stored line beyond its text, MessageManager::Add rate with
 // watches and autos off, Clear of a full default page, and the cost the Qt model adds.
-#include "core/message_manager.hpp"
-#include "core/reception.hpp"
-#include "core/status_panels.hpp"
-#include "core/trace_pages.hpp"
-#include "display/trace_model.hpp"
-
-#include <tw/messaging/envelope.hpp>
+#include "tw/core/message_manager.hpp"
+#include "tw/core/reception.hpp"
+#include "tw/core/status_panels.hpp"
+#include "tw/core/trace_pages.hpp"
+#include "tw/display/trace_model.hpp"
+#include "tw/messaging/envelope.hpp"
 
 #include <QCoreApplication>
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
 #include <chrono>
+#include <malloc.h>
 #include <string>
 #include <vector>
 

@@ -4,14 +4,14 @@
 // shown. Each runs headless (PlainTracePages) and with the real tab set, its models and views
 // (offscreen), since selecting a line also scrolls the view to it.
 #include "believable_mix.hpp"
-#include "core/message_manager.hpp"
-#include "core/trace_pages.hpp"
-#include "display/filter.hpp"
-#include "display/find.hpp"
-#include "display/navigator.hpp"
-#include "display/trace_model.hpp"
-#include "display/trace_view.hpp"
-#include "display/viewer.hpp"
+#include "tw/core/message_manager.hpp"
+#include "tw/core/trace_pages.hpp"
+#include "tw/display/filter.hpp"
+#include "tw/display/find.hpp"
+#include "tw/display/navigator.hpp"
+#include "tw/display/trace_model.hpp"
+#include "tw/display/trace_view.hpp"
+#include "tw/display/viewer.hpp"
 
 #include <QApplication>
 #include <QElapsedTimer>

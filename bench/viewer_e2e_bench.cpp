@@ -5,15 +5,14 @@
 //
 // Run with a display (for example under xvfb-run) or with QT_QPA_PLATFORM=offscreen.
 // Argument: seconds per measurement (default 3).
-#include "core/message_manager.hpp"
-#include "core/reception.hpp"
-#include "display/trace_model.hpp"
-#include "display/viewer.hpp"
-#include "panes/scratch_manager.hpp"
-
-#include <tw/messaging/envelope.hpp>
-#include <tw/messaging/local_socket.hpp>
-#include <tw/messaging/transport.hpp>
+#include "tw/core/message_manager.hpp"
+#include "tw/core/reception.hpp"
+#include "tw/display/trace_model.hpp"
+#include "tw/display/viewer.hpp"
+#include "tw/messaging/envelope.hpp"
+#include "tw/messaging/local_socket.hpp"
+#include "tw/messaging/transport.hpp"
+#include "tw/panes/scratch_manager.hpp"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -4,9 +4,9 @@
 // expressions, case folded or not) builds the filtered tree with the ancestors of each match;
 // and the store's rate with a filter active, matching the arrivals as the window does.
 #include "believable_mix.hpp"
-#include "core/message_manager.hpp"
-#include "core/trace_pages.hpp"
-#include "display/quick_filter.hpp"
+#include "tw/core/message_manager.hpp"
+#include "tw/core/trace_pages.hpp"
+#include "tw/display/quick_filter.hpp"
 
 #include <QCoreApplication>
 #include <benchmark/benchmark.h>

@@ -11,12 +11,12 @@
 //
 // glogg's indexing time is read from its own debug log (-dddd): from "FullIndexOperation::start"
 // to "indexingFinished". Needs QT_QPA_PLATFORM=offscreen or a display.
-#include "core/log.hpp"
-#include "core/message_manager.hpp"
+#include "run_figures.hpp"
+#include "tw/core/log.hpp"
+#include "tw/core/message_manager.hpp"
+#include "tw/messaging/envelope.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/log_progress.hpp"
-
-#include <tw/messaging/envelope.hpp>
 
 #include <QApplication>
 #include <QDialog>
@@ -35,8 +35,6 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-#include "run_figures.hpp"
 
 namespace {
 

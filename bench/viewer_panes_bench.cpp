@@ -1,21 +1,20 @@
 // Log files and inspection panes: loading and saving 1,000,000 lines (MB/s, heap per loaded
 // line), and the store's rate for object messages with 20 watches and the autos pane on.
-#include "core/log.hpp"
-#include "core/message_manager.hpp"
-#include "core/status_panels.hpp"
-#include "core/trace_pages.hpp"
-#include "panes/autos_manager.hpp"
-#include "panes/watch_manager.hpp"
-
-#include <tw/messaging/envelope.hpp>
+#include "tw/core/log.hpp"
+#include "tw/core/message_manager.hpp"
+#include "tw/core/status_panels.hpp"
+#include "tw/core/trace_pages.hpp"
+#include "tw/messaging/envelope.hpp"
+#include "tw/panes/autos_manager.hpp"
+#include "tw/panes/watch_manager.hpp"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
+#include <malloc.h>
 #include <string>
 #include <vector>
 

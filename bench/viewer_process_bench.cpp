@@ -16,9 +16,10 @@
 //                  at it with other tools
 //
 // Pin everything to one core with taskset -c 0 to measure the single-core case.
-#include <tw/messaging/envelope.hpp>
-#include <tw/messaging/local_socket.hpp>
-#include <tw/messaging/transport.hpp>
+#include "run_figures.hpp"
+#include "tw/messaging/envelope.hpp"
+#include "tw/messaging/local_socket.hpp"
+#include "tw/messaging/transport.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -35,8 +36,6 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-#include "run_figures.hpp"
 
 namespace {
 

@@ -1,13 +1,12 @@
 // The tracetap call parser on any line, and a written call parsed back.
-#include <fuzzer/FuzzedDataProvider.h>
+#include "call_parser.hpp"
+#include "fuzz_check.hpp"
 
 #include <cstddef>
 #include <cstdint>
+#include <fuzzer/FuzzedDataProvider.h>
 #include <string>
 #include <string_view>
-
-#include "call_parser.hpp"
-#include "fuzz_check.hpp"
 
 namespace tf = tw::formula;
 

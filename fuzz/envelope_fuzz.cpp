@@ -1,15 +1,14 @@
 // The envelope reader on any bytes, and BuildEnvelope -> ReadEnvelope on any fields.
-#include <fuzzer/FuzzedDataProvider.h>
+#include "fuzz_check.hpp"
+#include "tw/messaging/codepage.hpp"
+#include "tw/messaging/envelope.hpp"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <fuzzer/FuzzedDataProvider.h>
 #include <string>
 #include <string_view>
-
-#include "fuzz_check.hpp"
-#include "tw/messaging/codepage.hpp"
-#include "tw/messaging/envelope.hpp"
 
 namespace twm = tw::messaging;
 

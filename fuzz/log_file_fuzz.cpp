@@ -1,20 +1,20 @@
 // A whole log file of any content through the log loader: the load stops at a bad line with one
 // error box, or takes every line; what was loaded, saved and loaded again gives the same messages.
-#include <unistd.h>
+#include "fuzz_check.hpp"
+#include "tw/common/common.hpp"
+#include "tw/core/log.hpp"
+#include "tw/core/message_manager.hpp"
+#include "tw/core/trace_pages.hpp"
 
 #include <QString>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <unistd.h>
 #include <vector>
-
-#include "core/log.hpp"
-#include "core/message_manager.hpp"
-#include "core/trace_pages.hpp"
-#include "fuzz_check.hpp"
-#include "tw/common/common.hpp"
 
 namespace tv = tw::viewer;
 

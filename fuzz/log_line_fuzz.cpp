@@ -1,13 +1,13 @@
 // One log-file line of any content, as the log loader reads it: either a reason, or a message
 // that, saved as a line and read back, gives the same message.
+#include "fuzz_check.hpp"
+#include "tw/core/log_format.hpp"
+#include "tw/core/message_sink.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-#include "core/log_format.hpp"
-#include "core/message_sink.hpp"
-#include "fuzz_check.hpp"
 
 namespace lf = tw::viewer::logfile;
 using tw::viewer::MessageRef;

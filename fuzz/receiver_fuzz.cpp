@@ -1,9 +1,10 @@
 // The receiver's frame handling: the input is what one client writes on its connection before it
 // closes its side. What the handler gets, the acknowledgements the client reads and whether the
 // connection is refused must match a plain model of the framing (docs/transport.md).
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
+#include "fuzz_check.hpp"
+#include "tw/messaging/envelope.hpp"
+#include "tw/messaging/local_socket.hpp"
+#include "tw/messaging/receiver.hpp"
 
 #include <cerrno>
 #include <cstddef>
@@ -12,12 +13,10 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <vector>
-
-#include "fuzz_check.hpp"
-#include "tw/messaging/envelope.hpp"
-#include "tw/messaging/local_socket.hpp"
-#include "tw/messaging/receiver.hpp"
 
 namespace twm = tw::messaging;
 

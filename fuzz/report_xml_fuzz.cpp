@@ -1,16 +1,17 @@
 // The report-definition reader on any bytes: either an AppError with a description, or a report
 // whose every object, subreport and view can be walked without fault.
-#include <QByteArray>
-#include <QString>
-#include <cstddef>
-#include <cstdint>
-#include <vector>
-
 #include "fuzz_check.hpp"
 #include "tw/builder/engine.hpp"
 #include "tw/builder/object_rows.hpp"
 #include "tw/builder/xml_engine.hpp"
 #include "tw/common/common.hpp"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
 
 namespace tb = tw::builder;
 namespace te = tw::builder::engine;

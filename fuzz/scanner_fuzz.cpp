@@ -1,14 +1,15 @@
 // The formula scanner: SplitLines, Tokenize and the keyword walk on any formula text.
-#include <QString>
-#include <QStringList>
-#include <cstddef>
-#include <cstdint>
-#include <vector>
-
 #include "fuzz_check.hpp"
 #include "tw/builder/object_rows.hpp"
 #include "tw/builder/scanner.hpp"
 #include "tw/builder/strings.hpp"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
 
 namespace tb = tw::builder;
 

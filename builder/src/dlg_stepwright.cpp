@@ -1,5 +1,10 @@
 #include "tw/builder/dlg_stepwright.hpp"
 
+#include "tw/builder/object_list_model.hpp"
+#include "tw/builder/stepwright_icons.hpp"
+#include "tw/common/common.hpp"
+#include "tw/common/screen_fit.hpp"
+
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -23,11 +28,6 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
-
-#include "tw/builder/object_list_model.hpp"
-#include "tw/builder/stepwright_icons.hpp"
-#include "tw/common/common.hpp"
-#include "tw/common/screen_fit.hpp"
 
 namespace tw::builder {
 

@@ -1,12 +1,12 @@
 // Stepwright9 and Stepwright85: the same program, built against version 9 or version 8.5 of the
 // report engine's interfaces (TW_STEPWRIGHT_ENGINE is 9 or 85).
-#include <QApplication>
-#include <QTimer>
-
 #include "tw/builder/dlg_stepwright.hpp"
 #include "tw/builder/xml_engine.hpp"
 #include "tw/common/platform_start.hpp"
 #include "tw/common/widget_message_boxes.hpp"
+
+#include <QApplication>
+#include <QTimer>
 
 int main(int argc, char* argv[]) {
     tw::PreparePlatform();

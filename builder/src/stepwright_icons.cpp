@@ -1,11 +1,12 @@
 #include "tw/builder/stepwright_icons.hpp"
 
+#include "tw/builder/object_rows.hpp"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
-#include <functional>
 
-#include "tw/builder/object_rows.hpp"
+#include <functional>
 
 namespace tw::builder {
 

@@ -1,14 +1,15 @@
 #include "tw/builder/xml_engine.hpp"
 
+#include "tw/common/common.hpp"
+#include "tw/common/files.hpp"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QXmlStreamReader>
-#include <vector>
 
-#include "tw/common/common.hpp"
-#include "tw/common/files.hpp"
+#include <vector>
 
 namespace tw::builder::engine {
 

@@ -2,13 +2,14 @@
 // (automation.hpp), every member looked up by name. Stepwright9 creates the version 9 runtime,
 // Stepwright85 the version 8.5 one, each falling back to the version-independent identifier.
 // Report definitions in XML still open through the XML reader.
-#include <QString>
-#include <utility>
-
 #include "automation.hpp"
 #include "tw/builder/engine.hpp"
 #include "tw/builder/xml_engine.hpp"
 #include "tw/common/common.hpp"
+
+#include <QString>
+
+#include <utility>
 
 namespace tw::builder::engine {
 namespace {

@@ -1,6 +1,7 @@
 #include "tw/common/common.hpp"
 
 #include <QTime>
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>

@@ -6,12 +6,11 @@
 #include <QSaveFile>
 
 #ifndef _WIN32
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #endif
 
 namespace tw {

@@ -1,10 +1,10 @@
 #include "tw/common/widget_message_boxes.hpp"
 
+#include "tw/common/common.hpp"
+
 #include <QApplication>
 #include <QEvent>
 #include <QMessageBox>
-
-#include "tw/common/common.hpp"
 
 namespace tw {
 namespace {

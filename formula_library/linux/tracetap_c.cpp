@@ -1,11 +1,10 @@
 // The C interface of the formula functions on Linux. No exception leaves these functions:
 // a failure inside (out of memory) ends the call with the empty text, the formula goes on.
 #include "tracetap.h"
-
-#include <string>
-
 #include "tw/formula_library/functions.hpp"
 #include "tw/messaging/codepage.hpp"
+
+#include <string>
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include "tw/formula_library/functions.hpp"
 
-#include <atomic>
-
 #include "tw/messaging/envelope.hpp"
 #include "tw/messaging/transport.hpp"
+
+#include <atomic>
 
 namespace tw::formula {
 namespace {

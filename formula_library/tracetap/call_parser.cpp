@@ -1,11 +1,11 @@
 #include "call_parser.hpp"
 
+#include "tw/formula_library/functions.hpp"
+#include "tw/messaging/codepage.hpp"
+
 #include <algorithm>
 #include <cctype>
 #include <limits>
-
-#include "tw/formula_library/functions.hpp"
-#include "tw/messaging/codepage.hpp"
 
 namespace tw::formula {
 namespace {

@@ -1,15 +1,15 @@
 // tracetap: runs formula-function calls as a report engine would, each one sending its
 // envelope to the Tracewell viewer of this user and waiting until the viewer has taken it.
+#include "call_parser.hpp"
+#include "tw/formula_library/functions.hpp"
+#include "tw/messaging/transport.hpp"
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
-
-#include "call_parser.hpp"
-#include "tw/formula_library/functions.hpp"
-#include "tw/messaging/transport.hpp"
 
 namespace {
 

@@ -1,11 +1,11 @@
 #include "classes.hpp"
 
-#include <new>
-
 #include "deliver.hpp"
 #include "dispatch_object.hpp"
 #include "tracetap_ids.hpp"
 #include "tw/formula_library/functions.hpp"
+
+#include <new>
 
 namespace tw::tracetap {
 namespace {

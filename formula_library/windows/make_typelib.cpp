@@ -8,11 +8,11 @@
 #include <oleauto.h>
 // clang-format on
 
+#include "tracetap_ids.hpp"
+
 #include <cstdio>
 #include <string>
 #include <vector>
-
-#include "tracetap_ids.hpp"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <olectl.h>
 // clang-format on
 
+#include "tracetap_ids.hpp"
+
 #include <string>
 #include <vector>
-
-#include "tracetap_ids.hpp"
 
 // Everything here uses the wide-character path and registry calls: the library may live in a
 // folder whose name the ANSI code page cannot hold.

@@ -5,13 +5,13 @@
 #include <oleauto.h>
 // clang-format on
 
-#include <atomic>
-#include <new>
-
 #include "classes.hpp"
 #include "dispatch_object.hpp"
 #include "registration.hpp"
 #include "tracetap_ids.hpp"
+
+#include <atomic>
+#include <new>
 
 namespace tw::tracetap {
 namespace {

@@ -1,7 +1,7 @@
-#include <cstring>
-
 #include "tw/messaging/copydata_hook.hpp"
 #include "tw/messaging/envelope.hpp"
+
+#include <cstring>
 
 namespace tw::messaging {
 namespace {

@@ -1,11 +1,10 @@
 #include "tw/messaging/local_socket.hpp"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tw::messaging::local {
 

@@ -1,6 +1,19 @@
 // Receiving side of the local-socket transport. Everything is non-blocking and driven by one
 // epoll descriptor that the owner watches; a connection holds at most one frame's bytes, so a
 // slow, stalled or hostile client costs a bounded buffer and never holds up the others.
+#include "tw/messaging/envelope.hpp"
+#include "tw/messaging/local_socket.hpp"
+#include "tw/messaging/receiver.hpp"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/epoll.h>
@@ -10,22 +23,8 @@
 #include <sys/timerfd.h>
 #include <sys/un.h>
 #include <unistd.h>
-#include <dirent.h>
-
-#include <algorithm>
-#include <array>
-#include <atomic>
-#include <chrono>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
 #include <unordered_map>
 #include <vector>
-
-#include "tw/messaging/envelope.hpp"
-#include "tw/messaging/local_socket.hpp"
-#include "tw/messaging/receiver.hpp"
 
 namespace tw::messaging {
 namespace {

@@ -1,24 +1,23 @@
 // Sending side of the local-socket transport. Each thread keeps at most one connection to a
 // receiver (the counterpart of the sender window one thread owns on Windows); it is found
 // again by caption whenever the thread holds none.
-#include <dirent.h>
-#include <poll.h>
-#include <sched.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
+#include "tw/messaging/envelope.hpp"
+#include "tw/messaging/local_socket.hpp"
+#include "tw/messaging/transport.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
+#include <poll.h>
+#include <sched.h>
 #include <string>
-
-#include "tw/messaging/envelope.hpp"
-#include "tw/messaging/local_socket.hpp"
-#include "tw/messaging/transport.hpp"
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace tw::messaging {
 namespace {

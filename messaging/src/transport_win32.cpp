@@ -1,15 +1,14 @@
 // Delivery of one envelope on Windows: a synchronous WM_COPYDATA to the top-level window
 // captioned "Tracewell", named as sent by the calling thread's hidden window "frmHwnd".
-#include <windows.h>
+#include "tw/messaging/envelope.hpp"
+#include "tw/messaging/transport.hpp"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include "tw/messaging/envelope.hpp"
-#include "tw/messaging/transport.hpp"
+#include <windows.h>
 
 namespace tw::messaging {
 namespace {

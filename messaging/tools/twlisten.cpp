@@ -1,15 +1,15 @@
 // twlisten: receives envelopes under a caption (default "Tracewell") and prints them, one
 // line each, indented by the formula and subreport nesting. A stand-in for the viewer when
 // trying the formula functions out, and the peer process of the transport tests.
+#include "tw/messaging/envelope.hpp"
+#include "tw/messaging/transport.hpp"
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <unistd.h>
-
-#include "tw/messaging/envelope.hpp"
-#include "tw/messaging/transport.hpp"
 
 using namespace tw::messaging;
 

@@ -1,7 +1,8 @@
-#include <gtest/gtest.h>
-
 #include "tw/builder/composer.hpp"
+
 #include "tw/builder/object_rows.hpp"
+
+#include <gtest/gtest.h>
 
 using namespace tw::builder;
 

@@ -1,33 +1,33 @@
 // The Stepwright dialog driven offscreen through its controls.
-#include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QComboBox>
-#include <QFile>
-#include <QGroupBox>
-#include <QImage>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QToolButton>
-#include <QTreeView>
-
 #include "tw/builder/dlg_stepwright.hpp"
+
 #include "tw/builder/object_list_model.hpp"
 #include "tw/builder/xml_engine.hpp"
 #include "tw/common/common.hpp"
 #include "tw/common/widget_message_boxes.hpp"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
 #include <sys/stat.h>
 
 using namespace tw::builder;

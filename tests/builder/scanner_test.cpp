@@ -1,7 +1,8 @@
-#include <gtest/gtest.h>
-
 #include "tw/builder/scanner.hpp"
+
 #include "tw/builder/strings.hpp"
+
+#include <gtest/gtest.h>
 
 using namespace tw::builder;
 

@@ -1,13 +1,13 @@
-#include <gtest/gtest.h>
+#include "tw/builder/xml_engine.hpp"
+
+#include "tw/builder/engine.hpp"
+#include "tw/builder/object_rows.hpp"
+#include "tw/common/common.hpp"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include "tw/builder/engine.hpp"
-#include "tw/builder/object_rows.hpp"
-#include "tw/builder/xml_engine.hpp"
-#include "tw/common/common.hpp"
+#include <gtest/gtest.h>
 
 using namespace tw::builder;
 using namespace tw::builder::engine;

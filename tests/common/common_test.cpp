@@ -1,8 +1,8 @@
+#include "tw/common/common.hpp"
+
 #include <gtest/gtest.h>
 
 #include <vector>
-
-#include "tw/common/common.hpp"
 
 using namespace tw;
 

@@ -1,4 +1,9 @@
 // The shared library's C interface against a real receiver.
+#include "../messaging/receiver_thread.hpp"
+#include "tracetap.h"
+#include "tw/messaging/envelope.hpp"
+#include "tw/messaging/local_socket.hpp"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -6,11 +11,6 @@
 #include <filesystem>
 #include <string>
 #include <thread>
-
-#include "../messaging/receiver_thread.hpp"
-#include "tracetap.h"
-#include "tw/messaging/envelope.hpp"
-#include "tw/messaging/local_socket.hpp"
 
 using tw::messaging::BuildEnvelope;
 using tw::testing::ReceiverThread;

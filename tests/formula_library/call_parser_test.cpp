@@ -1,8 +1,8 @@
+#include "call_parser.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "call_parser.hpp"
 
 using namespace tw::formula;
 

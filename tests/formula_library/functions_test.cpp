@@ -1,10 +1,11 @@
+#include "tw/formula_library/functions.hpp"
+
+#include "tw/messaging/envelope.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "tw/formula_library/functions.hpp"
-#include "tw/messaging/envelope.hpp"
 
 using namespace tw::formula;
 using tw::messaging::BuildEnvelope;

@@ -1,13 +1,12 @@
 // The tracetap command as a process, sending to a twlisten process.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 

@@ -1,8 +1,8 @@
+#include "tw/messaging/envelope.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "tw/messaging/envelope.hpp"
 
 using namespace tw::messaging;
 

@@ -1,20 +1,20 @@
 // A receiver on a thread of its own with a poll loop, as a viewer's event loop would run it.
 #pragma once
 
+#include "tw/messaging/receiver.hpp"
+
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <fcntl.h>
 #include <mutex>
+#include <poll.h>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
-
-#include "tw/messaging/receiver.hpp"
 
 namespace tw::testing {
 

@@ -1,16 +1,10 @@
-#include <gtest/gtest.h>
+#include "tw/messaging/transport.hpp"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <pwd.h>
-#include <sched.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "receiver_thread.hpp"
+#include "tw/messaging/envelope.hpp"
+#include "tw/messaging/local_socket.hpp"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
@@ -18,17 +12,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <poll.h>
+#include <pwd.h>
+#include <sched.h>
+#include <signal.h>
+#include <spawn.h>
 #include <string>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
-
-#include "tw/messaging/envelope.hpp"
-#include "tw/messaging/local_socket.hpp"
-#include "tw/messaging/transport.hpp"
-#include "receiver_thread.hpp"
 
 extern char** environ;
 

@@ -8,12 +8,12 @@
 
 #include "automation.hpp"
 
+#include "check.hpp"
+
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
-
-#include "check.hpp"
 
 using tw::builder::automation::AutomationError;
 using tw::builder::automation::Object;

@@ -7,13 +7,13 @@
 #include <oleauto.h>
 // clang-format on
 
-#include <string>
-#include <vector>
-
 #include "check.hpp"
 #include "probe_shared.hpp"
 #include "tracetap_ids.hpp"
 #include "tw/messaging/envelope.hpp"
+
+#include <string>
+#include <vector>
 
 using tw::wintest::Probe;
 

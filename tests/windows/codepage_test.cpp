@@ -7,10 +7,11 @@
 #include <oleauto.h>
 // clang-format on
 
+#include "tw/messaging/codepage.hpp"
+
 #include "check.hpp"
 #include "probe_shared.hpp"
 #include "tracetap_ids.hpp"
-#include "tw/messaging/codepage.hpp"
 #include "tw/messaging/envelope.hpp"
 
 using tw::messaging::CodePageToUtf8;

@@ -1,15 +1,14 @@
 // The envelope transport on Windows, sender and receiving hook in two processes: exact bytes,
 // byte count and marker on the wire; the hidden sender window; no receiver; two threads;
 // frames a library never sends (other marker, oversized or short byte count).
-#include <windows.h>
-
-#include <string>
-#include <vector>
-
 #include "check.hpp"
 #include "probe_shared.hpp"
 #include "tw/messaging/envelope.hpp"
 #include "tw/messaging/transport.hpp"
+
+#include <string>
+#include <vector>
+#include <windows.h>
 
 using tw::messaging::BuildEnvelope;
 using tw::messaging::SendEnvelope;

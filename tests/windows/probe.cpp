@@ -1,14 +1,13 @@
 // tracewell_probe <tag> <caption>: a stand-in for the viewer's main window. It records every
 // WM_COPYDATA as it arrived (its own window procedure, under the hook) and as the receiving
 // hook handed it on, into the shared memory named by the tag. Ends on WM_QUIT.
-#include <windows.h>
+#include "probe_shared.hpp"
+#include "tw/messaging/copydata_hook.hpp"
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
-
-#include "probe_shared.hpp"
-#include "tw/messaging/copydata_hook.hpp"
+#include <windows.h>
 
 namespace {
 

@@ -3,11 +3,10 @@
 // as the receiving hook handed it on. Tests start it, send, and read the records back.
 #pragma once
 
-#include <windows.h>
-
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <windows.h>
 
 namespace tw::wintest {
 

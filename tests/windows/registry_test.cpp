@@ -8,14 +8,13 @@
 //                                              (a Unix path under Wine is taken as on Z:)
 //   tracetap_registry_test --can-create DLL    exit 0 when every class of both programmatic
 //                                              identifiers can be created, served by DLL
-#include <windows.h>
-#include <shellapi.h>
-
-#include <string>
-#include <vector>
-
 #include "check.hpp"
 #include "tracetap_ids.hpp"
+
+#include <shellapi.h>
+#include <string>
+#include <vector>
+#include <windows.h>
 
 namespace {
 

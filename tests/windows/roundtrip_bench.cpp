@@ -8,14 +8,14 @@
 #include <oleauto.h>
 // clang-format on
 
+#include "probe_shared.hpp"
+#include "tw/messaging/envelope.hpp"
+#include "tw/messaging/transport.hpp"
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
-
-#include "probe_shared.hpp"
-#include "tw/messaging/envelope.hpp"
-#include "tw/messaging/transport.hpp"
 
 namespace {
 

@@ -1,37 +1,35 @@
-#include "core/log.hpp"
-#include "core/log_format.hpp"
-#include "core/message_manager.hpp"
-#include "core/status_panels.hpp"
-#include "core/trace_pages.hpp"
+#include "tw/core/log.hpp"
 
-#include <tw/common/common.hpp>
-#include <tw/messaging/envelope.hpp>
+#include "tw/common/common.hpp"
+#include "tw/core/log_format.hpp"
+#include "tw/core/message_manager.hpp"
+#include "tw/core/status_panels.hpp"
+#include "tw/core/trace_pages.hpp"
+#include "tw/messaging/envelope.hpp"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <malloc.h>
-#include <sched.h>
-#include <sys/mount.h>
-#include <sys/socket.h>
-#include <sys/statvfs.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
-
-#include <QElapsedTimer>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
+#include <malloc.h>
+#include <sched.h>
 #include <string>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/un.h>
 #include <thread>
+#include <unistd.h>
 
 namespace tw::viewer {
 namespace {

@@ -1,8 +1,8 @@
-#include "core/message_manager.hpp"
-#include "core/status_panels.hpp"
-#include "core/trace_pages.hpp"
+#include "tw/core/message_manager.hpp"
 
-#include <tw/common/common.hpp>
+#include "tw/common/common.hpp"
+#include "tw/core/status_panels.hpp"
+#include "tw/core/trace_pages.hpp"
 
 #include <QLocale>
 #include <gtest/gtest.h>

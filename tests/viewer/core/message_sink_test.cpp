@@ -1,6 +1,6 @@
-#include "core/message_sink.hpp"
+#include "tw/core/message_sink.hpp"
 
-#include <tw/messaging/envelope.hpp>
+#include "tw/messaging/envelope.hpp"
 
 #include <gtest/gtest.h>
 

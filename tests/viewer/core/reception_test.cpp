@@ -1,9 +1,9 @@
-#include "core/message_manager.hpp"
-#include "core/reception.hpp"
-#include "core/trace_pages.hpp"
+#include "tw/core/reception.hpp"
 
-#include <tw/messaging/envelope.hpp>
-#include <tw/messaging/transport.hpp>
+#include "tw/core/message_manager.hpp"
+#include "tw/core/trace_pages.hpp"
+#include "tw/messaging/envelope.hpp"
+#include "tw/messaging/transport.hpp"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,4 +1,4 @@
-#include "core/trace_tree.hpp"
+#include "tw/core/trace_tree.hpp"
 
 #include <gtest/gtest.h>
 

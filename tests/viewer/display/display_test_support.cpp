@@ -4,9 +4,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QDialog>
 #include <QTimer>
 
 #include <utility>

@@ -2,9 +2,9 @@
 // Helpers of the display tests: one application, a message-box recorder, a trace builder and
 // a driver for modal dialogs.
 
-#include "core/message_sink.hpp"
-#include "core/trace_tree.hpp"
 #include "tw/common/common.hpp"
+#include "tw/core/message_sink.hpp"
+#include "tw/core/trace_tree.hpp"
 
 #include <QString>
 #include <QWidget>

@@ -1,11 +1,12 @@
-#include "core/trace_pages.hpp"
-#include "display/dlg_filter.hpp"
-#include "display/filter.hpp"
-#include "display/trace_model.hpp"
-#include "display/trace_view.hpp"
-#include "display/viewer.hpp"
-#include "display/viewer_images.hpp"
+#include "tw/display/filter.hpp"
+
 #include "display_test_support.hpp"
+#include "tw/core/trace_pages.hpp"
+#include "tw/display/dlg_filter.hpp"
+#include "tw/display/trace_model.hpp"
+#include "tw/display/trace_view.hpp"
+#include "tw/display/viewer.hpp"
+#include "tw/display/viewer_images.hpp"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,19 +1,18 @@
-#include "core/trace_pages.hpp"
-#include "display/bookmark.hpp"
-#include "display/dlg_find.hpp"
-#include "display/find.hpp"
-#include "display/trace_model.hpp"
-#include "display/trace_view.hpp"
-#include "display/viewer.hpp"
-
-#include <QTabWidget>
 #include "display_test_support.hpp"
+#include "tw/core/trace_pages.hpp"
+#include "tw/display/bookmark.hpp"
+#include "tw/display/dlg_find.hpp"
+#include "tw/display/find.hpp"
+#include "tw/display/trace_model.hpp"
+#include "tw/display/trace_view.hpp"
+#include "tw/display/viewer.hpp"
 
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <gtest/gtest.h>
 
 namespace tw::viewer {

@@ -1,11 +1,12 @@
-#include "core/trace_pages.hpp"
-#include "display/dlg_goto.hpp"
-#include "display/navigator.hpp"
-#include "display/numeric_text.hpp"
-#include "display/trace_model.hpp"
-#include "display/trace_view.hpp"
-#include "display/viewer.hpp"
+#include "tw/display/navigator.hpp"
+
 #include "display_test_support.hpp"
+#include "tw/core/trace_pages.hpp"
+#include "tw/display/dlg_goto.hpp"
+#include "tw/display/numeric_text.hpp"
+#include "tw/display/trace_model.hpp"
+#include "tw/display/trace_view.hpp"
+#include "tw/display/viewer.hpp"
 
 #include <QCheckBox>
 #include <QLineEdit>

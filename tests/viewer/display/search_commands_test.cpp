@@ -1,7 +1,15 @@
 // The Search menu and its toolbar buttons on the real main window: which object each command
 // reaches, Find Next before any Find, and the bookmark's life across clearing.
 
-#include <gtest/gtest.h>
+#include "display_test_support.hpp"
+#include "tw/core/message_manager.hpp"
+#include "tw/display/bookmark.hpp"
+#include "tw/display/dlg_filter.hpp"
+#include "tw/display/trace_model.hpp"
+#include "tw/display/trace_view.hpp"
+#include "tw/display/viewer.hpp"
+#include "tw/window/frm_main.hpp"
+#include "tw/window/toolbar.hpp"
 
 #include <QAction>
 #include <QApplication>
@@ -9,16 +17,7 @@
 #include <QMenu>
 #include <QRadioButton>
 #include <QTabWidget>
-
-#include "core/message_manager.hpp"
-#include "display/bookmark.hpp"
-#include "display/dlg_filter.hpp"
-#include "display/trace_model.hpp"
-#include "display/trace_view.hpp"
-#include "display/viewer.hpp"
-#include "display_test_support.hpp"
-#include "tw/window/frm_main.hpp"
-#include "tw/window/toolbar.hpp"
+#include <gtest/gtest.h>
 
 namespace tw::window {
 namespace {

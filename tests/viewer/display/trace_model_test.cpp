@@ -1,6 +1,7 @@
-#include "display/trace_model.hpp"
-#include "display/trace_view.hpp"
-#include "display/viewer_images.hpp"
+#include "tw/display/trace_model.hpp"
+
+#include "tw/display/trace_view.hpp"
+#include "tw/display/viewer_images.hpp"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>

@@ -1,6 +1,7 @@
-#include "display/trace_model.hpp"
-#include "display/trace_view.hpp"
-#include "display/viewer.hpp"
+#include "tw/display/viewer.hpp"
+
+#include "tw/display/trace_model.hpp"
+#include "tw/display/trace_view.hpp"
 
 #include <QApplication>
 #include <QTabWidget>

@@ -1,13 +1,12 @@
-#include "panes/autos_manager.hpp"
+#include "tw/panes/autos_manager.hpp"
 
-#include "core/message_manager.hpp"
-#include "core/trace_pages.hpp"
+#include "panes_app.hpp"
+#include "tw/core/message_manager.hpp"
+#include "tw/core/trace_pages.hpp"
 
 #include <QAbstractItemModelTester>
 #include <QCoreApplication>
 #include <gtest/gtest.h>
-
-#include "panes_app.hpp"
 
 namespace tw::viewer {
 namespace {

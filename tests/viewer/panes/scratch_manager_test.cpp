@@ -1,4 +1,4 @@
-#include "panes/scratch_manager.hpp"
+#include "tw/panes/scratch_manager.hpp"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>

@@ -1,6 +1,7 @@
-#include "panes/watch_dialog.hpp"
+#include "tw/panes/watch_dialog.hpp"
 
-#include <tw/common/common.hpp>
+#include "panes_app.hpp"
+#include "tw/common/common.hpp"
 
 #include <QApplication>
 #include <QLabel>
@@ -8,8 +9,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <gtest/gtest.h>
-
-#include "panes_app.hpp"
 
 namespace tw::viewer {
 namespace {

@@ -1,14 +1,13 @@
-#include "panes/watch_manager.hpp"
+#include "tw/panes/watch_manager.hpp"
 
-#include "core/message_manager.hpp"
-#include "core/trace_pages.hpp"
+#include "panes_app.hpp"
+#include "tw/core/message_manager.hpp"
+#include "tw/core/trace_pages.hpp"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QTreeView>
 #include <gtest/gtest.h>
-
-#include "panes_app.hpp"
 
 namespace tw::viewer {
 

@@ -1,13 +1,13 @@
 // tracetap processes sending to a running main window, and to the tracewell32 program.
 
-#include <gtest/gtest.h>
-
 #include <QDir>
 #include <QEventLoop>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTest>
 #include <QTimer>
+#include <gtest/gtest.h>
+
 #include <thread>
 
 #ifndef _WIN32
@@ -15,13 +15,13 @@
 #include <sys/types.h>
 #endif
 
-#include "core/reception.hpp"
-#include "display/trace_model.hpp"
-#include "display/trace_view.hpp"
-#include "display/viewer.hpp"
-#include "panes/scratch_manager.hpp"
 #include "qt_app.hpp"
+#include "tw/core/reception.hpp"
+#include "tw/display/trace_model.hpp"
+#include "tw/display/trace_view.hpp"
+#include "tw/display/viewer.hpp"
 #include "tw/messaging/transport.hpp"
+#include "tw/panes/scratch_manager.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/status_panels.hpp"
 

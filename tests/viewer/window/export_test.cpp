@@ -1,6 +1,13 @@
 // Copy with Subtree and File > Export: what lands on the clipboard and in the file.
 
-#include <gtest/gtest.h>
+#include "tw/window/export.hpp"
+
+#include "qt_app.hpp"
+#include "tw/core/log.hpp"
+#include "tw/core/message_manager.hpp"
+#include "tw/core/trace_pages.hpp"
+#include "tw/display/viewer.hpp"
+#include "tw/window/frm_main.hpp"
 
 #include <QAction>
 #include <QApplication>
@@ -12,20 +19,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
-#include "core/log.hpp"
-#include "core/message_manager.hpp"
-#include "core/trace_pages.hpp"
-#include "display/viewer.hpp"
-#include "qt_app.hpp"
-#include "tw/window/export.hpp"
-#include "tw/window/frm_main.hpp"
-
-#include <sched.h>
-#include <sys/mount.h>
+#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
+#include <sched.h>
+#include <sys/mount.h>
 
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 

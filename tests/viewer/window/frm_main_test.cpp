@@ -1,26 +1,26 @@
 // The main window's controls, menus, right-click menus and shutdown.
 
-#include <gtest/gtest.h>
+#include "tw/window/frm_main.hpp"
+
+#include "qt_app.hpp"
+#include "tw/window/status_panels.hpp"
+#include "tw/window/twips.hpp"
 
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
 #include <QFrame>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
-#include <QLabel>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
-
-#include "qt_app.hpp"
-#include "tw/window/frm_main.hpp"
-#include "tw/window/status_panels.hpp"
-#include "tw/window/twips.hpp"
+#include <gtest/gtest.h>
 
 namespace tw::window {
 namespace {

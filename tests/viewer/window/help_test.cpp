@@ -1,18 +1,18 @@
 // Help: the compiled help file beside the program, and how F1 and Contents... open it.
 
-#include <gtest/gtest.h>
+#include "tw/window/help.hpp"
+
+#include "qt_app.hpp"
+#include "tw/common/common.hpp"
+#include "tw/window/frm_main.hpp"
+#include "tw/window/startup.hpp"
 
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QShortcut>
 #include <QTemporaryDir>
-
-#include "qt_app.hpp"
-#include "tw/common/common.hpp"
-#include "tw/window/frm_main.hpp"
-#include "tw/window/help.hpp"
-#include "tw/window/startup.hpp"
+#include <gtest/gtest.h>
 
 namespace tw::window {
 namespace {

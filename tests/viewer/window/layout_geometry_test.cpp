@@ -1,9 +1,9 @@
 // The window geometry in twips: minimum-size rule, splitter clamps and drag, lower panes and
 // the trace area, without widgets.
 
-#include <gtest/gtest.h>
-
 #include "tw/window/layout_geometry.hpp"
+
+#include <gtest/gtest.h>
 
 namespace tw::window {
 namespace {

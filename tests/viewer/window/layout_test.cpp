@@ -1,24 +1,24 @@
 // The main window's layout on real widgets: the minimum-size jump, the splitter drag with the
 // mouse, minimised windows and the lower panes.
 
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QApplication>
-#include <QScreen>
-#include <QFrame>
-#include <QHeaderView>
-#include <QMouseEvent>
-#include <QStatusBar>
-#include <QTabWidget>
-#include <QTest>
-#include <QTreeView>
+#include "tw/window/layout.hpp"
 
 #include "qt_app.hpp"
 #include "tw/common/screen_fit.hpp"
 #include "tw/window/frm_main.hpp"
-#include "tw/window/layout.hpp"
 #include "tw/window/twips.hpp"
+
+#include <QAction>
+#include <QApplication>
+#include <QFrame>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTreeView>
+#include <gtest/gtest.h>
 
 namespace tw::window {
 namespace {

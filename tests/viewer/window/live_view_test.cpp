@@ -1,6 +1,21 @@
 // Reading a live trace through the real main window: following new lines and the quick filter.
 
-#include <gtest/gtest.h>
+#include "tw/window/live_view.hpp"
+
+#include "qt_app.hpp"
+#include "tw/common/common.hpp"
+#include "tw/core/message_manager.hpp"
+#include "tw/display/detail_pane.hpp"
+#include "tw/display/line_follower.hpp"
+#include "tw/display/match_highlight.hpp"
+#include "tw/display/quick_filter_bar.hpp"
+#include "tw/display/time_columns.hpp"
+#include "tw/display/trace_model.hpp"
+#include "tw/display/trace_view.hpp"
+#include "tw/display/viewer.hpp"
+#include "tw/display/wide_lines.hpp"
+#include "tw/window/frm_main.hpp"
+#include "tw/window/settings.hpp"
 
 #include <QAction>
 #include <QApplication>
@@ -12,27 +27,12 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QWheelEvent>
 #include <QTest>
 #include <QToolBar>
+#include <QWheelEvent>
+#include <gtest/gtest.h>
 
 #include <set>
-
-#include "core/message_manager.hpp"
-#include "display/detail_pane.hpp"
-#include "display/line_follower.hpp"
-#include "display/time_columns.hpp"
-#include "display/match_highlight.hpp"
-#include "display/quick_filter_bar.hpp"
-#include "display/trace_model.hpp"
-#include "display/trace_view.hpp"
-#include "display/viewer.hpp"
-#include "display/wide_lines.hpp"
-#include "qt_app.hpp"
-#include "tw/common/common.hpp"
-#include "tw/window/frm_main.hpp"
-#include "tw/window/live_view.hpp"
-#include "tw/window/settings.hpp"
 
 namespace tw::window {
 namespace {

@@ -1,19 +1,19 @@
 // Marks: Toggle Mark, Next and Previous Mark with wrapping, and marks that follow their lines.
 
-#include <gtest/gtest.h>
+#include "tw/display/marks.hpp"
+
+#include "qt_app.hpp"
+#include "tw/core/message_manager.hpp"
+#include "tw/display/filter.hpp"
+#include "tw/display/viewer.hpp"
+#include "tw/window/commands.hpp"
+#include "tw/window/frm_main.hpp"
+#include "tw/window/mark_commands.hpp"
 
 #include <QAction>
 #include <QMenu>
 #include <QTest>
-
-#include "core/message_manager.hpp"
-#include "display/filter.hpp"
-#include "display/marks.hpp"
-#include "display/viewer.hpp"
-#include "qt_app.hpp"
-#include "tw/window/commands.hpp"
-#include "tw/window/frm_main.hpp"
-#include "tw/window/mark_commands.hpp"
+#include <gtest/gtest.h>
 
 inline void PrintTo(const QStringList& texts, std::ostream* out) { *out << texts.join('|').toStdString(); }
 

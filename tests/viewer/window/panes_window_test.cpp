@@ -1,6 +1,15 @@
 // Watches, autos and log files through the real main window: its commands, dialogs and panes.
 
-#include <gtest/gtest.h>
+#include "qt_app.hpp"
+#include "tw/common/common.hpp"
+#include "tw/core/message_manager.hpp"
+#include "tw/display/viewer.hpp"
+#include "tw/panes/autos_manager.hpp"
+#include "tw/panes/watch_dialog.hpp"
+#include "tw/panes/watch_manager.hpp"
+#include "tw/window/frm_main.hpp"
+#include "tw/window/log_progress.hpp"
+#include "tw/window/toolbar.hpp"
 
 #include <QAction>
 #include <QApplication>
@@ -17,19 +26,9 @@
 #include <QThread>
 #include <QTimer>
 #include <QTreeView>
+#include <gtest/gtest.h>
 
 #include <functional>
-
-#include "core/message_manager.hpp"
-#include "display/viewer.hpp"
-#include "panes/autos_manager.hpp"
-#include "panes/watch_dialog.hpp"
-#include "panes/watch_manager.hpp"
-#include "qt_app.hpp"
-#include "tw/common/common.hpp"
-#include "tw/window/frm_main.hpp"
-#include "tw/window/log_progress.hpp"
-#include "tw/window/toolbar.hpp"
 
 namespace tw::window {
 namespace {

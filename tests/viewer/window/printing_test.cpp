@@ -1,6 +1,14 @@
 // Printing the current trace page: printed to PDF and read back with pdftotext.
 
-#include <gtest/gtest.h>
+#include "tw/window/printing.hpp"
+
+#include "qt_app.hpp"
+#include "tw/common/common.hpp"
+#include "tw/core/message_manager.hpp"
+#include "tw/core/message_sink.hpp"
+#include "tw/core/trace_pages.hpp"
+#include "tw/display/viewer.hpp"
+#include "tw/window/frm_main.hpp"
 
 #include <QApplication>
 #include <QFile>
@@ -10,15 +18,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-
-#include "core/message_manager.hpp"
-#include "core/message_sink.hpp"
-#include "core/trace_pages.hpp"
-#include "qt_app.hpp"
-#include "tw/common/common.hpp"
-#include "display/viewer.hpp"
-#include "tw/window/frm_main.hpp"
-#include "tw/window/printing.hpp"
+#include <gtest/gtest.h>
 
 // Readable failures for texts and lists of texts.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }

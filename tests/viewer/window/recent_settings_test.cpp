@@ -1,32 +1,31 @@
 // Recent Logfiles, dropped files, command-line files, and the remembered settings.
 
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QCheckBox>
-#include <QMenuBar>
-#include <QApplication>
-#include <QDropEvent>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QMenu>
-#include <QMimeData>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QUrl>
-
-#include "core/log.hpp"
-#include "core/message_manager.hpp"
-#include "display/viewer.hpp"
 #include "qt_app.hpp"
 #include "tw/common/common.hpp"
+#include "tw/core/log.hpp"
+#include "tw/core/message_manager.hpp"
+#include "tw/display/viewer.hpp"
 #include "tw/window/commands.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/layout.hpp"
 #include "tw/window/recent_files.hpp"
 #include "tw/window/remembered.hpp"
 #include "tw/window/settings.hpp"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <gtest/gtest.h>
 
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 inline void PrintTo(const QStringList& texts, std::ostream* out) { *out << texts.join('|').toStdString(); }

@@ -2,16 +2,31 @@
 // endless loads and their Cancel, message boxes that show their text as it is, connections
 // the receiving end has to close, and a window that cannot receive.
 
-#include <gtest/gtest.h>
+#include "qt_app.hpp"
+#include "tw/common/common.hpp"
+#include "tw/common/widget_message_boxes.hpp"
+#include "tw/core/message_manager.hpp"
+#include "tw/core/reception.hpp"
+#include "tw/display/viewer.hpp"
+#include "tw/messaging/envelope.hpp"
+#include "tw/messaging/receiver.hpp"
+#include "tw/messaging/transport.hpp"
+#include "tw/window/frm_main.hpp"
+#include "tw/window/image_list.hpp"
+#include "tw/window/log_progress.hpp"
+#include "tw/window/recent_files.hpp"
+#include "tw/window/remembered.hpp"
+#include "tw/window/settings.hpp"
+#include "tw/window/status_panels.hpp"
 
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
-#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,37 +36,18 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstring>
+#include <functional>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <thread>
-
-#include <cstring>
-#include <functional>
+#include <unistd.h>
 #include <vector>
-
-#include "core/message_manager.hpp"
-#include "core/reception.hpp"
-#include "display/viewer.hpp"
-#include "qt_app.hpp"
-#include "tw/common/common.hpp"
-#include "tw/common/widget_message_boxes.hpp"
-#include "tw/window/frm_main.hpp"
-#include "tw/window/image_list.hpp"
-#include "tw/window/log_progress.hpp"
-#include "tw/window/recent_files.hpp"
-#include "tw/window/remembered.hpp"
-#include "tw/window/settings.hpp"
-#include "tw/window/status_panels.hpp"
-
-#include <tw/messaging/envelope.hpp>
-#include <tw/messaging/receiver.hpp>
-#include <tw/messaging/transport.hpp>
 
 namespace tw::window {
 namespace {

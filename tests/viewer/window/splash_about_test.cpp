@@ -1,13 +1,5 @@
 // The splash window and the About dialog: version texts and their lifetimes.
 
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QApplication>
-#include <QLabel>
-#include <QPushButton>
-#include <QTimer>
-
 #include "qt_app.hpp"
 #include "tw/window/about.hpp"
 #include "tw/window/commands.hpp"
@@ -15,6 +7,13 @@
 #include "tw/window/splash.hpp"
 #include "tw/window/startup.hpp"
 #include "tw/window/version.hpp"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
 
 namespace tw::window {
 namespace {

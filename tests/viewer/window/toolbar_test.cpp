@@ -1,6 +1,9 @@
 // The toolbar of the main window: its buttons and the key dispatch.
 
-#include <gtest/gtest.h>
+#include "tw/window/toolbar.hpp"
+
+#include "qt_app.hpp"
+#include "tw/window/frm_main.hpp"
 
 #include <QAction>
 #include <QApplication>
@@ -8,10 +11,7 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <QToolBar>
-
-#include "qt_app.hpp"
-#include "tw/window/frm_main.hpp"
-#include "tw/window/toolbar.hpp"
+#include <gtest/gtest.h>
 
 namespace tw::window {
 namespace {

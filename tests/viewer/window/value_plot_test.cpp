@@ -5,18 +5,18 @@
 
 #ifdef TW_HAVE_CHARTS
 
-#include <QAction>
-#include <QCoreApplication>
-#include <QTreeView>
-
-#include "core/message_manager.hpp"
-#include "display/viewer.hpp"
-#include "panes/autos_manager.hpp"
-#include "panes/value_plot.hpp"
 #include "qt_app.hpp"
+#include "tw/core/message_manager.hpp"
+#include "tw/display/viewer.hpp"
+#include "tw/panes/autos_manager.hpp"
+#include "tw/panes/value_plot.hpp"
 #include "tw/window/commands.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/plot_commands.hpp"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QTreeView>
 
 namespace tw::window {
 namespace {

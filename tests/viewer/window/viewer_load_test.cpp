@@ -5,31 +5,30 @@
 //   TW_LOAD_PER_SENDER   messages per sender (default 100,000: a million in all; 10,000 in a
 //                        sanitizer build, where a million lines would take minutes and gigabytes)
 
-#include <gtest/gtest.h>
-#include <malloc.h>
-
-#include <QDir>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QEventLoop>
-#include <QTest>
-#include <QTimer>
-
-#include <atomic>
-#include <chrono>
-#include <cstdio>
-#include <map>
-#include <memory>
-#include <thread>
-#include <vector>
-
-#include "display/trace_model.hpp"
-#include "display/viewer.hpp"
 #include "qt_app.hpp"
+#include "tw/display/trace_model.hpp"
+#include "tw/display/viewer.hpp"
 #include "tw/messaging/envelope.hpp"
 #include "tw/messaging/transport.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/status_panels.hpp"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <malloc.h>
+#include <map>
+#include <memory>
+#include <thread>
+#include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define TW_HEAP_FIGURES 0

@@ -1,7 +1,17 @@
 // The main window driven through its commands: what the trace page, the scratch list and the
 // status panels show afterwards.
 
-#include <gtest/gtest.h>
+#include "qt_app.hpp"
+#include "tw/core/message_manager.hpp"
+#include "tw/display/trace_model.hpp"
+#include "tw/display/trace_view.hpp"
+#include "tw/display/viewer.hpp"
+#include "tw/panes/scratch_manager.hpp"
+#include "tw/panes/watch.hpp"
+#include "tw/panes/watch_manager.hpp"
+#include "tw/window/frm_main.hpp"
+#include "tw/window/status_panels.hpp"
+#include "tw/window/toolbar.hpp"
 
 #include <QAction>
 #include <QApplication>
@@ -11,18 +21,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QTreeView>
-
-#include "core/message_manager.hpp"
-#include "display/trace_model.hpp"
-#include "display/trace_view.hpp"
-#include "display/viewer.hpp"
-#include "panes/scratch_manager.hpp"
-#include "panes/watch.hpp"
-#include "panes/watch_manager.hpp"
-#include "qt_app.hpp"
-#include "tw/window/frm_main.hpp"
-#include "tw/window/status_panels.hpp"
-#include "tw/window/toolbar.hpp"
+#include <gtest/gtest.h>
 
 namespace tw::window {
 namespace {

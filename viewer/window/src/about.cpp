@@ -1,12 +1,12 @@
 #include "tw/window/about.hpp"
 
+#include "tw/window/product_picture.hpp"
+#include "tw/window/version.hpp"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include "tw/window/product_picture.hpp"
-#include "tw/window/version.hpp"
 
 namespace tw::window {
 

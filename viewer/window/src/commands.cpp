@@ -1,12 +1,12 @@
 #include "tw/window/commands.hpp"
 
-#include <QAction>
-#include <QtGlobal>
-
 #include "tw/window/export.hpp"
 #include "tw/window/mark_commands.hpp"
 #include "tw/window/plot_commands.hpp"
 #include "tw/window/recent_files.hpp"
+
+#include <QAction>
+#include <QtGlobal>
 
 namespace tw::window {
 

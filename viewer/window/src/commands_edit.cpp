@@ -1,16 +1,16 @@
 // Edit menu: listening on and off, deleting and clearing.
 
+#include "tw/core/message_manager.hpp"
+#include "tw/display/viewer.hpp"
+#include "tw/panes/scratch_manager.hpp"
+#include "tw/window/commands.hpp"
+#include "tw/window/controls.hpp"
+#include "tw/window/frm_main.hpp"
+
 #include <QAction>
 #include <QShortcut>
 #include <QTabWidget>
 #include <QTreeView>
-
-#include "core/message_manager.hpp"
-#include "display/viewer.hpp"
-#include "panes/scratch_manager.hpp"
-#include "tw/window/commands.hpp"
-#include "tw/window/controls.hpp"
-#include "tw/window/frm_main.hpp"
 
 namespace tw::window {
 

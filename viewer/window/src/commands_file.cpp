@@ -1,10 +1,10 @@
 // File menu: log files, printing and Exit.
 
-#include "core/log.hpp"
-#include "core/reception.hpp"
 #include "tw/common/common.hpp"
+#include "tw/core/log.hpp"
+#include "tw/core/reception.hpp"
+#include "tw/display/viewer.hpp"
 #include "tw/window/commands.hpp"
-#include "display/viewer.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/log_progress.hpp"
 #include "tw/window/printing.hpp"

@@ -1,11 +1,11 @@
 // Help menu: contents and About.
 
-#include <QShortcut>
-
 #include "tw/window/about.hpp"
 #include "tw/window/commands.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/help.hpp"
+
+#include <QShortcut>
 
 namespace tw::window {
 

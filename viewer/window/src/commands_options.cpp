@@ -1,12 +1,12 @@
 // Options menu: the two check marks the store reads per message, and how the window shares a
 // new height.
 
-#include <QAction>
-#include <QMenu>
-
 #include "tw/window/commands.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/layout.hpp"
+
+#include <QAction>
+#include <QMenu>
 
 namespace tw::window {
 

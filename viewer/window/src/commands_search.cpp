@@ -5,17 +5,18 @@
 // trace page is cleared (Clear Current Viewer, and Clear All through it), so Jump to Bookmark
 // then does nothing until a new bookmark is set.
 
-#include <QObject>
-#include <memory>
-
-#include "display/bookmark.hpp"
-#include "display/dlg_filter.hpp"
-#include "display/filter.hpp"
-#include "display/find.hpp"
-#include "display/navigator.hpp"
-#include "display/viewer.hpp"
+#include "tw/display/bookmark.hpp"
+#include "tw/display/dlg_filter.hpp"
+#include "tw/display/filter.hpp"
+#include "tw/display/find.hpp"
+#include "tw/display/navigator.hpp"
+#include "tw/display/viewer.hpp"
 #include "tw/window/commands.hpp"
 #include "tw/window/frm_main.hpp"
+
+#include <QObject>
+
+#include <memory>
 
 namespace tw::window {
 

@@ -1,8 +1,8 @@
 // Watches menu, and the Clear Autos / Clear Watches items of the Edit menu.
 
-#include "panes/autos_manager.hpp"
-#include "panes/watch_dialog.hpp"
-#include "panes/watch_manager.hpp"
+#include "tw/panes/autos_manager.hpp"
+#include "tw/panes/watch_dialog.hpp"
+#include "tw/panes/watch_manager.hpp"
 #include "tw/window/commands.hpp"
 #include "tw/window/frm_main.hpp"
 

@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QMenu>
 #include <QMouseEvent>
+
 #include <algorithm>
 
 namespace tw::window {

@@ -1,5 +1,7 @@
 #include "tw/window/controls.hpp"
 
+#include "tw/window/twips.hpp"
+
 #include <QFileDialog>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -11,8 +13,6 @@
 #include <QToolBar>
 #include <QTreeView>
 #include <QVBoxLayout>
-
-#include "tw/window/twips.hpp"
 
 namespace tw::window {
 namespace {

@@ -1,9 +1,20 @@
 #include "tw/window/export.hpp"
+
+#include "tw/common/files.hpp"
+#include "tw/core/log.hpp"
+#include "tw/core/reception.hpp"
+#include "tw/core/trace_pages.hpp"
+#include "tw/core/trace_tree.hpp"
+#include "tw/display/viewer.hpp"
+#include "tw/window/commands.hpp"
+#include "tw/window/frm_main.hpp"
+#include "tw/window/log_progress.hpp"
+#include "tw/window/menu_items.hpp"
 #include "tw/window/recent_files.hpp"
 
 #include <QAction>
-#include <QDialog>
 #include <QClipboard>
+#include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -11,18 +22,6 @@
 #include <QTabWidget>
 
 #include <vector>
-
-#include "core/reception.hpp"
-#include "tw/common/files.hpp"
-
-#include "core/log.hpp"
-#include "core/trace_pages.hpp"
-#include "core/trace_tree.hpp"
-#include "display/viewer.hpp"
-#include "tw/window/commands.hpp"
-#include "tw/window/frm_main.hpp"
-#include "tw/window/log_progress.hpp"
-#include "tw/window/menu_items.hpp"
 
 namespace tw::window {
 

@@ -1,5 +1,24 @@
 #include "tw/window/frm_main.hpp"
 
+#include "tw/common/common.hpp"
+#include "tw/core/message_manager.hpp"
+#include "tw/core/reception.hpp"
+#include "tw/core/status_panels.hpp"
+#include "tw/display/trace_model.hpp"
+#include "tw/display/trace_view.hpp"
+#include "tw/display/viewer.hpp"
+#include "tw/panes/autos_manager.hpp"
+#include "tw/panes/scratch_manager.hpp"
+#include "tw/panes/watch_dialog.hpp"
+#include "tw/panes/watch_manager.hpp"
+#include "tw/window/context_menus.hpp"
+#include "tw/window/layout.hpp"
+#include "tw/window/live_view.hpp"
+#include "tw/window/menus.hpp"
+#include "tw/window/status_panels.hpp"
+#include "tw/window/toolbar.hpp"
+#include "tw/window/twips.hpp"
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QLocale>
@@ -8,26 +27,6 @@
 #include <QTabWidget>
 #include <QTreeView>
 #include <QVBoxLayout>
-
-#include "core/message_manager.hpp"
-#include "core/reception.hpp"
-#include "core/status_panels.hpp"
-#include "display/trace_model.hpp"
-#include "display/trace_view.hpp"
-#include "display/viewer.hpp"
-#include "tw/common/common.hpp"
-#include "panes/autos_manager.hpp"
-#include "panes/scratch_manager.hpp"
-#include "panes/watch_dialog.hpp"
-#include "panes/watch_manager.hpp"
-
-#include "tw/window/context_menus.hpp"
-#include "tw/window/layout.hpp"
-#include "tw/window/live_view.hpp"
-#include "tw/window/menus.hpp"
-#include "tw/window/status_panels.hpp"
-#include "tw/window/toolbar.hpp"
-#include "tw/window/twips.hpp"
 
 namespace tw::window {
 namespace {

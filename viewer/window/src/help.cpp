@@ -1,14 +1,14 @@
 #include "tw/window/help.hpp"
 
+#include "tw/common/common.hpp"
+#include "tw/window/frm_main.hpp"
+#include "tw/window/startup.hpp"
+
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QUrl>
-
-#include "tw/common/common.hpp"
-#include "tw/window/frm_main.hpp"
-#include "tw/window/startup.hpp"
 
 namespace tw::window {
 namespace {

@@ -1,13 +1,14 @@
 // The main window's own 16 x 16 pictures, drawn with simple shapes so they stay crisp at
 // their design size and need no image files.
 
+#include "tw/window/image_list.hpp"
+
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+
 #include <array>
 #include <functional>
-
-#include "tw/window/image_list.hpp"
 
 namespace tw::window {
 namespace {

@@ -10,6 +10,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTreeView>
+
 #include <cmath>
 
 namespace tw::window {

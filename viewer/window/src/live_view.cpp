@@ -1,32 +1,32 @@
 #include "tw/window/live_view.hpp"
 
-#include <QAction>
-#include <QDockWidget>
-#include <QHeaderView>
-#include <QItemSelectionModel>
-#include <QTabWidget>
-#include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
-#include <QStatusBar>
-#include <QTimer>
-#include <QToolBar>
-#include <QTreeView>
-
-#include "display/detail_pane.hpp"
-#include "display/dlg_find.hpp"
-#include "display/line_follower.hpp"
-#include "display/marks.hpp"
-#include "display/match_highlight.hpp"
-#include "display/quick_filter_bar.hpp"
-#include "display/trace_model.hpp"
-#include "display/trace_view.hpp"
-#include "display/viewer.hpp"
-#include "display/wide_lines.hpp"
+#include "tw/display/detail_pane.hpp"
+#include "tw/display/dlg_find.hpp"
+#include "tw/display/line_follower.hpp"
+#include "tw/display/marks.hpp"
+#include "tw/display/match_highlight.hpp"
+#include "tw/display/quick_filter_bar.hpp"
+#include "tw/display/trace_model.hpp"
+#include "tw/display/trace_view.hpp"
+#include "tw/display/viewer.hpp"
+#include "tw/display/wide_lines.hpp"
 #include "tw/window/commands.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/mark_commands.hpp"
 #include "tw/window/settings.hpp"
+
+#include <QAction>
+#include <QDockWidget>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeView>
 
 namespace tw::window {
 

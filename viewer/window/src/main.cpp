@@ -1,11 +1,11 @@
 // tracewell32: the trace viewer.
 
-#include <QApplication>
-
 #include "tw/common/platform_start.hpp"
 #include "tw/common/widget_message_boxes.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/startup.hpp"
+
+#include <QApplication>
 
 int main(int argc, char** argv) {
     tw::PreparePlatform();

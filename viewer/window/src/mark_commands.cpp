@@ -1,12 +1,12 @@
 #include "tw/window/mark_commands.hpp"
 
-#include <QAction>
-
-#include "display/marks.hpp"
-#include "display/viewer.hpp"
+#include "tw/display/marks.hpp"
+#include "tw/display/viewer.hpp"
 #include "tw/window/commands.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/menu_items.hpp"
+
+#include <QAction>
 
 namespace tw::window {
 

@@ -1,10 +1,10 @@
 #include "tw/window/menus.hpp"
 
+#include "tw/window/commands.hpp"
+
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
-
-#include "tw/window/commands.hpp"
 
 namespace tw::window {
 namespace {

@@ -3,13 +3,13 @@
 #include "tw/window/frm_main.hpp"
 
 #ifdef TW_HAVE_CHARTS
+#include "tw/panes/autos_manager.hpp"
+#include "tw/panes/value_plot.hpp"
+#include "tw/window/commands.hpp"
+
 #include <QAction>
 #include <QMenu>
 #include <QTreeView>
-
-#include "panes/autos_manager.hpp"
-#include "panes/value_plot.hpp"
-#include "tw/window/commands.hpp"
 #endif
 
 namespace tw::window {

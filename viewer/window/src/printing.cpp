@@ -1,5 +1,10 @@
 #include "tw/window/printing.hpp"
 
+#include "tw/common/common.hpp"
+#include "tw/core/trace_pages.hpp"
+#include "tw/core/trace_tree.hpp"
+#include "tw/window/frm_main.hpp"
+
 #include <QApplication>
 #include <QFontMetrics>
 #include <QPainter>
@@ -7,11 +12,6 @@
 #include <QPrinterInfo>
 
 #include <algorithm>
-
-#include "core/trace_pages.hpp"
-#include "core/trace_tree.hpp"
-#include "tw/common/common.hpp"
-#include "tw/window/frm_main.hpp"
 
 namespace tw::window {
 namespace {

@@ -1,6 +1,12 @@
 #include "tw/window/recent_files.hpp"
 
-#include "core/reception.hpp"
+#include "tw/core/log.hpp"
+#include "tw/core/reception.hpp"
+#include "tw/window/commands.hpp"
+#include "tw/window/frm_main.hpp"
+#include "tw/window/log_progress.hpp"
+#include "tw/window/menu_items.hpp"
+#include "tw/window/settings.hpp"
 
 #include <QAction>
 #include <QDialog>
@@ -20,13 +26,6 @@
 #include <QUrl>
 
 #include <cstdio>
-
-#include "core/log.hpp"
-#include "tw/window/commands.hpp"
-#include "tw/window/frm_main.hpp"
-#include "tw/window/log_progress.hpp"
-#include "tw/window/menu_items.hpp"
-#include "tw/window/settings.hpp"
 
 namespace tw::window {
 

@@ -1,6 +1,10 @@
 #include "tw/window/remembered.hpp"
 
 #include "tw/common/screen_fit.hpp"
+#include "tw/window/commands.hpp"
+#include "tw/window/frm_main.hpp"
+#include "tw/window/layout.hpp"
+#include "tw/window/settings.hpp"
 
 #include <QAction>
 #include <QCheckBox>
@@ -10,11 +14,6 @@
 #include <QTimer>
 
 #include <vector>
-
-#include "tw/window/commands.hpp"
-#include "tw/window/frm_main.hpp"
-#include "tw/window/layout.hpp"
-#include "tw/window/settings.hpp"
 
 namespace tw::window {
 

@@ -1,13 +1,13 @@
 #include "tw/window/settings.hpp"
 
+#include "tw/common/files.hpp"
+
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 
 #include <memory>
-
-#include "tw/common/files.hpp"
 
 #ifndef _WIN32
 #include <sys/stat.h>

@@ -1,12 +1,12 @@
 #include "tw/window/splash.hpp"
 
+#include "tw/window/product_picture.hpp"
+#include "tw/window/version.hpp"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QScreen>
 #include <QVBoxLayout>
-
-#include "tw/window/product_picture.hpp"
-#include "tw/window/version.hpp"
 
 namespace tw::window {
 namespace {

@@ -1,17 +1,17 @@
 #include "tw/window/startup.hpp"
 
-#include <QApplication>
-#include <QDir>
-#include <QEventLoop>
-#include <QTimer>
-
 #include "tw/window/frm_main.hpp"
 #include "tw/window/recent_files.hpp"
 #include "tw/window/remembered.hpp"
 #include "tw/window/settings.hpp"
-#include "tw/window/status_panels.hpp"
 #include "tw/window/splash.hpp"
+#include "tw/window/status_panels.hpp"
 #include "tw/window/termination.hpp"
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QTimer>
 
 namespace tw::window {
 namespace {

@@ -1,5 +1,8 @@
 #include "tw/window/status_panels.hpp"
 
+#include "tw/window/image_list.hpp"
+#include "tw/window/twips.hpp"
+
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -7,9 +10,6 @@
 #include <QTimer>
 
 #include <algorithm>
-
-#include "tw/window/image_list.hpp"
-#include "tw/window/twips.hpp"
 
 namespace tw::window {
 

@@ -1,9 +1,9 @@
 #include "tw/window/toolbar.hpp"
 
+#include "tw/window/image_list.hpp"
+
 #include <QAction>
 #include <QToolBar>
-
-#include "tw/window/image_list.hpp"
 
 namespace tw::window {
 namespace {

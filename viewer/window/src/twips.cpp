@@ -1,6 +1,7 @@
 #include "tw/window/twips.hpp"
 
 #include <QWidget>
+
 #include <cmath>
 
 namespace tw::window {

@@ -2,16 +2,17 @@
 // dlgStepwright: the Stepwright's one window. The upper half opens a report through the engine and
 // lists its objects; the lower half composes formula-function calls for the ticked rows.
 
-#include <QDialog>
-#include <QIcon>
-#include <QList>
-#include <functional>
-#include <memory>
-#include <vector>
-
 #include "tw/builder/composer.hpp"
 #include "tw/builder/engine.hpp"
 #include "tw/builder/object_rows.hpp"
+
+#include <QDialog>
+#include <QIcon>
+#include <QList>
+
+#include <functional>
+#include <memory>
+#include <vector>
 
 class QButtonGroup;
 class QCheckBox;

@@ -8,6 +8,7 @@
 // Collections count from 1, as the engine's collections do.
 
 #include <QString>
+
 #include <memory>
 
 namespace tw::builder::engine {

@@ -1,12 +1,13 @@
 #pragma once
 // The rows of the object list (lvwObjects) with their check marks, shown through a list view.
 
+#include "tw/builder/object_rows.hpp"
+
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <QList>
-#include <vector>
 
-#include "tw/builder/object_rows.hpp"
+#include <vector>
 
 namespace tw::builder {
 

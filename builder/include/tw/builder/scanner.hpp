@@ -1,11 +1,12 @@
 #pragma once
 // The formula variable scanner: finds the variables that a formula's text declares.
 
+#include "tw/builder/object_rows.hpp"
+
 #include <QString>
 #include <QStringList>
-#include <vector>
 
-#include "tw/builder/object_rows.hpp"
+#include <vector>
 
 namespace tw::builder {
 

@@ -10,11 +10,12 @@
 // text being the source (its line ends given back as CR LF); subreports are the Report elements
 // under SubReports.
 
+#include "tw/builder/engine.hpp"
+
 #include <QByteArray>
 #include <QString>
-#include <memory>
 
-#include "tw/builder/engine.hpp"
+#include <memory>
 
 namespace tw::builder::engine {
 

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+
 #include <stdexcept>
 
 namespace tw {

@@ -4,13 +4,12 @@
 // programs let CopyDataHook subclass their window.
 #pragma once
 
-#include <windows.h>
-
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <windows.h>
 
 namespace tw::messaging {
 

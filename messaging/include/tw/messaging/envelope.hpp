@@ -11,12 +11,12 @@
 // one byte, so lengths and positions count bytes.
 #pragma once
 
+#include "tw/messaging/codepage.hpp"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include "tw/messaging/codepage.hpp"
 
 namespace tw::messaging {
 

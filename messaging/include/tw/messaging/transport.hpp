@@ -3,10 +3,10 @@
 // (see docs/transport.md); on Windows it is the top-level window of that caption.
 #pragma once
 
+#include "tw/messaging/receiver.hpp"
+
 #include <cstdint>
 #include <string_view>
-
-#include "tw/messaging/receiver.hpp"
 
 namespace tw::messaging {
 

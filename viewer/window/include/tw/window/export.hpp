@@ -7,9 +7,9 @@
 //    line ends. The file is written under a temporary name and put in place when complete,
 //    as Save Logfile does; long exports show the log loader's progress window.
 
-#include <QString>
+#include "tw/common/common.hpp"
 
-#include <tw/common/common.hpp>
+#include <QString>
 
 namespace tw::viewer {
 class LogProgress;

@@ -3,12 +3,13 @@
 // caption is set once and never changed. The window hosts the controls, turns menu commands and
 // toolbar clicks into calls on the objects it owns, and creates those objects on first use.
 
-#include <QMainWindow>
-#include <memory>
-
 #include "tw/window/commands.hpp"
 #include "tw/window/controls.hpp"
 #include "tw/window/image_list.hpp"
+
+#include <QMainWindow>
+
+#include <memory>
 
 class QMenu;
 

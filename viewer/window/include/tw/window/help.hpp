@@ -3,6 +3,7 @@
 // HelpFile() in startup.hpp) with the platform's viewer for .chm files.
 
 #include <QString>
+
 #include <functional>
 
 namespace tw::window {

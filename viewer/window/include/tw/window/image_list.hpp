@@ -4,6 +4,7 @@
 
 #include <QIcon>
 #include <QPixmap>
+
 #include <vector>
 
 namespace tw::window {

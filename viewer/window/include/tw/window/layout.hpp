@@ -4,10 +4,10 @@
 // selected and to picViewer changing size (the trace area). Twips become pixels at 1440 per
 // logical inch of the screen the window is on.
 
-#include <QObject>
-
 #include "tw/window/controls.hpp"
 #include "tw/window/layout_geometry.hpp"
+
+#include <QObject>
 
 class QMainWindow;
 class QRect;

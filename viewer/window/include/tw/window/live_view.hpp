@@ -18,8 +18,8 @@ class QMenu;
 class QToolBar;
 class QTreeView;
 
-#include "display/quick_filter.hpp"
-#include "display/time_columns.hpp"
+#include "tw/display/quick_filter.hpp"
+#include "tw/display/time_columns.hpp"
 
 namespace tw::viewer {
 class DetailPane;

@@ -2,7 +2,7 @@
 // What the main window shows while a log file loads: the hourglass, and for a load that lasts
 // more than half a second a small modal progress window with a Cancel button.
 
-#include "core/log.hpp"
+#include "tw/core/log.hpp"
 
 #include <QElapsedTimer>
 #include <QPointer>

@@ -5,6 +5,7 @@
 // continuation lines indented under its message. No dialog, no preview, no header or footer.
 
 #include <QString>
+
 #include <functional>
 #include <memory>
 #include <vector>

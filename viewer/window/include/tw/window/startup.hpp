@@ -2,6 +2,7 @@
 // The viewer's start-up routine and the application-wide help file name.
 
 #include <QString>
+
 #include <memory>
 
 class QApplication;

@@ -5,6 +5,7 @@
 // kRedrawMs milliseconds; Text() always answers the latest text at once.
 
 #include <QString>
+
 #include <array>
 
 class QLabel;

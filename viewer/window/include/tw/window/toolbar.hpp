@@ -3,6 +3,7 @@
 // button's key to the window, which upper-cases it and runs the menu command of that name.
 
 #include <QString>
+
 #include <functional>
 
 class QAction;

@@ -1,0 +1,77 @@
+#pragma once
+// The message store: decides whether a received message is kept and files it in the
+// default trace tree, nested between enter and exit lines.
+
+#include "tw/core/message_sink.hpp"
+#include "tw/core/trace_tree.hpp"
+
+#include <QChar>
+#include <QString>
+
+#include <functional>
+
+namespace tw::viewer {
+
+class StatusPanels;
+class TracePages;
+
+class MessageManager {
+public:
+    // Called with every stored message while the matching option is on.
+    using MessageHook = std::function<void(const MessageRef&)>;
+
+    // pages and status must outlive the manager; status may be nullptr (nothing shown).
+    explicit MessageManager(TracePages& pages, StatusPanels* status = nullptr);
+    MessageManager(const MessageManager&) = delete;
+    MessageManager& operator=(const MessageManager&) = delete;
+
+    // The listening switch; off when created. Setting it writes "Ready." or "Stopped.".
+    bool ProcessMessages() const { return m_processMessages; }
+    void SetProcessMessages(bool on);
+
+    // Stores the message in the default tree (dropped while the switch is off), updates
+    // the count, then runs the watch and autos hooks when their options are on.
+    void Add(const MessageRef& message);
+    // Makes room for that many more lines on the page Add appends to (a load that knows
+    // roughly how many lines it brings).
+    void ReserveLines(qint64 more);
+    // Empties the current page's tree, closes it when it is a filter page, and empties
+    // the count panel.
+    void Clear();
+    // Removes the selected line of the current page and its subtree; the count panel is
+    // left as it is.
+    void DeleteMessage();
+
+    // The Options menu's check marks ("Watches (performance hit)", "Autos (performance hit)")
+    // and what to run for them; the main window wires both.
+    void SetWatchesEnabled(bool on) { m_watchesOn = on; }
+    bool WatchesEnabled() const { return m_watchesOn; }
+    void SetAutosEnabled(bool on) { m_autosOn = on; }
+    bool AutosEnabled() const { return m_autosOn; }
+    void SetWatchHook(MessageHook hook) { m_watchHook = std::move(hook); }
+    void SetAutosHook(MessageHook hook) { m_autosHook = std::move(hook); }
+
+    TracePages& Pages() const { return m_pages; }
+
+    // "00042  09:05:042  hello": record number (at least five digits), two blanks, the
+    // time stamp, two blanks, the message.
+    static QString FormatLine(const MessageSink& message, Stamp stamp);
+    // "1,234 Messages." with the given digit group separator.
+    static QString CountText(qint64 count, QChar groupSeparator);
+    static void CountTextInto(qint64 count, QChar groupSeparator, QString& out);
+
+private:
+    void ShowCount(int count);
+
+    TracePages& m_pages;
+    StatusPanels* m_status;
+    QChar m_groupSeparator;
+    QString m_countText;  // the count's last text, rewritten in place
+    bool m_processMessages = false;
+    bool m_watchesOn = false;
+    bool m_autosOn = false;
+    MessageHook m_watchHook;
+    MessageHook m_autosHook;
+};
+
+}  // namespace tw::viewer

@@ -1,0 +1,126 @@
+#include "tw/core/message_manager.hpp"
+
+#include "tw/common/common.hpp"
+#include "tw/core/status_panels.hpp"
+#include "tw/core/trace_pages.hpp"
+
+#include <QLocale>
+
+#include <algorithm>
+
+namespace tw::viewer {
+
+namespace {
+
+bool IsEnter(qint32 type) { return type == 6 || type == 8; }
+bool IsExit(qint32 type) { return type == 7 || type == 9; }
+
+// The time stamp (UTC hours, minutes, milliseconds) of a receipt time, as the common time
+// stamp gives it.
+Stamp StampOfMicroseconds(qint64 us) {
+    constexpr qint64 kDayMs = 24 * 3600 * 1000;
+    qint64 ms = (us >= 0 ? us / 1000 : -((-us + 999) / 1000)) % kDayMs;
+    if (ms < 0) ms += kDayMs;
+    return PackStamp(int(ms / 3600000), int(ms / 60000 % 60), int(ms % 1000));
+}
+
+}  // namespace
+
+StatusPanels::~StatusPanels() = default;
+
+MessageManager::MessageManager(TracePages& pages, StatusPanels* status)
+    : m_pages(pages), m_status(status), m_groupSeparator(QLocale().groupSeparator().front()) {}
+
+void MessageManager::SetProcessMessages(bool on) {
+    m_processMessages = on;
+    if (m_status) m_status->SetListening(on ? QStringLiteral("Ready.") : QStringLiteral("Stopped."), on);
+}
+
+void MessageManager::Add(const MessageRef& message) {
+    if (!m_processMessages || !message) return;
+    TraceTree& tree = m_pages.GetDefault();
+    int parent = 0;
+    if (!tree.IsEmpty()) {
+        const int last = tree.Count();
+        const qint32 type = message->MessageType();
+        if (IsEnter(type)) {
+            parent = tree.Parent(last);  // a sibling of the last line
+        } else if (IsExit(type)) {
+            const int p = tree.Parent(last);  // one level above the last line
+            parent = p ? tree.Parent(p) : 0;
+        } else if (IsEnter(tree.Message(last).MessageType())) {
+            parent = last;  // nested under the enter line
+        } else {
+            parent = tree.Parent(last);
+        }
+        // Enter lines without exits nest ever deeper; below the deepest level a view can
+        // show, new lines stay on that level, beside the lines before them.
+        if (parent && tree.Level(parent) >= TraceTree::kMaxLevel) parent = tree.Parent(parent);
+    }
+    // One reading of the clock (an injected one in tests) gives the time stamp and the exact
+    // receipt time.
+    const qint64 now = tw::CurrentMicroseconds();
+    tree.Append(parent, message, StampOfMicroseconds(now), now);
+    if (parent != 0 && !tree.IsExpanded(parent)) tree.SetExpanded(parent, true);
+    ShowCount(tree.Count());
+
+    if (m_watchesOn && m_watchHook) m_watchHook(message);
+    if (m_autosOn && m_autosHook) m_autosHook(message);
+}
+
+void MessageManager::ReserveLines(qint64 more) {
+    TraceTree& tree = m_pages.GetDefault();
+    tree.Reserve(std::size_t(tree.Count()) + std::size_t(std::max<qint64>(0, more)));
+}
+
+void MessageManager::Clear() {
+    m_pages.GetCurrent().Clear();
+    m_pages.RemoveCurrent();
+    if (m_status) m_status->SetMessageCount(QString());
+}
+
+void MessageManager::DeleteMessage() {
+    TraceTree& tree = m_pages.GetCurrent();
+    const int selected = tree.Selected();
+    if (selected) tree.RemoveSubtree(selected);
+}
+
+void MessageManager::ShowCount(int count) {
+    if (!m_status) return;
+    // Written over the same text every time, so a stream of messages costs no allocation.
+    CountTextInto(count, m_groupSeparator, m_countText);
+    m_status->SetMessageCount(m_countText);
+}
+
+QString MessageManager::CountText(qint64 count, QChar groupSeparator) {
+    QString text;
+    CountTextInto(count, groupSeparator, text);
+    return text;
+}
+
+void MessageManager::CountTextInto(qint64 count, QChar groupSeparator, QString& out) {
+    // Format(n, "#,###") followed by " Messages."; zero gives no digits.
+    char16_t buffer[40];
+    int end = 40, digits = 0;
+    const char16_t* tail = u" Messages.";
+    for (int i = 9; i >= 0; --i) buffer[--end] = tail[i];
+    const bool negative = count < 0;
+    quint64 n = negative ? quint64(-count) : quint64(count);
+    while (n) {
+        if (digits && digits % 3 == 0) buffer[--end] = groupSeparator.unicode();
+        buffer[--end] = char16_t(u'0' + n % 10);
+        n /= 10;
+        ++digits;
+    }
+    if (negative) buffer[--end] = u'-';
+    out.resize(40 - end);
+    std::copy(buffer + end, buffer + 40, reinterpret_cast<char16_t*>(out.data()));
+}
+
+QString MessageManager::FormatLine(const MessageSink& message, Stamp stamp) {
+    QString text = FormatLineText(message.RecordNumber(), stamp, QStringView());
+    message.AppendMessage(text);
+    return text;
+}
+
+}  // namespace tw::viewer

@@ -1,0 +1,70 @@
+#include "tw/core/reception.hpp"
+
+#include "tw/messaging/receiver.hpp"
+
+#include <QSocketNotifier>
+
+namespace tw::viewer {
+
+namespace {
+// Longest one notifier call keeps serving envelopes before the window's other events get
+// their turn: well below what a user notices, long enough that a stream costs few turns of
+// the event loop.
+constexpr std::chrono::microseconds kReceiveBudget{8000};
+}  // namespace
+
+Reception::Reception(EnvelopeTargets targets, QObject* parent)
+    : QObject(parent),
+      m_targets(std::move(targets)),
+      m_receiver(std::make_unique<tw::messaging::EnvelopeReceiver>()) {}
+
+Reception::~Reception() { Close(); }
+
+bool Reception::Listen(const QString& caption, QString* error) {
+    Close();
+    std::string reason;
+    const bool ok = m_receiver->Listen(
+        caption.toStdString(), [this](std::string_view envelope) { OnEnvelope(envelope); }, &reason);
+    if (!ok) {
+        if (error) *error = QString::fromStdString(reason);
+        return false;
+    }
+    m_notifier = new QSocketNotifier(qintptr(m_receiver->WatchFd()), QSocketNotifier::Read, this);
+    m_notifier->setEnabled(m_holds == 0);
+    m_closedShown = 0;
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+        m_receiver->ProcessFor(kReceiveBudget);
+        const quint64 closed = ClosedConnections();
+        if (closed != m_closedShown) {
+            m_closedShown = closed;
+            emit connectionsClosed(closed);
+        }
+    });
+    return true;
+}
+
+void Reception::Close() {
+    if (m_notifier) {
+        m_notifier->setEnabled(false);
+        delete m_notifier;
+        m_notifier = nullptr;
+    }
+    m_receiver->Close();
+}
+
+bool Reception::IsListening() const { return m_receiver->IsListening(); }
+
+bool Reception::AnotherReceives(long* process) const {
+    const long other = m_receiver->OtherReceiver();
+    if (process) *process = other > 0 ? other : 0;
+    return other != 0;
+}
+
+// Senders wait in their calls while the notifier is off: nothing is read from their sockets.
+void Reception::SetNotifierEnabled(bool on) {
+    if (m_notifier) m_notifier->setEnabled(on);
+}
+
+quint64 Reception::ClosedConnections() const { return m_receiver->ClosedByReceiver(); }
+
+}  // namespace tw::viewer
