@@ -12,8 +12,8 @@ namespace tw::viewer {
 
 namespace {
 
-bool IsEnter(qint32 type) { return type == 6 || type == 8; }
-bool IsExit(qint32 type) { return type == 7 || type == 9; }
+bool IsEnter(qint32 type) { return EntersLevel(type); }
+bool IsExit(qint32 type) { return ExitsLevel(type); }
 
 // The time stamp (UTC hours, minutes, milliseconds) of a receipt time, as the common time
 // stamp gives it.

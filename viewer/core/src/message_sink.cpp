@@ -215,21 +215,7 @@ void MessageSink::AppendObjectValueBytes(std::string& out) const {
     AppendBytes(out, std::size_t(n.message) + n.name, n.value);
 }
 
-qint32 MessageSink::IconFor(qint32 messageType) {
-    switch (messageType) {
-        case 0: return 12;   // general message
-        case 1: return 5;    // note
-        case 2: return 4;    // error
-        case 3: return 11;   // warning
-        case 4: return 14;   // object
-        case 6: return 6;    // enter formula
-        case 7: return 7;    // exit formula
-        case 8: return 9;    // enter subreport
-        case 9: return 7;    // exit subreport shows the exit-formula picture
-        case 14: return 8;   // check point
-        default: return 0;   // types not in the table keep the initial 0
-    }
-}
+qint32 MessageSink::IconFor(qint32 messageType) { return MessageTypeIcon(messageType); }
 
 MessageRef MessageSink::Create(std::string_view envelope, QString* why) {
     std::string reason;
@@ -242,7 +228,7 @@ MessageRef MessageSink::Create(std::string_view envelope, QString* why) {
 }
 
 MessageRef MessageSink::Create(const tw::messaging::EnvelopeView& fields) {
-    if (fields.type == 4)
+    if (IsType(fields.type, EnumMessageType::SendObject))
         return MakeBytes(fields.type, fields.recordNumber, fields.message, fields.objectName, fields.objectValue);
     return MakeBytes(fields.type, fields.recordNumber, fields.message, {}, {});
 }

@@ -3,10 +3,6 @@
 
 namespace tw::viewer {
 
-namespace {
-constexpr int kScratchType = 5;
-}
-
 Received ReceiveEnvelope(std::string_view envelope, const EnvelopeTargets& targets, QString* why) {
     std::string reason;
     const auto fields = tw::messaging::ReadEnvelopeView(envelope, why ? &reason : nullptr);
@@ -14,7 +10,7 @@ Received ReceiveEnvelope(std::string_view envelope, const EnvelopeTargets& targe
         if (why) *why = QString::fromStdString(reason);
         return Received::Malformed;
     }
-    if (fields->type == kScratchType) {
+    if (IsType(fields->type, EnumMessageType::SendScratch)) {
         if (targets.scratch) {
             const std::string utf8 = tw::messaging::CodePageToUtf8(fields->message);
             targets.scratch(fields->recordNumber, QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));

@@ -9,23 +9,6 @@
 
 namespace tw::viewer {
 
-QString MessageTypeName(int type) {
-    switch (type) {
-        case 0: return QStringLiteral("Message");
-        case 1: return QStringLiteral("Note");
-        case 2: return QStringLiteral("Error");
-        case 3: return QStringLiteral("Warning");
-        case 4: return QStringLiteral("Object");
-        case 5: return QStringLiteral("Scratch");
-        case 6: return QStringLiteral("Formula entry");
-        case 7: return QStringLiteral("Formula exit");
-        case 8: return QStringLiteral("Subreport entry");
-        case 9: return QStringLiteral("Subreport exit");
-        case 14: return QStringLiteral("Check point");
-        default: return QStringLiteral("Type %1").arg(type);
-    }
-}
-
 QString DetailText(const TraceTree& tree, int line) {
     if (line < 1 || line > tree.Count()) return {};
     const MessageSink& m = tree.Message(line);
@@ -44,7 +27,7 @@ QString DetailText(const TraceTree& tree, int line) {
     text += QStringLiteral("Level: %1\n").arg(tree.Level(line));
     text += QStringLiteral("Formula path: %1\n").arg(path.isEmpty() ? QStringLiteral("(top level)")
                                                                      : path.join(QStringLiteral(" > ")));
-    if (m.MessageType() == 4) {
+    if (IsType(m.MessageType(), EnumMessageType::SendObject)) {
         text += QStringLiteral("Object name: %1\n").arg(m.ObjectName());
         text += QStringLiteral("Object value: %1\n").arg(m.ObjectValue());
     }

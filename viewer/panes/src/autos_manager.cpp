@@ -64,7 +64,7 @@ int AutosManager::AddNode(int parent, Kind kind, QString text, MessageRef messag
 }
 
 void AutosManager::Update(const MessageRef& ref) {
-    if (!ref || ref->MessageType() != 4) return;
+    if (!ref || !IsType(ref->MessageType(), EnumMessageType::SendObject)) return;
     const MessageSink& message = *ref;
 
     // One object node per name. Names compare exactly, so "Total" and "TOTAL" are two

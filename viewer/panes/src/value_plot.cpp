@@ -93,11 +93,11 @@ ValuePlot::Series& ValuePlot::SeriesFor(const QString& formula) {
 
 void ValuePlot::Take(int line) {
     const MessageSink& m = m_tree->Message(line);
-    if (m.MessageType() != 4 || m.ObjectName() != m_objectName) return;
+    if (!IsType(m.MessageType(), EnumMessageType::SendObject) || m.ObjectName() != m_objectName) return;
     // The formula a value was sent from is its line's parent when that enters a formula.
     const int parent = m_tree->Parent(line);
     const QString formula =
-        parent && m_tree->Message(parent).MessageType() == 6 ? m_tree->Message(parent).Message() : kNoFormula;
+        parent && IsType(m_tree->Message(parent).MessageType(), EnumMessageType::EnterFormula) ? m_tree->Message(parent).Message() : kNoFormula;
     Series& series = SeriesFor(formula);
     double y = 0;
     if (!ParseValue(m.ObjectValue(), y)) {

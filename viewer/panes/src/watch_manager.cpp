@@ -112,7 +112,7 @@ bool WatchManager::IsMatch(const Watch& watch, const QString& name, const QStrin
 
 void WatchManager::Evaluate(const MessageSink& message) {
     if (m_watches.empty()) return;  // at most the root: no watch
-    if (message.MessageType() != 4) return;
+    if (!IsType(message.MessageType(), EnumMessageType::SendObject)) return;
     const QString name = message.ObjectName();
     QString upperValue;
     bool haveValue = false;
@@ -136,7 +136,7 @@ QStringList WatchManager::GetObjectNameList() const {
     const int count = tree.Count();
     for (int i = 1; i <= count; ++i) {
         const MessageSink& m = tree.Message(i);
-        if (m.MessageType() != 4) continue;
+        if (!IsType(m.MessageType(), EnumMessageType::SendObject)) continue;
         const QString name = m.ObjectName();
         QString key = name.toUpper();
         if (seen.contains(key)) continue;

@@ -1,6 +1,7 @@
 #pragma once
 // One received trace message and the counted reference that trace lines hold to it.
 
+#include "tw/core/message_types.hpp"
 #include "tw/messaging/envelope.hpp"
 
 #include <QString>

@@ -10,10 +10,6 @@ namespace tw::viewer {
 
 class TraceTree;
 
-// Type name of a message-type code ("Message", "Error", "Formula entry", ...); "Type n" for
-// a code without a name.
-QString MessageTypeName(int type);
-
 // The text the pane shows for a line: record number, type, receipt time, level, formula path
 // (the entries above the line, outermost first), then the whole message (and, for an object,
 // its name and value).
