@@ -188,8 +188,8 @@ TEST_F(Store, HooksSeeTheLineAlreadyStored) {
 TEST_F(Store, LineTextCarriesRecordNumberAndTimeStamp) {
     manager.Add(MessageSink::CreateEx(0, 42, u"hello"));
     EXPECT_EQ(pages.GetDefault().Text(1), QStringLiteral("00042  09:05:042  hello"));
-    EXPECT_EQ(MessageManager::FormatLine(*MessageSink::CreateEx(0, 123456, u"x"), PackStamp(9, 5, 42)),
-              QStringLiteral("123456  09:05:042  x"));
+    EXPECT_EQ(FormatLineText(123456, PackStamp(9, 5, 42), u"x"), QStringLiteral("123456  09:05:042  x"));
+    EXPECT_EQ(FormatLineText(-42, PackStamp(123, 0, 7), u"y"), QStringLiteral("-00042  23:00:007  y"));
 }
 
 TEST_F(Store, DeleteOfAnEnterLineTakesItsSubtree) {

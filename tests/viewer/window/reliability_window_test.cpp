@@ -245,7 +245,7 @@ TEST_F(ReliabilityWindowTest, MessageBoxesShowMarkupAsPlainText) {
 // 300 connections that never write: the receiving end closes idle ones to make room, a real
 // sender is served, and the status bar's third panel counts the closed connections.
 TEST_F(ReliabilityWindowTest, ConnectionsTheReceiverClosesAreCountedInTheStatusBar) {
-    const std::string path = form->Reception()->Receiver().SocketPath();
+    const std::string path = form->Reception()->Address();
     ASSERT_FALSE(path.empty());
     std::vector<int> idle;
     for (int i = 0; i < 300; ++i) {

@@ -101,26 +101,15 @@ QString MessageManager::CountText(qint64 count, QChar groupSeparator) {
 void MessageManager::CountTextInto(qint64 count, QChar groupSeparator, QString& out) {
     // Format(n, "#,###") followed by " Messages."; zero gives no digits.
     char16_t buffer[40];
-    int end = 40, digits = 0;
+    char16_t* const end = buffer + 40;
     const char16_t* tail = u" Messages.";
-    for (int i = 9; i >= 0; --i) buffer[--end] = tail[i];
+    char16_t* start = end - 10;
+    std::copy(tail, tail + 10, start);
     const bool negative = count < 0;
-    quint64 n = negative ? quint64(-count) : quint64(count);
-    while (n) {
-        if (digits && digits % 3 == 0) buffer[--end] = groupSeparator.unicode();
-        buffer[--end] = char16_t(u'0' + n % 10);
-        n /= 10;
-        ++digits;
-    }
-    if (negative) buffer[--end] = u'-';
-    out.resize(40 - end);
-    std::copy(buffer + end, buffer + 40, reinterpret_cast<char16_t*>(out.data()));
-}
-
-QString MessageManager::FormatLine(const MessageSink& message, Stamp stamp) {
-    QString text = FormatLineText(message.RecordNumber(), stamp, QStringView());
-    message.AppendMessage(text);
-    return text;
+    start = WriteDigitsBefore(start, negative ? quint64(-count) : quint64(count), 0, groupSeparator.unicode());
+    if (negative) *--start = u'-';
+    out.resize(end - start);
+    std::copy(start, end, reinterpret_cast<char16_t*>(out.data()));
 }
 
 }  // namespace tw::viewer

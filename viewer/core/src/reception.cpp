@@ -13,27 +13,31 @@ namespace {
 constexpr std::chrono::microseconds kReceiveBudget{8000};
 }  // namespace
 
+// The local socket receiver, watched through a notifier while listening.
+struct Reception::Platform {
+    tw::messaging::EnvelopeReceiver receiver;
+    QSocketNotifier* notifier = nullptr;
+};
+
 Reception::Reception(EnvelopeTargets targets, QObject* parent)
-    : QObject(parent),
-      m_targets(std::move(targets)),
-      m_receiver(std::make_unique<tw::messaging::EnvelopeReceiver>()) {}
+    : QObject(parent), m_targets(std::move(targets)), m_platform(std::make_unique<Platform>()) {}
 
 Reception::~Reception() { Close(); }
 
 bool Reception::Listen(const QString& caption, QString* error) {
     Close();
     std::string reason;
-    const bool ok = m_receiver->Listen(
+    const bool ok = m_platform->receiver.Listen(
         caption.toStdString(), [this](std::string_view envelope) { OnEnvelope(envelope); }, &reason);
     if (!ok) {
         if (error) *error = QString::fromStdString(reason);
         return false;
     }
-    m_notifier = new QSocketNotifier(qintptr(m_receiver->WatchFd()), QSocketNotifier::Read, this);
-    m_notifier->setEnabled(m_holds == 0);
+    m_platform->notifier = new QSocketNotifier(qintptr(m_platform->receiver.WatchFd()), QSocketNotifier::Read, this);
+    m_platform->notifier->setEnabled(m_holds == 0);
     m_closedShown = 0;
-    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
-        m_receiver->ProcessFor(kReceiveBudget);
+    connect(m_platform->notifier, &QSocketNotifier::activated, this, [this] {
+        m_platform->receiver.ProcessFor(kReceiveBudget);
         const quint64 closed = ClosedConnections();
         if (closed != m_closedShown) {
             m_closedShown = closed;
@@ -44,27 +48,29 @@ bool Reception::Listen(const QString& caption, QString* error) {
 }
 
 void Reception::Close() {
-    if (m_notifier) {
-        m_notifier->setEnabled(false);
-        delete m_notifier;
-        m_notifier = nullptr;
+    if (m_platform->notifier) {
+        m_platform->notifier->setEnabled(false);
+        delete m_platform->notifier;
+        m_platform->notifier = nullptr;
     }
-    m_receiver->Close();
+    m_platform->receiver.Close();
 }
 
-bool Reception::IsListening() const { return m_receiver->IsListening(); }
+std::string Reception::Address() const { return m_platform->receiver.SocketPath(); }
+
+bool Reception::IsListening() const { return m_platform->receiver.IsListening(); }
 
 bool Reception::AnotherReceives(long* process) const {
-    const long other = m_receiver->OtherReceiver();
+    const long other = m_platform->receiver.OtherReceiver();
     if (process) *process = other > 0 ? other : 0;
     return other != 0;
 }
 
 // Senders wait in their calls while the notifier is off: nothing is read from their sockets.
 void Reception::SetNotifierEnabled(bool on) {
-    if (m_notifier) m_notifier->setEnabled(on);
+    if (m_platform->notifier) m_platform->notifier->setEnabled(on);
 }
 
-quint64 Reception::ClosedConnections() const { return m_receiver->ClosedByReceiver(); }
+quint64 Reception::ClosedConnections() const { return m_platform->receiver.ClosedByReceiver(); }
 
 }  // namespace tw::viewer

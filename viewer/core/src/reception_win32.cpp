@@ -1,5 +1,6 @@
-#include "tw/core/copydata_filter_win32.hpp"
 #include "tw/core/reception.hpp"
+
+#include "tw/core/copydata_filter_win32.hpp"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -11,8 +12,16 @@
 
 namespace tw::viewer {
 
+// The native event filter that sees WM_COPYDATA, and the mutex that makes this the one
+// receiving window of the session.
+struct Reception::Platform {
+    std::unique_ptr<CopyDataFilter> filter;  // installed while listening
+    HANDLE receiverMutex = nullptr;          // held while listening
+    bool anotherReceives = false;
+};
+
 Reception::Reception(EnvelopeTargets targets, QObject* parent)
-    : QObject(parent), m_targets(std::move(targets)) {}
+    : QObject(parent), m_targets(std::move(targets)), m_platform(std::make_unique<Platform>()) {}
 
 Reception::~Reception() { Close(); }
 
@@ -37,36 +46,38 @@ bool Reception::Listen(const QString& caption, QString* error) {
     if (mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
         CloseHandle(mutex);
         mutex = nullptr;
-        m_anotherReceives = true;
+        m_platform->anotherReceives = true;
         if (error) *error = QStringLiteral("another window already receives the messages of this user");
         return false;
     }
-    m_anotherReceives = false;
-    m_receiverMutex = mutex;
-    m_filter = std::make_unique<CopyDataFilter>(caption,
+    m_platform->anotherReceives = false;
+    m_platform->receiverMutex = mutex;
+    m_platform->filter = std::make_unique<CopyDataFilter>(caption,
                                                 [this](std::string_view envelope) { OnEnvelope(envelope); });
-    app->installNativeEventFilter(m_filter.get());
+    app->installNativeEventFilter(m_platform->filter.get());
     return true;
 }
 
 void Reception::Close() {
-    if (m_receiverMutex) {
-        ReleaseMutex(static_cast<HANDLE>(m_receiverMutex));
-        CloseHandle(static_cast<HANDLE>(m_receiverMutex));
-        m_receiverMutex = nullptr;
+    if (m_platform->receiverMutex) {
+        ReleaseMutex(m_platform->receiverMutex);
+        CloseHandle(m_platform->receiverMutex);
+        m_platform->receiverMutex = nullptr;
     }
-    if (!m_filter) return;
-    if (QCoreApplication* app = QCoreApplication::instance()) app->removeNativeEventFilter(m_filter.get());
+    if (!m_platform->filter) return;
+    if (QCoreApplication* app = QCoreApplication::instance()) app->removeNativeEventFilter(m_platform->filter.get());
     // Destroying the filter also takes it off the event dispatcher, should the application be
     // gone already.
-    m_filter.reset();
+    m_platform->filter.reset();
 }
 
-bool Reception::IsListening() const { return m_filter != nullptr; }
+std::string Reception::Address() const { return {}; }
+
+bool Reception::IsListening() const { return m_platform->filter != nullptr; }
 
 bool Reception::AnotherReceives(long* process) const {
     if (process) *process = 0;
-    return m_anotherReceives;
+    return m_platform->anotherReceives;
 }
 
 // A sent WM_COPYDATA cannot be made to wait: while held, OnEnvelope keeps it aside instead.

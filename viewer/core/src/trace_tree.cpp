@@ -19,37 +19,6 @@ constexpr std::uint64_t kDefaultColours = (std::uint64_t(kDefaultColour) << 32) 
 
 }  // namespace
 
-Stamp PackStamp(int hours, int minutes, int milliseconds) {
-    return Stamp((hours * 60 + minutes) * 1000 + milliseconds);
-}
-
-Stamp StampFromText(QStringView text) {
-    if (text.size() != 9 || text[2] != u':' || text[5] != u':') return 0;
-    auto digits = [&](int from, int count, int& out) {
-        out = 0;
-        for (int i = from; i < from + count; ++i) {
-            const char16_t c = text[i].unicode();
-            if (c < u'0' || c > u'9') return false;
-            out = out * 10 + (c - u'0');
-        }
-        return true;
-    };
-    int h = 0, m = 0, ms = 0;
-    if (!digits(0, 2, h) || !digits(3, 2, m) || !digits(6, 3, ms)) return 0;
-    return PackStamp(h, m, ms);
-}
-
-QString StampText(Stamp stamp) {
-    const unsigned ms = stamp % 1000;
-    const unsigned minutesOfDay = stamp / 1000;
-    const unsigned h = minutesOfDay / 60, m = minutesOfDay % 60;
-    const char16_t text[9] = {char16_t(u'0' + h / 10 % 10), char16_t(u'0' + h % 10), u':',
-                              char16_t(u'0' + m / 10),      char16_t(u'0' + m % 10), u':',
-                              char16_t(u'0' + ms / 100),    char16_t(u'0' + ms / 10 % 10),
-                              char16_t(u'0' + ms % 10)};
-    return QString(reinterpret_cast<const QChar*>(text), 9);
-}
-
 TraceTreeObserver::~TraceTreeObserver() = default;
 void TraceTreeObserver::LinesAboutToBeRemoved(int, int) {}
 void TraceTreeObserver::LinesRemoved(int, int) {}
@@ -116,46 +85,6 @@ int TraceTree::LastInSubtree(int index) const {
     }
 }
 
-bool TraceTree::IsShown(int index) const {
-    for (std::uint32_t p = line(index).parent; p != 0; p = m_lines[p - 1].parent) {
-        if (!(m_lines[p - 1].flags & kExpanded)) return false;
-    }
-    return true;
-}
-
-void AppendLineText(qint32 recordNumber, Stamp stamp, QStringView message, QString& out) {
-    // Record number as Format(n, "00000"), two blanks, the time stamp, two blanks, message.
-    char16_t head[40];
-    int n = 0;
-    const qint64 record = recordNumber;
-    std::uint64_t magnitude = record < 0 ? std::uint64_t(-record) : std::uint64_t(record);
-    char16_t digits[20];
-    int d = 0;
-    do {
-        digits[d++] = char16_t(u'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude);
-    if (record < 0) head[n++] = u'-';
-    for (int pad = d; pad < 5; ++pad) head[n++] = u'0';
-    while (d) head[n++] = digits[--d];
-    const unsigned ms = stamp % 1000, minutesOfDay = stamp / 1000;
-    const unsigned h = minutesOfDay / 60, m = minutesOfDay % 60;
-    const char16_t time[13] = {u' ', u' ', char16_t(u'0' + h / 10 % 10), char16_t(u'0' + h % 10), u':',
-                               char16_t(u'0' + m / 10), char16_t(u'0' + m % 10), u':',
-                               char16_t(u'0' + ms / 100), char16_t(u'0' + ms / 10 % 10),
-                               char16_t(u'0' + ms % 10), u' ', u' '};
-    for (char16_t c : time) head[n++] = c;
-    out.reserve(out.size() + n + message.size());
-    out.append(reinterpret_cast<const QChar*>(head), n);
-    out.append(message);
-}
-
-QString FormatLineText(qint32 recordNumber, Stamp stamp, QStringView message) {
-    QString text;
-    AppendLineText(recordNumber, stamp, message, text);
-    return text;
-}
-
 void TraceTree::AppendText(int index, QString& out) const {
     const Line& l = line(index);
     out.reserve(out.size() + 24 + l.message->MessageLength());
@@ -187,53 +116,6 @@ int TraceTree::IndexOf(LineHandle handle) const {
     auto it = std::lower_bound(first, last, handle.serial);
     if (it == last || *it != handle.serial) return 0;
     return int(it - m_serials.begin()) + 1;
-}
-
-// ---------------------------------------------------------------- ReceiptColumn
-
-void ReceiptColumn::Push(qint64 us) {
-    if (us == 0) {
-        m_offsets.push_back(kUnknown);
-        return;
-    }
-    if (m_segments.empty() || us < m_segments.back().base || us - m_segments.back().base >= qint64(kUnknown))
-        m_segments.push_back({m_offsets.size(), us});
-    m_offsets.push_back(std::uint32_t(us - m_segments.back().base));
-}
-
-qint64 ReceiptColumn::At(std::size_t i) const {
-    const std::uint32_t offset = m_offsets[i];
-    if (offset == kUnknown) return 0;
-    // A known line always lies in a segment: the last one starting at or before it.
-    auto it = m_segments.end() - 1;
-    if (it->first > i) {
-        it = std::upper_bound(m_segments.begin(), m_segments.end(), i,
-                              [](std::size_t line, const Segment& s) { return line < s.first; }) - 1;
-    }
-    return it->base + offset;
-}
-
-void ReceiptColumn::Erase(std::size_t first, std::size_t last) {
-    const std::size_t n = last - first;
-    m_offsets.erase(m_offsets.begin() + std::ptrdiff_t(first), m_offsets.begin() + std::ptrdiff_t(last));
-    // A segment starting inside the removed run now starts where the run was; of several
-    // that do, only the last still has lines.
-    for (Segment& s : m_segments) s.first = s.first >= last ? s.first - n : s.first >= first ? first : s.first;
-    std::vector<Segment> kept;
-    for (std::size_t k = 0; k < m_segments.size(); ++k) {
-        const bool hidden = k + 1 < m_segments.size() && m_segments[k + 1].first == m_segments[k].first;
-        if (!hidden && m_segments[k].first < m_offsets.size()) kept.push_back(m_segments[k]);
-    }
-    m_segments.swap(kept);
-}
-
-void ReceiptColumn::Clear() {
-    std::vector<std::uint32_t>().swap(m_offsets);
-    std::vector<Segment>().swap(m_segments);
-}
-
-std::size_t ReceiptColumn::Bytes() const {
-    return m_offsets.capacity() * sizeof(std::uint32_t) + m_segments.capacity() * sizeof(Segment);
 }
 
 // ---------------------------------------------------------------- TraceTree

@@ -53,9 +53,6 @@ public:
 
     TracePages& Pages() const { return m_pages; }
 
-    // "00042  09:05:042  hello": record number (at least five digits), two blanks, the
-    // time stamp, two blanks, the message.
-    static QString FormatLine(const MessageSink& message, Stamp stamp);
     // "1,234 Messages." with the given digit group separator.
     static QString CountText(qint64 count, QChar groupSeparator);
     static void CountTextInto(qint64 count, QChar groupSeparator, QString& out);

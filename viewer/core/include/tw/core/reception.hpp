@@ -12,18 +12,6 @@
 #include <string_view>
 #include <vector>
 
-#ifdef Q_OS_WIN
-namespace tw::viewer {
-class CopyDataFilter;
-}
-#else
-class QSocketNotifier;
-
-namespace tw::messaging {
-class EnvelopeReceiver;
-}
-#endif
-
 namespace tw::viewer {
 
 // Where received envelopes go. The main window fills both with its (created on first use)
@@ -94,10 +82,9 @@ public:
     // Connections the receiving end refused or closed itself since Listen (idle ones that made
     // room, incomplete frames timed out, refused floods); 0 where there are no connections.
     quint64 ClosedConnections() const;
-#ifndef Q_OS_WIN
-    // The transport's receiver (statistics, socket path).
-    const tw::messaging::EnvelopeReceiver& Receiver() const { return *m_receiver; }
-#endif
+    // Where senders reach this window (Linux: its socket's path); empty while not listening
+    // and on Windows, where they find it by its caption.
+    std::string Address() const;
 
 signals:
     // A malformed envelope was dropped (nothing else happens).
@@ -110,15 +97,11 @@ private:
     void Deliver(std::string_view envelope);
     void SetNotifierEnabled(bool on);
 
+    // What receiving takes on this platform (reception.cpp, reception_win32.cpp).
+    struct Platform;
+
     EnvelopeTargets m_targets;
-#ifdef Q_OS_WIN
-    std::unique_ptr<CopyDataFilter> m_filter;  // installed while listening
-    void* m_receiverMutex = nullptr;           // held while listening: one viewer a user session
-    bool m_anotherReceives = false;
-#else
-    std::unique_ptr<tw::messaging::EnvelopeReceiver> m_receiver;
-    QSocketNotifier* m_notifier = nullptr;
-#endif
+    std::unique_ptr<Platform> m_platform;
     int m_holds = 0;
     std::vector<std::string> m_heldEnvelopes;  // Windows: arrived while held, in order
     quint64 m_malformed = 0;

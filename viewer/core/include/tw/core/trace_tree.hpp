@@ -1,7 +1,9 @@
 #pragma once
 // The trace tree: the store of trace lines behind one page of the trace display.
 
+#include "tw/core/line_text.hpp"
 #include "tw/core/message_sink.hpp"
+#include "tw/core/receipt_column.hpp"
 
 #include <QString>
 
@@ -22,18 +24,6 @@ struct LineHandle {
     friend bool operator==(LineHandle a, LineHandle b) { return a.serial == b.serial; }
 };
 
-// Time of adding a line, packed as (hours * 60 + minutes) * 1000 + milliseconds.
-using Stamp = std::uint32_t;
-Stamp PackStamp(int hours, int minutes, int milliseconds);
-// Reads "HH:MM:mmm" (the common time stamp text); 0 when the text has another shape.
-Stamp StampFromText(QStringView text);
-// "HH:MM:mmm".
-QString StampText(Stamp stamp);
-// The text of a trace line: the record number with at least five digits (a minus sign in
-// front when negative), two blanks, the time stamp, two blanks, the message.
-QString FormatLineText(qint32 recordNumber, Stamp stamp, QStringView message);
-// The same appended to out (no allocation once out has room: for scans over many lines).
-void AppendLineText(qint32 recordNumber, Stamp stamp, QStringView message, QString& out);
 
 // Receives the changes of a TraceTree (the Qt model adapter is one). Indices are 1-based.
 class TraceTreeObserver {
@@ -53,28 +43,6 @@ public:
     virtual void SelectionChanged(int index, bool makeVisible);
     // The tree is being destroyed; the observer must forget it.
     virtual void TreeDestroyed() {}
-};
-
-// Receipt times of a run of lines, 4 bytes a line: microsecond offsets from the start of a
-// segment of lines. A segment covers some 71 minutes of receiving; a time before its start,
-// or beyond its reach, begins a new one. 0 stands for "unknown" (lines read from a log).
-class ReceiptColumn {
-public:
-    void Push(qint64 microseconds);
-    void Reserve(std::size_t lines) { m_offsets.reserve(lines); }
-    qint64 At(std::size_t i) const;                   // 0-based
-    void Erase(std::size_t first, std::size_t last);  // removes [first, last)
-    void Clear();
-    std::size_t Bytes() const;
-
-private:
-    static constexpr std::uint32_t kUnknown = 0xFFFFFFFFu;
-    struct Segment {
-        std::size_t first;  // its first line
-        qint64 base;        // the time its offsets count from
-    };
-    std::vector<std::uint32_t> m_offsets;
-    std::vector<Segment> m_segments;  // ascending by first
 };
 
 // A plain tree of trace lines, shaped like the tree control of a trace page:
@@ -123,8 +91,6 @@ public:
     // The last line of index's subtree (index itself when it has no children).
     int LastInSubtree(int index) const;
     bool IsExpanded(int index) const { return line(index).flags & kExpanded; }
-    // True when every ancestor is expanded.
-    bool IsShown(int index) const;
     Stamp StampOf(int index) const { return line(index).stamp; }
     // When the line was received: microseconds since 1970-01-01 UTC, 0 when unknown.
     qint64 ReceivedAt(int index) const { return m_received.At(std::size_t(checked(index) - 1)); }
