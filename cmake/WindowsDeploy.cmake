@@ -82,9 +82,11 @@ if(TW_MAKENSIS AND CMAKE_SIZEOF_VOID_P EQUAL 4)
     -DVERSION_PATCH=${PROJECT_VERSION_PATCH}
     -DBINDIR=${tw_stage} -DOUTFILE=${tw_setup} -DLICENSE=${PROJECT_SOURCE_DIR}/LICENSE)
   if(TW_TRACETAP64_DLL)
+    # The 64-bit library needs the 64-bit tool chain's strip.
+    find_program(TW_STRIP64 NAMES x86_64-w64-mingw32-strip REQUIRED)
     list(APPEND tw_stage_commands
       COMMAND ${CMAKE_COMMAND} -E copy ${TW_TRACETAP64_DLL} ${tw_stage}/x64/Tracetap.dll
-      COMMAND ${CMAKE_STRIP} --strip-debug ${tw_stage}/x64/Tracetap.dll)
+      COMMAND ${TW_STRIP64} --strip-debug ${tw_stage}/x64/Tracetap.dll)
     list(APPEND tw_nsis_defines -DTRACETAP64=${tw_stage}/x64/Tracetap.dll)
   endif()
   add_custom_command(

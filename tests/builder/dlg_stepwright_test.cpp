@@ -1,4 +1,5 @@
 // The Stepwright dialog driven offscreen through its controls.
+#include "tw/testing/message_boxes.hpp"
 #include "tw/builder/dlg_stepwright.hpp"
 
 #include "tw/builder/object_list_model.hpp"
@@ -34,6 +35,8 @@ using namespace tw::builder;
 
 namespace {
 
+using RecordingBoxes = tw::test::BoxRecorder;
+
 const QString kDefinitions = QStringLiteral(TW_REPORT_DEFINITIONS_DIR);
 
 #define REQUIRE_DEFINITIONS()                                                                      \
@@ -43,20 +46,6 @@ const QString kDefinitions = QStringLiteral(TW_REPORT_DEFINITIONS_DIR);
 const QString kEngineMissing = QStringLiteral(
     "Crystal Reports: Unable to start the Crystal Reports run time library (craxdrt.dll). "
     "Please ensure the correct version is installed.");
-
-struct Box {
-    QString prompt;
-    QString caption;
-    tw::BoxIcon icon;
-};
-
-class RecordingBoxes : public tw::MessageBoxService {
-public:
-    void Show(const QString& prompt, const QString& caption, tw::BoxIcon icon) override {
-        boxes.push_back({prompt, caption, icon});
-    }
-    std::vector<Box> boxes;
-};
 
 const char* const kApostrophe = R"(<Report Name="">
   <DataDefinition><FormulaFieldDefinitions>
@@ -70,14 +59,6 @@ const char* const kApostrophe = R"(<Report Name="">
 
 class StepwrightDialog : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        if (QApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "tw_builder_dialog_test";
-            static char* argv[] = {name, nullptr};
-            new QApplication(argc, argv);
-        }
-    }
     void SetUp() override { tw::setMessageBoxes(&m_boxes); }
     void TearDown() override { tw::setMessageBoxes(nullptr); }
 

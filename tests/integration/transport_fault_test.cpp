@@ -4,6 +4,7 @@
 #include "tw/messaging/envelope.hpp"
 #include "tw/messaging/local_socket.hpp"
 #include "tw/messaging/transport.hpp"
+#include "tw/testing/socket_dir.hpp"
 
 #include <gtest/gtest.h>
 
@@ -202,21 +203,8 @@ std::string CallFile(const std::string& dir, const std::string& name, int n) {
     return path;
 }
 
-class TransportFaultTest : public ::testing::Test {
+class TransportFaultTest : public tw::test::PrivateSocketDir {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/tw-fault-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        m_base = tmpl;
-        m_dir = m_base + "/sockets";
-        ::setenv(local::kDirectoryVariable, m_dir.c_str(), 1);
-    }
-    void TearDown() override {
-        DisconnectThread();
-        ::unsetenv(local::kDirectoryVariable);
-        std::error_code ec;
-        fs::remove_all(m_base, ec);
-    }
     // Starts twlisten and waits until its socket is ready; returns its socket path.
     std::string StartListener(std::unique_ptr<Child>& child) {
         child = std::make_unique<Child>(std::vector<std::string>{BinDir() + "/twlisten", "--ready"}, true);
@@ -230,8 +218,6 @@ protected:
         return std::make_unique<Child>(
             std::vector<std::string>{BinDir() + "/tracetap", "-f", CallFile(m_base, name, n)}, false);
     }
-    std::string m_base;
-    std::string m_dir;
 };
 
 // Ten sender processes of 10,000 envelopes each; the receiver is killed while they run. Every

@@ -1,6 +1,7 @@
 #include "tw/messaging/transport.hpp"
 
 #include "receiver_thread.hpp"
+#include "tw/testing/socket_dir.hpp"
 #include "tw/messaging/envelope.hpp"
 #include "tw/messaging/local_socket.hpp"
 
@@ -38,24 +39,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TransportTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/tw-transport-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        m_base = tmpl;
-        m_dir = m_base + "/sockets";
-        ::setenv(local::kDirectoryVariable, m_dir.c_str(), 1);
-    }
-    void TearDown() override {
-        DisconnectThread();
-        ::unsetenv(local::kDirectoryVariable);
-        std::error_code ec;
-        fs::remove_all(m_base, ec);
-    }
-    std::string m_base;
-    std::string m_dir;
-};
+class TransportTest : public tw::test::PrivateSocketDir {};
 
 std::string Env(int i) { return BuildEnvelope(0, "message " + std::to_string(i), i, "", ""); }
 

@@ -1,3 +1,4 @@
+#include "tw/testing/message_boxes.hpp"
 #include "tw/core/log.hpp"
 
 #include "tw/common/common.hpp"
@@ -34,17 +35,7 @@
 namespace tw::viewer {
 namespace {
 
-struct Box {
-    QString prompt, caption;
-    BoxIcon icon;
-};
-
-struct RecordingBoxes : MessageBoxService {
-    std::vector<Box> boxes;
-    void Show(const QString& prompt, const QString& caption, BoxIcon icon) override {
-        boxes.push_back({prompt, caption, icon});
-    }
-};
+using RecordingBoxes = tw::test::BoxRecorder;
 
 struct RecordingStatus : StatusPanels {
     QString count;

@@ -1,6 +1,9 @@
 #include "tw/display/filter.hpp"
 
 #include "display_test_support.hpp"
+#include "tw/testing/application.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/core/trace_pages.hpp"
 #include "tw/display/dlg_filter.hpp"
 #include "tw/display/trace_model.hpp"
@@ -58,8 +61,8 @@ TEST(FilterCheck, GroupsRunInOrder) {
 }
 
 TEST(FilterCheck, CreateStoresTrimmedRoundedValuesOrShowsTheBox) {
-    test::EnsureApp();
-    test::BoxRecorder boxes;
+    tw::test::EnsureApplication();
+    tw::test::BoxRecorder boxes;
     Filter failed;
     EXPECT_FALSE(failed.Create("", "", false, "abc", "", {}, false, 1));
     ASSERT_EQ(boxes.boxes.size(), 1u);
@@ -146,7 +149,7 @@ TEST(AddFilter, RangeTextAndTypeTests) {
 }
 
 TEST(AddFilter, CopiesAreFlatPlainSnapshotsOnTheLowestFreePage) {
-    test::EnsureApp();
+    tw::test::EnsureApplication();
     PlainTracePages pages;
     TraceTree& source = pages.GetDefault();
     FillSource(source);
@@ -185,7 +188,7 @@ TEST(AddFilter, CopiesAreFlatPlainSnapshotsOnTheLowestFreePage) {
 }
 
 TEST(AddFilter, HighlightPaintsTheCurrentPageOnly) {
-    test::EnsureApp();
+    tw::test::EnsureApplication();
     PlainTracePages pages;
     TraceTree& source = pages.GetDefault();
     FillSource(source);
@@ -203,8 +206,8 @@ TEST(AddFilter, HighlightPaintsTheCurrentPageOnly) {
 }
 
 TEST(DlgFilter, StartsEmptyBuildsFiltersAndCancels) {
-    test::EnsureApp();
-    test::BoxRecorder boxes;
+    tw::test::EnsureApplication();
+    tw::test::BoxRecorder boxes;
     DlgFilter dialog;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Create Filter"));
     QStringList frames;
@@ -246,7 +249,7 @@ TEST(DlgFilter, StartsEmptyBuildsFiltersAndCancels) {
 
     // The system colour chooser behind "...": a chosen colour goes to the swatch, a cancelled
     // chooser keeps it.
-    test::DriveModal([](QWidget* modal) {
+    tw::test::OnNextModal([](QWidget* modal) {
         auto* chooser = qobject_cast<QColorDialog*>(modal);
         ASSERT_NE(chooser, nullptr);
         EXPECT_EQ(chooser->currentColor(), QColor(0x80, 0xFF, 0x80));
@@ -255,13 +258,13 @@ TEST(DlgFilter, StartsEmptyBuildsFiltersAndCancels) {
     });
     dialog.findChild<QPushButton*>(QStringLiteral("cmdColour"))->click();
     EXPECT_EQ(dialog.SwatchColour(), 0x00563412u);
-    test::DriveModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+    tw::test::OnNextModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
     dialog.findChild<QPushButton*>(QStringLiteral("cmdColour"))->click();
     EXPECT_EQ(dialog.SwatchColour(), 0x00563412u);
 
     // OK with nothing: the box, the dialog stays open, no filter.
-    test::DriveModal([&](QWidget* modal) {
-        test::ClickButton(modal, 0);
+    tw::test::OnNextModal([&](QWidget* modal) {
+        tw::test::ClickButton(modal, 0);
         EXPECT_TRUE(modal->isVisible());
         newTab->setChecked(true);
         name->setText(QStringLiteral(" Errors "));
@@ -271,7 +274,7 @@ TEST(DlgFilter, StartsEmptyBuildsFiltersAndCancels) {
         to->setText(QStringLiteral("9"));
         types[2]->setChecked(true);
         types[4]->setChecked(true);
-        test::ClickButton(modal, 0);
+        tw::test::ClickButton(modal, 0);
     });
     dialog.exec();
     ASSERT_EQ(boxes.boxes.size(), 1u);
@@ -288,13 +291,13 @@ TEST(DlgFilter, StartsEmptyBuildsFiltersAndCancels) {
     EXPECT_EQ(f.MessageTypes(), (std::vector<qint16>{2, 4}));
 
     // Cancel drops the filter.
-    test::DriveModal([](QWidget* modal) { test::ClickButton(modal, 1); });
+    tw::test::OnNextModal([](QWidget* modal) { tw::test::ClickButton(modal, 1); });
     dialog.exec();
     EXPECT_EQ(dialog.Filter(), nullptr);
 }
 
 TEST(AddFilter, PaintingAndCopyingOnTheViewer) {
-    test::EnsureApp();
+    tw::test::EnsureApplication();
     QWidget host;
     Viewer viewer(&host);
     FillSource(viewer.GetDefault());

@@ -1,4 +1,7 @@
 #include "display_test_support.hpp"
+#include "tw/testing/application.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/core/trace_pages.hpp"
 #include "tw/display/bookmark.hpp"
 #include "tw/display/dlg_find.hpp"
@@ -102,8 +105,8 @@ TEST(Find, MatcherTextIsTheLineText) {
 }
 
 TEST(Find, DialogCommandsBoxesAndTextCheck) {
-    test::EnsureApp();
-    test::BoxRecorder boxes;
+    tw::test::EnsureApplication();
+    tw::test::BoxRecorder boxes;
     PlainTracePages pages;
     Find find(pages);
     DlgFind& dialog = find.FindDialog();
@@ -119,9 +122,9 @@ TEST(Find, DialogCommandsBoxesAndTextCheck) {
     EXPECT_FALSE(dialog.MatchCase() || dialog.MatchWholeWord() || dialog.DialogOK());
 
     // Empty page: the information box.
-    test::DriveModal([&](QWidget* modal) {
+    tw::test::OnNextModal([&](QWidget* modal) {
         text->setText(QStringLiteral("  error "));
-        test::ClickButton(modal, 0);
+        tw::test::ClickButton(modal, 0);
     });
     find.FindNew();
     EXPECT_FALSE(find.Repeat());
@@ -143,9 +146,9 @@ TEST(Find, DialogCommandsBoxesAndTextCheck) {
     EXPECT_EQ(boxes.boxes.size(), 2u);
 
     // Match case through the dialog; Find... stays on a matching selected line.
-    test::DriveModal([&](QWidget* modal) {
+    tw::test::OnNextModal([&](QWidget* modal) {
         matchCase->setChecked(true);
-        test::ClickButton(modal, 0);
+        tw::test::ClickButton(modal, 0);
     });
     find.FindNew();
     EXPECT_EQ(tree.Selected(), 4);
@@ -153,12 +156,12 @@ TEST(Find, DialogCommandsBoxesAndTextCheck) {
 
     // Cancel searches nothing; blanks only search nothing, say nothing and empty the box.
     tree.Select(1);
-    test::DriveModal([](QWidget* modal) { test::ClickButton(modal, 1); });
+    tw::test::OnNextModal([](QWidget* modal) { tw::test::ClickButton(modal, 1); });
     find.FindNew();
     EXPECT_EQ(tree.Selected(), 1);
-    test::DriveModal([&](QWidget* modal) {
+    tw::test::OnNextModal([&](QWidget* modal) {
         text->setText(QStringLiteral("   "));
-        test::ClickButton(modal, 0);
+        tw::test::ClickButton(modal, 0);
     });
     find.FindNew();
     EXPECT_EQ(text->text(), QString());
@@ -167,10 +170,10 @@ TEST(Find, DialogCommandsBoxesAndTextCheck) {
     EXPECT_EQ(boxes.boxes.size(), 2u);
 
     // Upwards from the last line.
-    test::DriveModal([&](QWidget* modal) {
+    tw::test::OnNextModal([&](QWidget* modal) {
         text->setText(QStringLiteral("Error"));
         modal->findChildren<QRadioButton*>(QStringLiteral("optDir"))[0]->setChecked(true);
-        test::ClickButton(modal, 0);
+        tw::test::ClickButton(modal, 0);
     });
     tree.Select(5);
     find.FindNew();
@@ -255,7 +258,7 @@ TEST(Bookmark, DeletedOrClearedLineIsForgottenWithoutTouchingOthers) {
 }
 
 TEST(Bookmark, JumpOnTheViewerSwitchesTabs) {
-    test::EnsureApp();
+    tw::test::EnsureApplication();
     QWidget host;
     Viewer viewer(&host);
     FillFive(viewer.GetDefault());

@@ -1,6 +1,9 @@
 #include "tw/display/navigator.hpp"
 
 #include "display_test_support.hpp"
+#include "tw/testing/application.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/core/trace_pages.hpp"
 #include "tw/display/dlg_goto.hpp"
 #include "tw/display/numeric_text.hpp"
@@ -24,10 +27,10 @@ void Fill(TraceTree& tree, std::initializer_list<int> records, std::initializer_
 }
 
 TEST(Navigator, EmptyPageDoesNothingAndGotoShowsNoDialog) {
-    test::EnsureApp();
+    tw::test::EnsureApplication();
     PlainTracePages pages;
     Navigator nav(pages);
-    test::ModalWatch watch;
+    tw::test::ModalWatch watch;
     nav.MoveNext();
     nav.MovePrevious();
     nav.MoveFirst();
@@ -121,8 +124,8 @@ TEST(Navigator, MovesOnTheSelectedPageOnly) {
 }
 
 TEST(Navigator, GotoDialogChecksKeepsInputAndCancels) {
-    test::EnsureApp();
-    test::BoxRecorder boxes;
+    tw::test::EnsureApplication();
+    tw::test::BoxRecorder boxes;
     PlainTracePages pages;
     TraceTree& tree = pages.GetDefault();
     Fill(tree, {3, 7, 7, 9});
@@ -137,14 +140,14 @@ TEST(Navigator, GotoDialogChecksKeepsInputAndCancels) {
 
     // abc, then 0, then -4 are refused with the dialog left open; 7 goes through.
     std::vector<bool> visibleAfterError;
-    test::DriveModal([&](QWidget* modal) {
+    tw::test::OnNextModal([&](QWidget* modal) {
         for (const char* typed : {"abc", "0", "-4"}) {
             text->setText(QString::fromLatin1(typed));
-            test::ClickButton(modal, 0);
+            tw::test::ClickButton(modal, 0);
             visibleAfterError.push_back(modal->isVisible());
         }
         text->setText(QStringLiteral("7"));
-        test::ClickButton(modal, 0);
+        tw::test::ClickButton(modal, 0);
     });
     nav.GotoRecordNumber();
     EXPECT_EQ(visibleAfterError, std::vector<bool>({true, true, true}));
@@ -159,23 +162,23 @@ TEST(Navigator, GotoDialogChecksKeepsInputAndCancels) {
 
     // The dialog keeps its text: Goto again at once finds the next 7.
     QString seen;
-    test::DriveModal([&](QWidget* modal) {
+    tw::test::OnNextModal([&](QWidget* modal) {
         seen = text->text();
-        test::ClickButton(modal, 0);
+        tw::test::ClickButton(modal, 0);
     });
     nav.GotoRecordNumber();
     EXPECT_EQ(seen, QStringLiteral("7"));
     EXPECT_EQ(tree.Selected(), 3);
 
     // Cancel (and Escape) change nothing, even after an earlier Goto closed with OK.
-    test::DriveModal([&](QWidget* modal) {
+    tw::test::OnNextModal([&](QWidget* modal) {
         text->setText(QStringLiteral("9"));
-        test::ClickButton(modal, 1);
+        tw::test::ClickButton(modal, 1);
     });
     nav.GotoRecordNumber();
     EXPECT_FALSE(dialog.DialogOK());
     EXPECT_EQ(tree.Selected(), 3);
-    test::DriveModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+    tw::test::OnNextModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
     nav.GotoRecordNumber();
     EXPECT_EQ(tree.Selected(), 3);
     EXPECT_EQ(boxes.boxes.size(), 3u);
@@ -196,7 +199,7 @@ TEST(NumericText, PlainDecimalFormsOnly) {
 }
 
 TEST(Navigator, SelectingOpensAncestorsAndScrollsOnTheSelectedPageOnly) {
-    test::EnsureApp();
+    tw::test::EnsureApplication();
     QWidget host;
     host.resize(400, 300);
     Viewer viewer(&host);

@@ -2,6 +2,9 @@
 // reaches, Find Next before any Find, and the bookmark's life across clearing.
 
 #include "display_test_support.hpp"
+#include "tw/testing/application.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/display/bookmark.hpp"
 #include "tw/display/dlg_filter.hpp"
@@ -23,12 +26,11 @@ namespace tw::window {
 namespace {
 
 using viewer::MessageSink;
-namespace vt = viewer::test;
 
 class SearchCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        vt::EnsureApp();
+        tw::test::EnsureApplication();
         form = std::make_unique<FrmMain>();
     }
     void TearDown() override {
@@ -51,7 +53,7 @@ protected:
         return line ? Trace().Message(line).MessageType() : -1;
     }
 
-    vt::BoxRecorder boxes;
+    tw::test::BoxRecorder boxes;
     std::unique_ptr<FrmMain> form;
 };
 
@@ -96,10 +98,10 @@ TEST_F(SearchCommandsTest, FindNextBeforeAnyFindOpensFind) {
     Send(2, 3, "another disk error");
     Send(0, 4, "tail");
     QString shown;
-    vt::DriveModal([&](QWidget* modal) {
+    tw::test::OnNextModal([&](QWidget* modal) {
         shown = modal->objectName();
         modal->findChild<QLineEdit*>(QStringLiteral("txtFind"))->setText(QStringLiteral("DISK"));
-        vt::ClickButton(modal, 0);
+        tw::test::ClickButton(modal, 0);
     });
     Click("FindNext");
     EXPECT_EQ(shown, QStringLiteral("dlgFind"));
@@ -112,9 +114,9 @@ TEST_F(SearchCommandsTest, FindNextBeforeAnyFindOpensFind) {
     EXPECT_EQ(boxes.boxes[0].caption, QStringLiteral("Find"));
     // Find... shows the dialog again, with the last text.
     QString kept;
-    vt::DriveModal([&](QWidget* modal) {
+    tw::test::OnNextModal([&](QWidget* modal) {
         kept = modal->findChild<QLineEdit*>(QStringLiteral("txtFind"))->text();
-        vt::ClickButton(modal, 1);
+        tw::test::ClickButton(modal, 1);
     });
     Click("Find");
     EXPECT_EQ(kept, QStringLiteral("DISK"));
@@ -122,10 +124,10 @@ TEST_F(SearchCommandsTest, FindNextBeforeAnyFindOpensFind) {
 
 TEST_F(SearchCommandsTest, GotoThroughTheToolbar) {
     for (int r : {3, 7, 7}) Send(0, r, "line");
-    vt::DriveModal([](QWidget* modal) {
+    tw::test::OnNextModal([](QWidget* modal) {
         EXPECT_EQ(modal->objectName(), QStringLiteral("dlgGoto"));
         modal->findChild<QLineEdit*>(QStringLiteral("txtRecordNumber"))->setText(QStringLiteral("7"));
-        vt::ClickButton(modal, 0);
+        tw::test::ClickButton(modal, 0);
     });
     Click("GotoRec");
     EXPECT_EQ(Trace().Selected(), 2);
@@ -144,13 +146,13 @@ TEST_F(SearchCommandsTest, JumpWithoutBookmarkAndClearingDropsIt) {
 
     // Copy every line to a filter page, clear that page: the bookmark is dropped, the marked
     // line of the default page keeps its colours.
-    vt::DriveModal([](QWidget* modal) {
+    tw::test::OnNextModal([](QWidget* modal) {
         for (auto* option : modal->findChildren<QRadioButton*>(QStringLiteral("optView")))
             if (option->property("index").toInt() == 0) option->setChecked(true);
         modal->findChild<QLineEdit*>(QStringLiteral("txtName"))->setText(QStringLiteral("All"));
         modal->findChild<QLineEdit*>(QStringLiteral("txtFrom"))->setText(QStringLiteral("1"));
         modal->findChild<QLineEdit*>(QStringLiteral("txtTo"))->setText(QStringLiteral("5"));
-        vt::ClickButton(modal, 0);
+        tw::test::ClickButton(modal, 0);
     });
     Click("Filter");
     EXPECT_TRUE(boxes.boxes.empty());
@@ -179,7 +181,7 @@ TEST_F(SearchCommandsTest, JumpWithoutBookmarkAndClearingDropsIt) {
 
 TEST_F(SearchCommandsTest, FilterCancelledChangesNothing) {
     Send(0, 1, "x");
-    vt::DriveModal([](QWidget* modal) { vt::ClickButton(modal, 1); });
+    tw::test::OnNextModal([](QWidget* modal) { tw::test::ClickButton(modal, 1); });
     Run("mnuSearchFilter");
     EXPECT_EQ(form->Viewer().CurrentPage(), 0);
     EXPECT_FALSE(form->Viewer().TabWidget()->isTabVisible(1));

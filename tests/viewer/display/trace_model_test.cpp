@@ -14,21 +14,12 @@
 namespace tw::viewer {
 namespace {
 
-QApplication* App() {
-    static int argc = 1;
-    static char name[] = "viewer_display_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return app;
-}
-
 MessageRef Msg(const QString& text, qint16 type = 0, qint32 record = 0) {
     return MessageSink::CreateEx(type, record, text);
 }
 
 class Model : public ::testing::Test {
 protected:
-    void SetUp() override { App(); }
     TraceTree tree;
     TraceModel model{tree};
     QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
@@ -113,7 +104,6 @@ TEST_F(Model, SelectionPublishesPendingLines) {
 }
 
 TEST(ViewerImages, FourteenPictures) {
-    App();
     EXPECT_TRUE(ViewerImage(0).isNull());
     EXPECT_TRUE(ViewerImage(1).isNull());
     for (int i = 2; i <= kViewerImageCount; ++i) {

@@ -12,16 +12,7 @@ namespace tw::viewer {
 
 namespace {
 
-QApplication* EnsureApp() {
-    static int argc = 1;
-    static char name[] = "viewer_test";
-    static char* argv[] = {name, nullptr};
-    if (!qApp) new QApplication(argc, argv);
-    return qobject_cast<QApplication*>(qApp);
-}
-
 TEST(Viewer, PagesAndTrees) {
-    EnsureApp();
     QWidget host;
     Viewer viewer(&host);
     QTabWidget* tabs = host.findChild<QTabWidget*>(QStringLiteral("tabViewer"));
@@ -66,7 +57,6 @@ TEST(Viewer, PagesAndTrees) {
 }
 
 TEST(Viewer, SelectingALineInTheTreeSelectsItInTheView) {
-    EnsureApp();
     QWidget host;
     Viewer viewer(&host);
     TraceTree& t = viewer.GetDefault();
@@ -85,7 +75,6 @@ TEST(Viewer, SelectingALineInTheTreeSelectsItInTheView) {
 }
 
 TEST(Viewer, DestroyingTheHostFirstIsSafe) {
-    EnsureApp();
     auto* host = new QWidget;
     Viewer viewer(host);
     viewer.GetDefault().Append(0, MessageSink::CreateEx(0, 0, u"x"), 0);
@@ -102,7 +91,6 @@ namespace tw::viewer {
 namespace {
 
 TEST(Viewer, TheDeepestTraceIsShownAndSelectable) {
-    EnsureApp();
     Viewer viewer;
     for (int i = 0; i <= TraceTree::kMaxLevel; ++i)
         viewer.GetDefault().Append(i, MessageSink::CreateEx(6, i, u"E"), 0);

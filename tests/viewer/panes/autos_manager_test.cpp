@@ -1,6 +1,7 @@
 #include "tw/panes/autos_manager.hpp"
 
-#include "panes_app.hpp"
+#include "tw/testing/application.hpp"
+#include "tw/testing/message_boxes.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/core/trace_pages.hpp"
 
@@ -11,7 +12,7 @@
 namespace tw::viewer {
 namespace {
 
-void App() { test::EnsureApplication(); }
+void App() { tw::test::EnsureApplication(); }
 
 class Autos : public ::testing::Test {
 protected:

@@ -49,10 +49,6 @@ TEST(ScratchManager, ClearThenAnOldIdentifierComesAtTheEnd) {
 }
 
 TEST(ScratchManager, ViewColumns) {
-    static int argc = 1;
-    static char name[] = "t";
-    static char* argv[] = {name, nullptr};
-    if (!qApp) new QApplication(argc, argv);
     ScratchManager s;
     QTreeView view;
     s.AttachView(&view);

@@ -1,6 +1,7 @@
 #include "tw/panes/watch_dialog.hpp"
 
-#include "panes_app.hpp"
+#include "tw/testing/application.hpp"
+#include "tw/testing/message_boxes.hpp"
 #include "tw/common/common.hpp"
 
 #include <QApplication>
@@ -13,15 +14,9 @@
 namespace tw::viewer {
 namespace {
 
-void App() { test::EnsureApplication(); }
+using RecordingBoxes = tw::test::BoxRecorder;
 
-struct RecordingBoxes : MessageBoxService {
-    QStringList prompts, captions;
-    void Show(const QString& prompt, const QString& caption, BoxIcon) override {
-        prompts << prompt;
-        captions << caption;
-    }
-};
+void App() { tw::test::EnsureApplication(); }
 
 class WatchDialog : public ::testing::Test {
 protected:

@@ -1,6 +1,7 @@
 #include "tw/panes/watch_manager.hpp"
 
-#include "panes_app.hpp"
+#include "tw/testing/application.hpp"
+#include "tw/testing/message_boxes.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/core/trace_pages.hpp"
 
@@ -21,7 +22,7 @@ public:
 
 namespace {
 
-void App() { test::EnsureApplication(); }
+void App() { tw::test::EnsureApplication(); }
 
 bool Match(const char* name, const char* op, const char* value, const char* messageName, const char* messageValue) {
     return WatchManagerTestPeer::IsMatch(Watch::Make(QString::fromUtf8(name), QString::fromUtf8(op), QString::fromUtf8(value)),

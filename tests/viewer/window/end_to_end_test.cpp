@@ -15,7 +15,9 @@
 #include <sys/types.h>
 #endif
 
-#include "qt_app.hpp"
+#include "tw/testing/application.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/core/reception.hpp"
 #include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"

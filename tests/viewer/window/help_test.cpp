@@ -2,7 +2,9 @@
 
 #include "tw/window/help.hpp"
 
-#include "qt_app.hpp"
+#include "tw/testing/application.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/common/common.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/startup.hpp"
@@ -17,19 +19,7 @@
 namespace tw::window {
 namespace {
 
-struct RecordedBox {
-    QString prompt;
-    QString caption;
-    BoxIcon icon;
-};
-
-class Recorder : public MessageBoxService {
-public:
-    void Show(const QString& prompt, const QString& caption, BoxIcon icon) override {
-        boxes.push_back({prompt, caption, icon});
-    }
-    std::vector<RecordedBox> boxes;
-};
+using Recorder = tw::test::BoxRecorder;
 
 class HelpTest : public ::testing::Test {
 protected:

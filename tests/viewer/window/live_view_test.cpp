@@ -2,7 +2,9 @@
 
 #include "tw/window/live_view.hpp"
 
-#include "qt_app.hpp"
+#include "tw/testing/application.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/common/common.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/display/detail_pane.hpp"

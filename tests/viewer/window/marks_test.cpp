@@ -2,7 +2,9 @@
 
 #include "tw/display/marks.hpp"
 
-#include "qt_app.hpp"
+#include "tw/testing/application.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/display/filter.hpp"
 #include "tw/display/viewer.hpp"

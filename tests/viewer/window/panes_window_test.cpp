@@ -1,6 +1,8 @@
 // Watches, autos and log files through the real main window: its commands, dialogs and panes.
 
-#include "qt_app.hpp"
+#include "tw/testing/application.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/common/common.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/display/viewer.hpp"
@@ -33,15 +35,9 @@
 namespace tw::window {
 namespace {
 
-using viewer::MessageSink;
+using RecordingBoxes = tw::test::BoxRecorder;
 
-struct RecordingBoxes : MessageBoxService {
-    QStringList prompts, captions;
-    void Show(const QString& prompt, const QString& caption, BoxIcon) override {
-        prompts << prompt;
-        captions << caption;
-    }
-};
+using viewer::MessageSink;
 
 // Types a full path into a file dialog's name box (selectFile leaves a focused box alone).
 void TypeFileName(QFileDialog* dialog, const QString& path) {

@@ -2,7 +2,9 @@
 
 #include "tw/window/printing.hpp"
 
-#include "qt_app.hpp"
+#include "tw/testing/application.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/common/common.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/core/message_sink.hpp"
@@ -29,6 +31,8 @@ inline void PrintTo(const QStringList& texts, std::ostream* out) {
 namespace tw::window {
 namespace {
 
+using Recorder = tw::test::BoxRecorder;
+
 using viewer::MessageSink;
 
 // pdftotext turns the gaps between fixed-pitch columns into its own number of blanks: compare
@@ -36,18 +40,6 @@ using viewer::MessageSink;
 QString Squeezed(QString text) {
     return text.simplified();
 }
-
-class Recorder : public MessageBoxService {
-public:
-    void Show(const QString& prompt, const QString& caption, BoxIcon icon) override {
-        prompts << prompt;
-        captions << caption;
-        icons.push_back(icon);
-    }
-    QStringList prompts;
-    QStringList captions;
-    std::vector<BoxIcon> icons;
-};
 
 class PrintingTest : public ::testing::Test {
 protected:
@@ -250,7 +242,7 @@ TEST_F(PrintingTest, NoPrinterShowsOneErrorBoxAndRestoresThePointer) {
     PrintCurrentViewer(pages);
     ASSERT_EQ(boxes.prompts.size(), 1);
     EXPECT_EQ(boxes.captions[0], "Tracewell");
-    EXPECT_EQ(boxes.icons[0], BoxIcon::Warning);
+    EXPECT_EQ(boxes.boxes[0].icon, BoxIcon::Warning);
     EXPECT_EQ(boxes.prompts[0], "[482 - Printer error: no printer is installed.]");
     EXPECT_EQ(pointerWhilePrinting, Qt::WaitCursor);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);

@@ -1,6 +1,8 @@
 // Recent Logfiles, dropped files, command-line files, and the remembered settings.
 
-#include "qt_app.hpp"
+#include "tw/testing/application.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/common/common.hpp"
 #include "tw/core/log.hpp"
 #include "tw/core/message_manager.hpp"

@@ -1,6 +1,8 @@
 // The splash window and the About dialog: version texts and their lifetimes.
 
-#include "qt_app.hpp"
+#include "tw/testing/application.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/window/about.hpp"
 #include "tw/window/commands.hpp"
 #include "tw/window/frm_main.hpp"

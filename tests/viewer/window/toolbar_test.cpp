@@ -2,7 +2,9 @@
 
 #include "tw/window/toolbar.hpp"
 
-#include "qt_app.hpp"
+#include "tw/testing/application.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/window/frm_main.hpp"
 
 #include <QAction>

@@ -5,7 +5,9 @@
 
 #ifdef TW_HAVE_CHARTS
 
-#include "qt_app.hpp"
+#include "tw/testing/application.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/display/viewer.hpp"
 #include "tw/panes/autos_manager.hpp"

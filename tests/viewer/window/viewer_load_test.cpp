@@ -5,7 +5,9 @@
 //   TW_LOAD_PER_SENDER   messages per sender (default 100,000: a million in all; 10,000 in a
 //                        sanitizer build, where a million lines would take minutes and gigabytes)
 
-#include "qt_app.hpp"
+#include "tw/testing/application.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/display/trace_model.hpp"
 #include "tw/display/viewer.hpp"
 #include "tw/messaging/envelope.hpp"

@@ -1,7 +1,9 @@
 // The main window driven through its commands: what the trace page, the scratch list and the
 // status panels show afterwards.
 
-#include "qt_app.hpp"
+#include "tw/testing/application.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
