@@ -1,7 +1,6 @@
 #include "tw/display/filter.hpp"
 
 #include "display_test_support.hpp"
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
 #include "tw/core/trace_pages.hpp"
@@ -61,7 +60,6 @@ TEST(FilterCheck, GroupsRunInOrder) {
 }
 
 TEST(FilterCheck, CreateStoresTrimmedRoundedValuesOrShowsTheBox) {
-    tw::test::EnsureApplication();
     tw::test::BoxRecorder boxes;
     Filter failed;
     EXPECT_FALSE(failed.Create("", "", false, "abc", "", {}, false, 1));
@@ -149,7 +147,6 @@ TEST(AddFilter, RangeTextAndTypeTests) {
 }
 
 TEST(AddFilter, CopiesAreFlatPlainSnapshotsOnTheLowestFreePage) {
-    tw::test::EnsureApplication();
     PlainTracePages pages;
     TraceTree& source = pages.GetDefault();
     FillSource(source);
@@ -188,7 +185,6 @@ TEST(AddFilter, CopiesAreFlatPlainSnapshotsOnTheLowestFreePage) {
 }
 
 TEST(AddFilter, HighlightPaintsTheCurrentPageOnly) {
-    tw::test::EnsureApplication();
     PlainTracePages pages;
     TraceTree& source = pages.GetDefault();
     FillSource(source);
@@ -206,7 +202,6 @@ TEST(AddFilter, HighlightPaintsTheCurrentPageOnly) {
 }
 
 TEST(DlgFilter, StartsEmptyBuildsFiltersAndCancels) {
-    tw::test::EnsureApplication();
     tw::test::BoxRecorder boxes;
     DlgFilter dialog;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Create Filter"));
@@ -297,7 +292,6 @@ TEST(DlgFilter, StartsEmptyBuildsFiltersAndCancels) {
 }
 
 TEST(AddFilter, PaintingAndCopyingOnTheViewer) {
-    tw::test::EnsureApplication();
     QWidget host;
     Viewer viewer(&host);
     FillSource(viewer.GetDefault());

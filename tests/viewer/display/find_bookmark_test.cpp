@@ -1,5 +1,4 @@
 #include "display_test_support.hpp"
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
 #include "tw/core/trace_pages.hpp"
@@ -105,7 +104,6 @@ TEST(Find, MatcherTextIsTheLineText) {
 }
 
 TEST(Find, DialogCommandsBoxesAndTextCheck) {
-    tw::test::EnsureApplication();
     tw::test::BoxRecorder boxes;
     PlainTracePages pages;
     Find find(pages);
@@ -258,7 +256,6 @@ TEST(Bookmark, DeletedOrClearedLineIsForgottenWithoutTouchingOthers) {
 }
 
 TEST(Bookmark, JumpOnTheViewerSwitchesTabs) {
-    tw::test::EnsureApplication();
     QWidget host;
     Viewer viewer(&host);
     FillFive(viewer.GetDefault());

@@ -1,7 +1,6 @@
 #include "tw/display/navigator.hpp"
 
 #include "display_test_support.hpp"
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
 #include "tw/core/trace_pages.hpp"
@@ -27,7 +26,6 @@ void Fill(TraceTree& tree, std::initializer_list<int> records, std::initializer_
 }
 
 TEST(Navigator, EmptyPageDoesNothingAndGotoShowsNoDialog) {
-    tw::test::EnsureApplication();
     PlainTracePages pages;
     Navigator nav(pages);
     tw::test::ModalWatch watch;
@@ -124,7 +122,6 @@ TEST(Navigator, MovesOnTheSelectedPageOnly) {
 }
 
 TEST(Navigator, GotoDialogChecksKeepsInputAndCancels) {
-    tw::test::EnsureApplication();
     tw::test::BoxRecorder boxes;
     PlainTracePages pages;
     TraceTree& tree = pages.GetDefault();
@@ -199,7 +196,6 @@ TEST(NumericText, PlainDecimalFormsOnly) {
 }
 
 TEST(Navigator, SelectingOpensAncestorsAndScrollsOnTheSelectedPageOnly) {
-    tw::test::EnsureApplication();
     QWidget host;
     host.resize(400, 300);
     Viewer viewer(&host);

@@ -2,7 +2,6 @@
 // reaches, Find Next before any Find, and the bookmark's life across clearing.
 
 #include "display_test_support.hpp"
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
 #include "tw/core/message_manager.hpp"
@@ -30,7 +29,6 @@ using viewer::MessageSink;
 class SearchCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        tw::test::EnsureApplication();
         form = std::make_unique<FrmMain>();
     }
     void TearDown() override {

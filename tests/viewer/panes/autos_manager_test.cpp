@@ -1,6 +1,5 @@
 #include "tw/panes/autos_manager.hpp"
 
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/core/trace_pages.hpp"
@@ -12,12 +11,9 @@
 namespace tw::viewer {
 namespace {
 
-void App() { tw::test::EnsureApplication(); }
-
 class Autos : public ::testing::Test {
 protected:
     void SetUp() override {
-        App();
         store.SetProcessMessages(true);
         store.SetAutosEnabled(true);
         store.SetAutosHook([this](const MessageRef& m) { autos.Update(m); });

@@ -1,6 +1,5 @@
 #include "tw/panes/watch_dialog.hpp"
 
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/common/common.hpp"
 
@@ -16,13 +15,10 @@ namespace {
 
 using RecordingBoxes = tw::test::BoxRecorder;
 
-void App() { tw::test::EnsureApplication(); }
-
 class WatchDialog : public ::testing::Test {
 protected:
     void SetUp() override { tw::setMessageBoxes(&boxes); }
     void TearDown() override { tw::setMessageBoxes(nullptr); }
-    bool m_app = (App(), true);  // before any widget member
     RecordingBoxes boxes;
     QStringList names{"Total", "Name"};
     int fills = 0;
@@ -94,7 +90,6 @@ TEST_F(WatchDialog, TheNameListIsFilledAfreshEachTimeItOpensAndKeepsTheTypedText
 }
 
 TEST_F(WatchDialog, AnErrorWhileFillingShowsTheErrorText) {
-    ASSERT_TRUE(m_app);
     DlgWatch failing([]() -> QStringList { throw AppError(91, "Object variable not set"); });
     failing.cboObjects()->Refill();
     ASSERT_EQ(boxes.prompts.size(), 1);

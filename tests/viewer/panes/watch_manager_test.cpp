@@ -1,6 +1,5 @@
 #include "tw/panes/watch_manager.hpp"
 
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/core/trace_pages.hpp"
@@ -21,8 +20,6 @@ public:
 };
 
 namespace {
-
-void App() { tw::test::EnsureApplication(); }
 
 bool Match(const char* name, const char* op, const char* value, const char* messageName, const char* messageValue) {
     return WatchManagerTestPeer::IsMatch(Watch::Make(QString::fromUtf8(name), QString::fromUtf8(op), QString::fromUtf8(value)),
@@ -90,7 +87,6 @@ TEST(WatchIsMatch, UnknownOperatorsNeverMatch) {
 
 class Watches : public ::testing::Test {
 protected:
-    void SetUp() override { App(); }
     // Rows of the results list as "object|expression|value|record".
     std::vector<QString> Rows() const {
         std::vector<QString> out;

@@ -15,7 +15,6 @@
 #include <sys/types.h>
 #endif
 
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
 #include "tw/core/reception.hpp"
@@ -57,7 +56,6 @@ int RunTracetap(const QStringList& calls, const QStringList& options = {}) {
 class EndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::EnsureApplication();
         form = std::make_unique<FrmMain>();
         ASSERT_NE(form->Reception(), nullptr);
         ASSERT_TRUE(form->Reception()->IsListening());
@@ -122,7 +120,6 @@ TEST_F(EndToEndTest, ExitStopsListening) {
 
 // The program itself: started as a process, it listens under its caption and takes a call.
 TEST(Tracewell32Program, StartsListeningAndReceives) {
-    test::EnsureApplication();
     const QString dir = qEnvironmentVariable("TRACEWELL_SOCKET_DIR");
     QProcess viewer;
     viewer.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -145,7 +142,6 @@ TEST(Tracewell32Program, StartsListeningAndReceives) {
 #ifndef _WIN32
 // Ended with SIGTERM or SIGINT, the program closes as Exit does: its socket goes with it.
 TEST(Tracewell32Program, TerminationSignalsRemoveTheSocket) {
-    test::EnsureApplication();
     const QString dir = qEnvironmentVariable("TRACEWELL_SOCKET_DIR");
     for (const int signal : {SIGTERM, SIGINT}) {
         QProcess viewer;

@@ -2,7 +2,6 @@
 
 #include "tw/window/export.hpp"
 
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
 #include "tw/core/log.hpp"
@@ -44,7 +43,6 @@ QString ReadUtf8(const QString& path) {
 class ExportTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::EnsureApplication();
         ASSERT_TRUE(dir.isValid());
         store.SetProcessMessages(true);
     }

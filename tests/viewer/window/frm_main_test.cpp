@@ -2,7 +2,6 @@
 
 #include "tw/window/frm_main.hpp"
 
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
 #include "tw/window/status_panels.hpp"
@@ -30,7 +29,6 @@ namespace {
 class FrmMainTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::EnsureApplication();
         form = std::make_unique<FrmMain>();
     }
     void TearDown() override {

@@ -2,7 +2,6 @@
 
 #include "tw/window/help.hpp"
 
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
 #include "tw/common/common.hpp"
@@ -24,7 +23,6 @@ using Recorder = tw::test::BoxRecorder;
 class HelpTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::EnsureApplication();
         setMessageBoxes(&recorder);
         ASSERT_TRUE(dir.isValid());
         helpFile = dir.filePath("tracewell3.chm");

@@ -3,7 +3,6 @@
 
 #include "tw/window/layout.hpp"
 
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
 #include "tw/common/screen_fit.hpp"
@@ -28,7 +27,6 @@ namespace {
 class WindowLayoutTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::EnsureApplication();
         form = std::make_unique<FrmMain>();
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));

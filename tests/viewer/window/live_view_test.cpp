@@ -2,7 +2,6 @@
 
 #include "tw/window/live_view.hpp"
 
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
 #include "tw/common/common.hpp"
@@ -44,7 +43,6 @@ using viewer::MessageSink;
 class LiveViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::EnsureApplication();
         // Each test starts with no remembered view choices.
         settings::Remove(QStringLiteral("view/detailPane"));
         settings::Remove(QStringLiteral("view/timeColumns"));

@@ -2,7 +2,6 @@
 
 #include "tw/display/marks.hpp"
 
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
 #include "tw/core/message_manager.hpp"
@@ -27,7 +26,6 @@ using viewer::MessageSink;
 class MarksTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::EnsureApplication();
         form = std::make_unique<FrmMain>();
         marks = MarksOf(*form);
         ASSERT_NE(marks, nullptr);

@@ -1,6 +1,5 @@
 // Watches, autos and log files through the real main window: its commands, dialogs and panes.
 
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
 #include "tw/common/common.hpp"
@@ -51,7 +50,6 @@ using test::OnNextModal;
 class PanesWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::EnsureApplication();
         tw::setMessageBoxes(&boxes);
         form = std::make_unique<FrmMain>();
     }

@@ -2,7 +2,6 @@
 
 #include "tw/window/printing.hpp"
 
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
 #include "tw/common/common.hpp"
@@ -44,7 +43,6 @@ QString Squeezed(QString text) {
 class PrintingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::EnsureApplication();
         setMessageBoxes(&boxes);
         ASSERT_TRUE(dir.isValid());
         pdf = dir.filePath("page.pdf");

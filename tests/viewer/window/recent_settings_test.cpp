@@ -1,6 +1,5 @@
 // Recent Logfiles, dropped files, command-line files, and the remembered settings.
 
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
 #include "tw/common/common.hpp"
@@ -46,7 +45,6 @@ public:
 class RecentSettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::EnsureApplication();
         ASSERT_TRUE(dir.isValid());
         setMessageBoxes(&boxes);
         QFile::remove(settings::FilePath());

@@ -2,7 +2,6 @@
 // endless loads and their Cancel, message boxes that show their text as it is, connections
 // the receiving end has to close, and a window that cannot receive.
 
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
 #include "tw/common/common.hpp"
@@ -104,7 +103,6 @@ void ReadNextBox(ShownBox& shown, QMessageBox::StandardButton answer = QMessageB
 class ReliabilityWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::EnsureApplication();
         tw::setMessageBoxes(&boxes);
         form = std::make_unique<FrmMain>();
     }

@@ -1,6 +1,5 @@
 // The splash window and the About dialog: version texts and their lifetimes.
 
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
 #include "tw/window/about.hpp"
@@ -28,22 +27,18 @@ TEST(VersionText, PlainDecimalWithoutPadding) {
 }
 
 TEST(Splash, ShowsTheFixedTextsAndTheVersionOnce) {
-    test::EnsureApplication();
     for (int run = 0; run < 2; ++run) {
         FrmSplash splash;
         EXPECT_EQ(splash.lblVersion->text(), "Version " + ProgramVersionText());
         EXPECT_EQ(splash.Label3->text(), "Integrated debugging for Crystal Decisions Crystal Reports");
         EXPECT_FALSE(splash.lblNotice->text().isEmpty());
         EXPECT_FALSE(splash.Image1->pixmap().isNull());
-        EXPECT_EQ(splash.font().family(), "Verdana");
-        EXPECT_EQ(splash.palette().color(QPalette::Window), QColor(Qt::white));
         EXPECT_TRUE(splash.windowFlags() & Qt::FramelessWindowHint);
         EXPECT_NE(splash.windowTitle(), QString::fromLatin1(kCaption));
     }
 }
 
 TEST(About, VersionIsBuiltAfreshEachTime) {
-    test::EnsureApplication();
     for (int run = 0; run < 2; ++run) {
         DlgAbout about;
         EXPECT_EQ(about.windowTitle(), "About");
@@ -57,7 +52,6 @@ TEST(About, VersionIsBuiltAfreshEachTime) {
 
 // Help, About twice from the menu: each time a new dialog, owned by the window, gone after OK.
 TEST(About, MenuCommandShowsAModalDialogThatOkUnloads) {
-    test::EnsureApplication();
     FrmMain form;
     form.show();
     QStringList versions;
@@ -76,7 +70,6 @@ TEST(About, MenuCommandShowsAModalDialogThatOkUnloads) {
 }
 
 TEST(Startup, SplashIsGoneOnceTheMainWindowShows) {
-    test::EnsureApplication();
     auto form = Main(*qApp, 20);
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(form->windowTitle(), "Tracewell");

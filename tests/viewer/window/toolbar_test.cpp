@@ -2,7 +2,6 @@
 
 #include "tw/window/toolbar.hpp"
 
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
 #include "tw/window/frm_main.hpp"
@@ -21,7 +20,6 @@ namespace {
 class ToolbarTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::EnsureApplication();
         form = std::make_unique<FrmMain>();
     }
     QToolBar& bar() { return *form->controls().tbrToolbar; }

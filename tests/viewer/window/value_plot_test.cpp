@@ -5,7 +5,6 @@
 
 #ifdef TW_HAVE_CHARTS
 
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
 #include "tw/core/message_manager.hpp"
@@ -29,7 +28,6 @@ using viewer::ValuePlot;
 class ValuePlotTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::EnsureApplication();
         form = std::make_unique<FrmMain>();
     }
     void Send(int type, int record, const QString& text, const QString& name = {}, const QString& value = {}) {

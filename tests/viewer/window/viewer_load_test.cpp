@@ -5,7 +5,6 @@
 //   TW_LOAD_PER_SENDER   messages per sender (default 100,000: a million in all; 10,000 in a
 //                        sanitizer build, where a million lines would take minutes and gigabytes)
 
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
 #include "tw/display/trace_model.hpp"
@@ -79,7 +78,6 @@ bool ServeUntil(Done done, int limitMs) {
 QString SenderText(const QString& sender, int i) { return sender + ' ' + QString::number(i); }
 
 TEST(ViewerLoad, TenSendersEveryMessageOnceInSenderOrderCountAndMemoryRight) {
-    test::EnsureApplication();
     const int perSender = PerSender();
     const int total = (kProcesses + kThreads) * perSender;
 

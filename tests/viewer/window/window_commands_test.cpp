@@ -1,7 +1,6 @@
 // The main window driven through its commands: what the trace page, the scratch list and the
 // status panels show afterwards.
 
-#include "tw/testing/application.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
 #include "tw/core/message_manager.hpp"
@@ -33,7 +32,6 @@ using viewer::MessageSink;
 class WindowCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::EnsureApplication();
         form = std::make_unique<FrmMain>();
     }
     void TearDown() override {
