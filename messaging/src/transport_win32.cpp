@@ -72,10 +72,7 @@ SendResult Deliver(HWND receiver, ULONG_PTR marker, DWORD byteCount, void* buffe
     return SendResult::Delivered;
 }
 
-// Finding no window of the viewer's caption is remembered this long: a report that runs with
-// no viewer pays for the lookup a few times a second instead of at every call (under Wine it
-// is most of a call's cost), and a viewer started meanwhile is found within this time.
-constexpr ULONGLONG kNoViewerMemoryMs = 200;
+// See kNoReceiverMemoryMs (under Wine the lookup is most of a call's cost without a viewer).
 std::atomic<ULONGLONG> g_noViewerUntil{0};
 
 bool IsViewerCaption(std::string_view caption) {
@@ -90,13 +87,13 @@ HWND FindReceiver(std::string_view caption) {
     if (viewer && GetTickCount64() < g_noViewerUntil.load(std::memory_order_relaxed)) return nullptr;
     const std::string text(caption);
     HWND found = FindWindowA(nullptr, text.c_str());
-    if (viewer && found == nullptr) g_noViewerUntil.store(GetTickCount64() + kNoViewerMemoryMs, std::memory_order_relaxed);
+    if (viewer && found == nullptr) g_noViewerUntil.store(GetTickCount64() + kNoReceiverMemoryMs, std::memory_order_relaxed);
     return found;
 }
 
 SendResult SendOne(std::string_view caption, std::string_view envelope, bool tellLoss) {
     // Looked up at every call: a viewer restarted or closed since is seen at once, one started
-    // after a call found none within kNoViewerMemoryMs.
+    // after a call found none within kNoReceiverMemoryMs.
     HWND receiver = FindReceiver(caption);
     if (receiver == nullptr) return SendResult::NoReceiver;
     // A fresh zero-filled buffer per send; the zero after the envelope is the buffer's own.

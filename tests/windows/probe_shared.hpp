@@ -8,6 +8,8 @@
 #include <string_view>
 #include <windows.h>
 
+#include "tw/messaging/transport.hpp"
+
 namespace tw::wintest {
 
 inline constexpr int kProbeMaxRecords = 256;
@@ -64,6 +66,8 @@ class Probe {
             m_ok = WaitForMultipleObjects(2, waits, FALSE, 20000) == WAIT_OBJECT_0;
         }
         CloseHandle(ready);
+        // A sender that found no viewer a moment ago looks for one again only after this.
+        Sleep(tw::messaging::kNoReceiverMemoryMs + 50);
     }
     ~Probe() { Stop(); }
     Probe(const Probe&) = delete;

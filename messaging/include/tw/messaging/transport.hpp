@@ -13,6 +13,11 @@ namespace tw::messaging {
 // The caption under which the viewer receives envelopes.
 inline constexpr std::string_view kReceiverCaption = "Tracewell";
 
+// Windows: finding no window of that caption is remembered this long, so a report that runs
+// with no viewer pays for the window lookup a few times a second, not at every call; a viewer
+// started meanwhile is found by the first call after it.
+inline constexpr int kNoReceiverMemoryMs = 200;
+
 enum class SendResult {
     Delivered,     // the receiver's handler returned and acknowledged
     NoReceiver,    // nobody listens under the caption (or the connection was refused)
