@@ -53,7 +53,6 @@ std::unique_ptr<FrmMain> Main(QApplication& app, int splashMilliseconds) {
     }
 
     auto form = std::make_unique<FrmMain>();
-    form->setWindowTitle(QString::fromLatin1(kCaption));
     // The window as it was left last time; saved again when it unloads.
     RestoreWindowSettings(*form);
     QObject::connect(form.get(), &FrmMain::unloaded, form.get(), [f = form.get()] { SaveWindowSettings(*f); });
