@@ -57,7 +57,7 @@ endforeach()
 find_program(TW_MAKENSIS makensis)
 set(TW_TRACETAP64_DLL "" CACHE FILEPATH "The 64-bit Tracetap.dll the installer carries beside the 32-bit one")
 if(TW_MAKENSIS AND CMAKE_SIZEOF_VOID_P EQUAL 4)
-  # The installer carries the programs without their debug information (a third of the size
+  # The installer carries the programs without their debug information and local symbols (half the size
   # or less): copies stripped into stage/; bin/ keeps the full ones for crash analysis.
   set(tw_stage ${CMAKE_BINARY_DIR}/stage)
   set(tw_stage_files tracewell32.exe Stepwright9.exe Stepwright85.exe Tracetap.dll
@@ -70,7 +70,7 @@ if(TW_MAKENSIS AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   foreach(file ${tw_stage_files})
     list(APPEND tw_stage_commands
       COMMAND ${CMAKE_COMMAND} -E copy ${tw_bin}/${file} ${tw_stage}/${file}
-      COMMAND ${CMAKE_STRIP} --strip-debug ${tw_stage}/${file})
+      COMMAND ${CMAKE_STRIP} --strip-unneeded ${tw_stage}/${file})
   endforeach()
   list(APPEND tw_stage_commands
     COMMAND ${CMAKE_COMMAND} -DSOURCE=${tw_bin}/tracewell3.chm -DDESTINATION=${tw_stage}
@@ -86,7 +86,7 @@ if(TW_MAKENSIS AND CMAKE_SIZEOF_VOID_P EQUAL 4)
     find_program(TW_STRIP64 NAMES x86_64-w64-mingw32-strip REQUIRED)
     list(APPEND tw_stage_commands
       COMMAND ${CMAKE_COMMAND} -E copy ${TW_TRACETAP64_DLL} ${tw_stage}/x64/Tracetap.dll
-      COMMAND ${TW_STRIP64} --strip-debug ${tw_stage}/x64/Tracetap.dll)
+      COMMAND ${TW_STRIP64} --strip-unneeded ${tw_stage}/x64/Tracetap.dll)
     list(APPEND tw_nsis_defines -DTRACETAP64=${tw_stage}/x64/Tracetap.dll)
   endif()
   add_custom_command(
