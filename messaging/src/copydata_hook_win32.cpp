@@ -1,4 +1,5 @@
 #include "tw/messaging/copydata_hook.hpp"
+
 #include "tw/messaging/envelope.hpp"
 
 #include <cstring>

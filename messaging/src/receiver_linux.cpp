@@ -1,9 +1,10 @@
 // Receiving side of the local-socket transport. Everything is non-blocking and driven by one
 // epoll descriptor that the owner watches; a connection holds at most one frame's bytes, so a
 // slow, stalled or hostile client costs a bounded buffer and never holds up the others.
+#include "tw/messaging/receiver.hpp"
+
 #include "tw/messaging/envelope.hpp"
 #include "tw/messaging/local_socket.hpp"
-#include "tw/messaging/receiver.hpp"
 
 #include <algorithm>
 #include <array>

@@ -1,9 +1,10 @@
 // Sending side of the local-socket transport. Each thread keeps at most one connection to a
 // receiver (the counterpart of the sender window one thread owns on Windows); it is found
 // again by caption whenever the thread holds none.
+#include "tw/messaging/transport.hpp"
+
 #include "tw/messaging/envelope.hpp"
 #include "tw/messaging/local_socket.hpp"
-#include "tw/messaging/transport.hpp"
 
 #include <algorithm>
 #include <array>

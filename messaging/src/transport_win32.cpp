@@ -1,7 +1,8 @@
 // Delivery of one envelope on Windows: a synchronous WM_COPYDATA to the top-level window
 // captioned "Tracewell", named as sent by the calling thread's hidden window "frmHwnd".
-#include "tw/messaging/envelope.hpp"
 #include "tw/messaging/transport.hpp"
+
+#include "tw/messaging/envelope.hpp"
 
 #include <algorithm>
 #include <atomic>

@@ -1,11 +1,11 @@
 // The Stepwright dialog driven offscreen through its controls.
-#include "tw/testing/message_boxes.hpp"
 #include "tw/builder/dlg_stepwright.hpp"
 
 #include "tw/builder/object_list_model.hpp"
 #include "tw/builder/xml_engine.hpp"
 #include "tw/common/common.hpp"
 #include "tw/common/widget_message_boxes.hpp"
+#include "tw/testing/message_boxes.hpp"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,9 +1,9 @@
 #include "tw/messaging/transport.hpp"
 
 #include "receiver_thread.hpp"
-#include "tw/testing/socket_dir.hpp"
 #include "tw/messaging/envelope.hpp"
 #include "tw/messaging/local_socket.hpp"
+#include "tw/testing/socket_dir.hpp"
 
 #include <gtest/gtest.h>
 

@@ -3,12 +3,12 @@
 // as the receiving hook handed it on. Tests start it, send, and read the records back.
 #pragma once
 
+#include "tw/messaging/transport.hpp"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <windows.h>
-
-#include "tw/messaging/transport.hpp"
 
 namespace tw::wintest {
 

@@ -1,4 +1,3 @@
-#include "tw/testing/message_boxes.hpp"
 #include "tw/core/log.hpp"
 
 #include "tw/common/common.hpp"
@@ -7,6 +6,8 @@
 #include "tw/core/status_panels.hpp"
 #include "tw/core/trace_pages.hpp"
 #include "tw/messaging/envelope.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/small_disk.hpp"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -446,10 +447,8 @@ TEST_F(LogFiles, AFullDiskNamesTheCauseAndFreesTheSpaceBeforeTheBox) {
     const QString folder = Path("small");
     ASSERT_TRUE(QDir().mkpath(folder));
     const QByteArray where = QFile::encodeName(folder);
-    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        ::mount("tmpfs", where.constData(), "tmpfs", 0, "size=256k") != 0) {
-        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
-    }
+    tw::test::SmallDisk disk(where.toStdString());
+    if (!disk.Mounted()) GTEST_SKIP() << "cannot mount a small file system here: " << disk.Why();
     const QString target = folder + "/trace.log";
     WriteAll(target, "the old log\r\n");
     FolderAtBoxTime probe;
@@ -459,7 +458,7 @@ TEST_F(LogFiles, AFullDiskNamesTheCauseAndFreesTheSpaceBeforeTheBox) {
     tw::setMessageBoxes(&probe);
     const bool saved = Log(store).Save(target);
     tw::setMessageBoxes(&boxes);
-    ::umount2(where.constData(), MNT_DETACH);
+    disk.Unmount();
 
     EXPECT_FALSE(saved);
     ASSERT_EQ(probe.prompts.size(), 1);

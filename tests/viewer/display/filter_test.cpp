@@ -1,14 +1,14 @@
 #include "tw/display/filter.hpp"
 
 #include "display_test_support.hpp"
-#include "tw/testing/message_boxes.hpp"
-#include "tw/testing/modal.hpp"
 #include "tw/core/trace_pages.hpp"
 #include "tw/display/dlg_filter.hpp"
 #include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
 #include "tw/display/viewer.hpp"
 #include "tw/display/viewer_images.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,6 +1,4 @@
 #include "display_test_support.hpp"
-#include "tw/testing/message_boxes.hpp"
-#include "tw/testing/modal.hpp"
 #include "tw/core/trace_pages.hpp"
 #include "tw/display/bookmark.hpp"
 #include "tw/display/dlg_find.hpp"
@@ -8,6 +6,8 @@
 #include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
 #include "tw/display/viewer.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 
 #include <QCheckBox>
 #include <QGroupBox>

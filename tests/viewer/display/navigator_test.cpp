@@ -1,14 +1,14 @@
 #include "tw/display/navigator.hpp"
 
 #include "display_test_support.hpp"
-#include "tw/testing/message_boxes.hpp"
-#include "tw/testing/modal.hpp"
 #include "tw/core/trace_pages.hpp"
 #include "tw/display/dlg_goto.hpp"
 #include "tw/display/numeric_text.hpp"
 #include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
 #include "tw/display/viewer.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -2,14 +2,14 @@
 // reaches, Find Next before any Find, and the bookmark's life across clearing.
 
 #include "display_test_support.hpp"
-#include "tw/testing/message_boxes.hpp"
-#include "tw/testing/modal.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/display/bookmark.hpp"
 #include "tw/display/dlg_filter.hpp"
 #include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
 #include "tw/display/viewer.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/toolbar.hpp"
 

@@ -1,7 +1,7 @@
 #include "tw/panes/watch_dialog.hpp"
 
-#include "tw/testing/message_boxes.hpp"
 #include "tw/common/common.hpp"
+#include "tw/testing/message_boxes.hpp"
 
 #include <QApplication>
 #include <QLabel>

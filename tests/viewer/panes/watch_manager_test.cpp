@@ -1,8 +1,8 @@
 #include "tw/panes/watch_manager.hpp"
 
-#include "tw/testing/message_boxes.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/core/trace_pages.hpp"
+#include "tw/testing/message_boxes.hpp"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>

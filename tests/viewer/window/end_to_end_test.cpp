@@ -15,14 +15,14 @@
 #include <sys/types.h>
 #endif
 
-#include "tw/testing/message_boxes.hpp"
-#include "tw/testing/modal.hpp"
 #include "tw/core/reception.hpp"
 #include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
 #include "tw/display/viewer.hpp"
 #include "tw/messaging/transport.hpp"
 #include "tw/panes/scratch_manager.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/status_panels.hpp"
 

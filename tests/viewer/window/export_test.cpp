@@ -2,12 +2,13 @@
 
 #include "tw/window/export.hpp"
 
-#include "tw/testing/message_boxes.hpp"
-#include "tw/testing/modal.hpp"
 #include "tw/core/log.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/core/trace_pages.hpp"
 #include "tw/display/viewer.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
+#include "tw/testing/small_disk.hpp"
 #include "tw/window/frm_main.hpp"
 
 #include <QAction>
@@ -24,8 +25,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <sched.h>
-#include <sys/mount.h>
 
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
@@ -204,11 +203,8 @@ TEST_F(ExportTest, AFullDiskNamesTheCause) {
     for (int i = 0; i < 20000; ++i) Add(0, i, QStringLiteral("message %1 ").arg(i).repeated(8));
     const QString folder = Path("small");
     ASSERT_TRUE(QDir().mkpath(folder));
-    const QByteArray where = QFile::encodeName(folder);
-    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        ::mount("tmpfs", where.constData(), "tmpfs", 0, "size=256k") != 0) {
-        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
-    }
+    tw::test::SmallDisk disk(QFile::encodeName(folder).toStdString());
+    if (!disk.Mounted()) GTEST_SKIP() << "cannot mount a small file system here: " << disk.Why();
     const QString target = folder + "/trace.txt";
     {
         QFile old(target);
@@ -218,7 +214,7 @@ TEST_F(ExportTest, AFullDiskNamesTheCause) {
     const ExportResult r = ExportTree(Tree(), target, ExportFormat::Text);
     const QString left = ReadUtf8(target);
     const QStringList entries = QDir(folder).entryList(QDir::Files | QDir::Hidden);
-    ::umount2(where.constData(), MNT_DETACH);
+    disk.Unmount();
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error.description, "Cannot write the file " + target + ": No space left on device");
     EXPECT_EQ(left, "old\n");

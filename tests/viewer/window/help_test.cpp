@@ -2,9 +2,9 @@
 
 #include "tw/window/help.hpp"
 
+#include "tw/common/common.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
-#include "tw/common/common.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/startup.hpp"
 

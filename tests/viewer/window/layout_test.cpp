@@ -3,9 +3,9 @@
 
 #include "tw/window/layout.hpp"
 
+#include "tw/common/screen_fit.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
-#include "tw/common/screen_fit.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/twips.hpp"
 

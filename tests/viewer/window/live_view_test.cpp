@@ -2,8 +2,6 @@
 
 #include "tw/window/live_view.hpp"
 
-#include "tw/testing/message_boxes.hpp"
-#include "tw/testing/modal.hpp"
 #include "tw/common/common.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/display/detail_pane.hpp"
@@ -15,6 +13,8 @@
 #include "tw/display/trace_view.hpp"
 #include "tw/display/viewer.hpp"
 #include "tw/display/wide_lines.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/settings.hpp"
 

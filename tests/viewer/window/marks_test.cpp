@@ -2,11 +2,11 @@
 
 #include "tw/display/marks.hpp"
 
-#include "tw/testing/message_boxes.hpp"
-#include "tw/testing/modal.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/display/filter.hpp"
 #include "tw/display/viewer.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/window/commands.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/mark_commands.hpp"

@@ -1,13 +1,13 @@
 // Watches, autos and log files through the real main window: its commands, dialogs and panes.
 
-#include "tw/testing/message_boxes.hpp"
-#include "tw/testing/modal.hpp"
 #include "tw/common/common.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/display/viewer.hpp"
 #include "tw/panes/autos_manager.hpp"
 #include "tw/panes/watch_dialog.hpp"
 #include "tw/panes/watch_manager.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/log_progress.hpp"
 #include "tw/window/toolbar.hpp"

@@ -2,13 +2,13 @@
 
 #include "tw/window/printing.hpp"
 
-#include "tw/testing/message_boxes.hpp"
-#include "tw/testing/modal.hpp"
 #include "tw/common/common.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/core/message_sink.hpp"
 #include "tw/core/trace_pages.hpp"
 #include "tw/display/viewer.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/window/frm_main.hpp"
 
 #include <QApplication>

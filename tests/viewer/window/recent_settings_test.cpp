@@ -1,11 +1,11 @@
 // Recent Logfiles, dropped files, command-line files, and the remembered settings.
 
-#include "tw/testing/message_boxes.hpp"
-#include "tw/testing/modal.hpp"
 #include "tw/common/common.hpp"
 #include "tw/core/log.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/display/viewer.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/window/commands.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/layout.hpp"

@@ -2,8 +2,6 @@
 // endless loads and their Cancel, message boxes that show their text as it is, connections
 // the receiving end has to close, and a window that cannot receive.
 
-#include "tw/testing/message_boxes.hpp"
-#include "tw/testing/modal.hpp"
 #include "tw/common/common.hpp"
 #include "tw/common/widget_message_boxes.hpp"
 #include "tw/core/message_manager.hpp"
@@ -12,6 +10,8 @@
 #include "tw/messaging/envelope.hpp"
 #include "tw/messaging/receiver.hpp"
 #include "tw/messaging/transport.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/image_list.hpp"
 #include "tw/window/log_progress.hpp"

@@ -5,12 +5,12 @@
 
 #ifdef TW_HAVE_CHARTS
 
-#include "tw/testing/message_boxes.hpp"
-#include "tw/testing/modal.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/display/viewer.hpp"
 #include "tw/panes/autos_manager.hpp"
 #include "tw/panes/value_plot.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/window/commands.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/plot_commands.hpp"

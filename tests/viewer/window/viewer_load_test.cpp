@@ -5,12 +5,12 @@
 //   TW_LOAD_PER_SENDER   messages per sender (default 100,000: a million in all; 10,000 in a
 //                        sanitizer build, where a million lines would take minutes and gigabytes)
 
-#include "tw/testing/message_boxes.hpp"
-#include "tw/testing/modal.hpp"
 #include "tw/display/trace_model.hpp"
 #include "tw/display/viewer.hpp"
 #include "tw/messaging/envelope.hpp"
 #include "tw/messaging/transport.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/status_panels.hpp"
 

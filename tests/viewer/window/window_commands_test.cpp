@@ -1,8 +1,6 @@
 // The main window driven through its commands: what the trace page, the scratch list and the
 // status panels show afterwards.
 
-#include "tw/testing/message_boxes.hpp"
-#include "tw/testing/modal.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
@@ -10,6 +8,8 @@
 #include "tw/panes/scratch_manager.hpp"
 #include "tw/panes/watch.hpp"
 #include "tw/panes/watch_manager.hpp"
+#include "tw/testing/message_boxes.hpp"
+#include "tw/testing/modal.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/status_panels.hpp"
 #include "tw/window/toolbar.hpp"
