@@ -476,6 +476,17 @@ TEST_F(LiveViewTest, DetailPaneShowsTheWholeSelectedLineAndIsRemembered) {
     EXPECT_TRUE(edit->isReadOnly());
     EXPECT_TRUE(edit->textInteractionFlags() & Qt::TextSelectableByMouse);
 
+    // Hidden, another line chosen, shown again: the pane shows that line, not the one before;
+    // after Clear All it shows nothing.
+    toggle->trigger();
+    Trace().Select(2);
+    toggle->trigger();
+    QApplication::processEvents();
+    EXPECT_TRUE(Live().Details().Text().endsWith("inside")) << Live().Details().Text().toStdString();
+    ASSERT_TRUE(form->commands().Run("mnuEditClearDisplay"));
+    QApplication::processEvents();
+    EXPECT_EQ(Live().Details().Text(), QString());
+
     // A new window opens it again.
     form.reset();
     form = std::make_unique<FrmMain>();

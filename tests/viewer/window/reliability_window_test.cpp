@@ -236,6 +236,13 @@ TEST_F(ReliabilityWindowTest, MessageBoxesShowMarkupAsPlainText) {
     EXPECT_EQ(error.text, "[57 - <b>bold</b> &amp; <html>]");
     EXPECT_TRUE(information.plain);
     EXPECT_EQ(information.text, "<i>a</i>\r\n");
+
+    // A long unbroken run (a line of \xNN escapes) may break anywhere: the box stays on screen.
+    ShownBox escapes;
+    ReadNextBox(escapes);
+    ShowErrors(QStringLiteral("Tracewell"), nullptr, {13, QStringLiteral("\\x01").repeated(300)});
+    EXPECT_TRUE(escapes.text.contains(QChar(0x200B)));
+    EXPECT_EQ(QString(escapes.text).remove(QChar(0x200B)), "[13 - " + QStringLiteral("\\x01").repeated(300) + "]");
 }
 
 // 300 connections that never write: the receiving end closes idle ones to make room, a real
