@@ -1,7 +1,9 @@
 // Trace store figures: memory per stored line beyond its text, MessageManager::Add rate with
-// watches and autos off, Clear of a full default page, and the cost the Qt model adds.
+// watches and autos off, Clear of a full default page, the cost the Qt model adds, and the
+// shown-rows index.
 #include "tw/core/message_manager.hpp"
 #include "tw/core/reception.hpp"
+#include "tw/core/shown_rows.hpp"
 #include "tw/core/status_panels.hpp"
 #include "tw/core/trace_pages.hpp"
 #include "tw/display/trace_model.hpp"
@@ -159,6 +161,48 @@ void BM_ReceiveEnvelope(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_ReceiveEnvelope);
+
+// A formula entry with 1,000,000 lines beneath it (10,000 nested formulas of 99 lines, every
+// tenth collapsed), collapsed and expanded again: the shown-rows index's cost, which a view
+// pays on top of painting the screen. Then 50 rows looked up anywhere, as painting a screen does.
+void BM_ShownRowsCollapseExpandMillion(benchmark::State& state) {
+    TraceTree tree;
+    tree.Reserve(kLines + 1);
+    const int top = tree.Append(0, MessageSink::CreateEx(6, 0, u"@Outer"), 0);
+    tree.SetExpanded(top, true);
+    for (int f = 0; tree.Count() < kLines; ++f) {
+        const int entry = tree.Append(top, MessageSink::CreateEx(6, f, u"@Inner"), 0);
+        tree.SetExpanded(entry, f % 10 != 0);
+        for (int i = 0; i < 98; ++i) tree.Append(entry, MessageSink::CreateEx(0, f, u"line"), 0);
+    }
+    ShownRows rows(tree);
+    for (auto _ : state) {
+        tree.SetExpanded(top, false);
+        rows.ExpandedChanged(top);
+        tree.SetExpanded(top, true);
+        rows.ExpandedChanged(top);
+        benchmark::DoNotOptimize(rows.Count());
+    }
+    state.counters["shown"] = rows.Count();
+}
+BENCHMARK(BM_ShownRowsCollapseExpandMillion)->Unit(benchmark::kMillisecond);
+
+void BM_ShownRowsScreenOfRows(benchmark::State& state) {
+    TraceTree tree;
+    for (int f = 0; tree.Count() < kLines; ++f) {
+        const int entry = tree.Append(0, MessageSink::CreateEx(6, f, u"@F"), 0);
+        tree.SetExpanded(entry, f % 3 != 0);
+        for (int i = 0; i < 20; ++i) tree.Append(entry, MessageSink::CreateEx(0, f, u"line"), 0);
+    }
+    ShownRows rows(tree);
+    std::uint32_t seed = 1;
+    for (auto _ : state) {
+        seed = seed * 1664525u + 1013904223u;
+        const int first = int(seed % std::uint32_t(rows.Count() - 50));
+        for (int r = first; r < first + 50; ++r) benchmark::DoNotOptimize(rows.LineAt(r));
+    }
+}
+BENCHMARK(BM_ShownRowsScreenOfRows)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
