@@ -25,6 +25,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -216,8 +217,12 @@ TEST_F(LiveViewTest, QuickFilterKeepsMatchesAndTheirAncestorsWhileTenThousandArr
         EXPECT_EQ(&shown->Message(f), &Trace().Message(s));
         EXPECT_EQ(filter.SourceLine(shown->Parent(f)), Trace().Parent(s)) << f;
     }
-    // The view shows them all.
+    // The view shows them all, and the bar says how many of how many.
     EXPECT_EQ(Bar().FilteredModel()->PublishedCount(), shown->Count());
+    auto* count = Bar().findChild<QLabel*>("lblQuickFilterCount");
+    ASSERT_NE(count, nullptr);
+    EXPECT_EQ(count->text(), QStringLiteral("%1 of %2 lines")
+                                 .arg(QLocale().toString(shown->Count()), QLocale().toString(Trace().Count())));
 }
 
 TEST_F(LiveViewTest, InvalidPatternShowsItsErrorAndFiltersNothing) {

@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QTabWidget>
 
 namespace tw::viewer {
@@ -36,12 +37,15 @@ QuickFilterBar::QuickFilterBar(Viewer& viewer, QWidget* parent) : QWidget(parent
     m_regex->setObjectName(QStringLiteral("chkQuickFilterRegex"));
     m_case = new QCheckBox(QStringLiteral("Match case"), this);
     m_case->setObjectName(QStringLiteral("chkQuickFilterCase"));
+    m_count = new QLabel(this);
+    m_count->setObjectName(QStringLiteral("lblQuickFilterCount"));
     m_error = new QLabel(this);
     m_error->setObjectName(QStringLiteral("lblQuickFilterError"));
     m_error->setStyleSheet(QStringLiteral("color: #b00000"));
     layout->addWidget(m_field, 1);
     layout->addWidget(m_regex);
     layout->addWidget(m_case);
+    layout->addWidget(m_count);
     layout->addWidget(m_error);
 
     m_applyTimer.setSingleShot(true);
@@ -81,6 +85,16 @@ void QuickFilterBar::ClearField() {
 void QuickFilterBar::CatchUp() {
     m_catchUpTimer.stop();
     m_filter.CatchUp();
+    ShowCount();
+}
+
+void QuickFilterBar::ShowCount() {
+    const TraceTree* filtered = m_filter.Filtered();
+    const TraceTree* source = m_filter.Source();
+    const QLocale locale;
+    m_count->setText(filtered && source ? QStringLiteral("%1 of %2 lines")
+                                              .arg(locale.toString(filtered->Count()), locale.toString(source->Count()))
+                                        : QString());
 }
 
 void QuickFilterBar::ApplyNow() {
@@ -97,6 +111,7 @@ void QuickFilterBar::ApplyNow() {
         m_page = page;
         ShowFiltered();
     }
+    ShowCount();
     emit patternApplied();
 }
 

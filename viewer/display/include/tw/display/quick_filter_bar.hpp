@@ -57,12 +57,16 @@ protected:
 private:
     void Restore();
     void ShowFiltered();
+    // "12 of 3,456 lines" beside the field while a pattern is in force: the lines the filter
+    // shows (matches and the formula entries they lie in) of the page's lines.
+    void ShowCount();
     void PageChanged();
 
     Viewer& m_viewer;
     QLineEdit* m_field;
     QCheckBox* m_regex;
     QCheckBox* m_case;
+    QLabel* m_count;
     QLabel* m_error;
     QTimer m_applyTimer;
     QTimer m_catchUpTimer;
