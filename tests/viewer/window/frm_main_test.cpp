@@ -78,7 +78,7 @@ TEST_F(FrmMainTest, MenuTreeHasEveryItemWithCaptionAndShortcut) {
                            "mnuSearchBar1|-|", "mnuSearchGotoRecNo|&Goto Record Number...|", "mnuSearchBar2|-|",
                            "mnuSearchBrowse|Browse|", "mnuSearchBrowseFirst|First|",
                            "mnuSearchBrowsePrevious|Previous|", "mnuSearchBrowseNext|Next|",
-                           "mnuSearchBrowseLast|Last|"}));
+                           "mnuSearchBrowseLast|Last|", "|-|", "mnuSearchGoToTrace|Go to Line in &Trace|"}));
     EXPECT_EQ(Describe(form->Menu("mnuSearchBrowse")),
               QStringList({"mnuSearchBrowseObject|O&bject|Ctrl+B", "mnuSearchBrowseMessage|&Message|Ctrl+M",
                            "mnuSearchBrowseNote|&Note|Ctrl+N", "mnuSearchBrowseError|&Error|Ctrl+E",

@@ -225,6 +225,23 @@ TEST_F(LiveViewTest, QuickFilterKeepsMatchesAndTheirAncestorsWhileTenThousandArr
                                  .arg(QLocale().toString(shown->Count()), QLocale().toString(Trace().Count())));
 }
 
+// From a line of the quick filter to its place in the whole trace: the filter goes, the same
+// message is selected in the default page.
+TEST_F(LiveViewTest, GoToLineInTraceLeavesTheFilterForTheSameMessage) {
+    for (int i = 0; i < 50; ++i) Send(0, i, i == 37 ? QStringLiteral("the one") : QStringLiteral("other %1").arg(i));
+    Settle();
+    EXPECT_FALSE(Live().GoToLineInTrace());  // the default page itself: nothing to go to
+    Filter("the one", false);
+    viewer::TraceTree* shown = Bar().Filter().Filtered();
+    ASSERT_NE(shown, nullptr);
+    ASSERT_EQ(shown->Count(), 1);
+    shown->Select(1);
+    ASSERT_TRUE(form->commands().Run("mnuSearchGoToTrace"));
+    EXPECT_FALSE(Bar().Filter().IsActive());
+    EXPECT_EQ(Trace().Selected(), 38);
+    EXPECT_EQ(Trace().Message(38).Message(), "the one");
+}
+
 TEST_F(LiveViewTest, InvalidPatternShowsItsErrorAndFiltersNothing) {
     SendMany(10);
     Filter("line (", true);

@@ -73,8 +73,24 @@ LiveView::LiveView(FrmMain& form) : QObject(&form), m_form(form) {
                                          QKeySequence(QStringLiteral("Ctrl+L")));
     m_viewMenu->addAction(focus);
     connect(focus, &QAction::triggered, m_quickFilter, &viewer::QuickFilterBar::FocusField);
+    // From a line of a filter page or of the quick filter to its place in the whole trace:
+    // the Search menu's item (also on the trace's right button), or a double-click.
+    QAction* goToTrace = form.commands().Add(QStringLiteral("mnuSearchGoToTrace"), QStringLiteral("Go to Line in &Trace"));
+    if (QMenu* search = form.Menu(QStringLiteral("mnuSearch"))) {
+        search->addSeparator();
+        search->addAction(goToTrace);
+    }
+    connect(goToTrace, &QAction::triggered, this, [this] {
+        if (!GoToLineInTrace()) Note(QStringLiteral("Choose a line of a filter page or of the quick filter first."));
+    });
+    for (int page = 1; page < 5; ++page)
+        if (QTreeView* view = form.Viewer().View(page))
+            connect(view, &QAbstractItemView::doubleClicked, this, [this] { GoToLineInTrace(); }, Qt::QueuedConnection);
+
     connect(m_quickFilter, &viewer::QuickFilterBar::filteredViewChanged, this, [this](viewer::TraceView* view) {
         if (view) {
+            // Queued: going to the trace clears the quick filter, which drops this view.
+            connect(view, &QAbstractItemView::doubleClicked, this, [this] { GoToLineInTrace(); }, Qt::QueuedConnection);
             Present(view);
             if (viewer::Marks* marks = MarksOf(m_form)) marks->Attach(view);
         }
@@ -299,6 +315,27 @@ void LiveView::StepMatch(bool forward) {
                      : QStringLiteral("Passed the first line: continued from the last."));
     else
         m_note->clear();
+}
+
+bool LiveView::GoToLineInTrace() {
+    viewer::Viewer& v = m_form.Viewer();
+    const viewer::TraceTree& shown = ShownTree();
+    const int line = shown.Selected();
+    const bool filtered = m_quickFilter->Filter().IsActive() || v.CurrentPage() != 0;
+    if (!filtered || line == 0) return false;
+    const viewer::MessageSink* message = &shown.Message(line);
+    m_quickFilter->ClearField();
+    if (QTabWidget* tabs = v.TabWidget()) tabs->setCurrentIndex(0);
+    // A filter page's lines share their messages with the default page's.
+    viewer::TraceTree& trace = v.GetDefault();
+    for (int i = 1; i <= trace.Count(); ++i) {
+        if (&trace.Message(i) == message) {
+            trace.Select(i);
+            return true;
+        }
+    }
+    Note(QStringLiteral("The line is no longer in the trace."));
+    return true;
 }
 
 }  // namespace tw::window

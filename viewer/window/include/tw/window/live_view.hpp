@@ -60,6 +60,10 @@ public:
     QString NoteText() const;
     // Writes a short note into the status bar's note field (cleared after a few seconds).
     void Note(const QString& text);
+    // From the selected line of a filter page or of the quick filter: the default page with
+    // the quick filter cleared and the same message selected and in sight. Returns whether
+    // there was such a line.
+    bool GoToLineInTrace();
 
 private:
     void Follow(QTreeView* view);
