@@ -85,6 +85,7 @@ struct EnvelopeReceiver::Impl {
         int fd = -1;
         std::size_t size = 0;                       // bytes held in buf
         bool ackOwed = false;                       // delivered, acknowledgement not yet written
+        bool pipelining = false;                    // sent a frame before reading the last one's acknowledgement
         std::uint64_t lastActive = 0;               // activity serial: accepted, or last frame handled
         std::int64_t lastActiveMs = 0;              // monotonic time of that activity
         std::int64_t partialSince = 0;              // first bytes of the incomplete frame held; 0: none
@@ -150,7 +151,7 @@ struct EnvelopeReceiver::Impl {
             Connection* idle = nullptr;
             Connection* stalled = nullptr;
             for (auto& [fd, c] : connections) {
-                if (c->ackOwed) {
+                if (c->ackOwed || c->pipelining) {
                     if (!paused || c->pausedSince < paused->pausedSince) paused = c.get();
                 } else if (c->size == 0) {
                     if (now - c->lastActiveMs >= kIdleBeforeClosingMs && (!idle || c->lastActive < idle->lastActive))
@@ -458,6 +459,7 @@ struct EnvelopeReceiver::Impl {
     // nothing more is read from it until it has (the frames it sent stay in its socket).
     bool HandleFrames(Connection& conn) {
         const int fd = conn.fd;
+        int handled = 0;
         while (conn.size >= local::kFrameHeaderSize) {
             const std::uint32_t marker = local::GetU32(conn.buf.data());
             const std::uint32_t count = local::GetU32(conn.buf.data() + 4);
@@ -468,6 +470,10 @@ struct EnvelopeReceiver::Impl {
             }
             const std::size_t frameSize = local::kFrameHeaderSize + count;
             if (conn.size < frameSize) break;
+            // A second whole frame read at once was written before the first one's
+            // acknowledgement was read: no sender does that (it waits for each), so the client
+            // may make room for others like one paused for its acknowledgements.
+            if (++handled > 1) conn.pipelining = true;
 
             const char* payload = conn.buf.data() + local::kFrameHeaderSize;
             if (marker != static_cast<std::uint32_t>(kEnvelopeMarker)) {

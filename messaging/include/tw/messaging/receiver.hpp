@@ -33,7 +33,8 @@ public:
     };
 
     // Simultaneous client connections. When all are taken, a new one takes the place of a
-    // client paused for acknowledgements it does not read, else of the least recently active
+    // client paused for acknowledgements it does not read (or sending frames before reading
+    // the acknowledgements of the earlier ones), else of the least recently active
     // connection idle for kIdleBeforeClosingMs (else of the oldest frame incomplete that long);
     // an idle or stalled one is closed with a retry byte, so its sender sends again on a new
     // connection. A connection with a call in progress is never closed for room: when none
