@@ -127,11 +127,18 @@ TEST_F(LiveViewTest, FollowingScrollsOncePerBatchPausesOnScrollUpAndResumesAtThe
     SendMany(50, 601);
     Settle();
     EXPECT_EQ(VBar()->value(), kept);
+    // The pause shows beside Follow, with the lines that came meanwhile.
+    auto* paused = form->findChild<QLabel*>("lblFollowPaused");
+    ASSERT_NE(paused, nullptr);
+    EXPECT_TRUE(paused->isVisible());
+    EXPECT_EQ(paused->text(), "Paused: 50 new lines");
 
     // End goes to the last line and resumes.
     View()->setFocus();
     QTest::keyClick(View(), Qt::Key_End);
     EXPECT_FALSE(follower->IsPaused());
+    QApplication::processEvents();  // the toolbar lays its widgets out
+    EXPECT_FALSE(paused->isVisible());
     SendMany(50, 651);
     Settle();
     EXPECT_TRUE(AtBottom(View()));

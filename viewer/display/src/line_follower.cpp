@@ -10,8 +10,12 @@ namespace tw::viewer {
 LineFollower::LineFollower(QTreeView* view) : QObject(view), m_view(view) {
     QAbstractItemModel* model = view->model();
     if (model) {
-        connect(model, &QAbstractItemModel::rowsInserted, this, &LineFollower::RowsInserted);
-        connect(model, &QAbstractItemModel::modelReset, this, [this] { m_paused = false; });
+        connect(model, &QAbstractItemModel::rowsInserted, this,
+                [this] {
+                    if (m_enabled && m_paused) emit stateChanged();
+                    RowsInserted();
+                });
+        connect(model, &QAbstractItemModel::modelReset, this, [this] { SetPaused(false); });
     }
     connect(view->verticalScrollBar(), &QAbstractSlider::actionTriggered, this, &LineFollower::UserScrolled);
     if (view->selectionModel())
@@ -24,8 +28,14 @@ void LineFollower::SetEnabled(bool enabled) {
     if (enabled) Resume();
 }
 
+void LineFollower::SetPaused(bool paused) {
+    if (paused == m_paused) return;
+    m_paused = paused;
+    emit stateChanged();
+}
+
 void LineFollower::Resume() {
-    m_paused = false;
+    SetPaused(false);
     if (!m_enabled || !m_view) return;
     m_scrolling = true;
     m_view->scrollToBottom();
@@ -51,7 +61,7 @@ void LineFollower::UserScrolled() {
     if (m_scrolling || !m_view) return;
     // The slider already stands where the action takes it; its value follows after this.
     const QScrollBar* bar = m_view->verticalScrollBar();
-    m_paused = bar->sliderPosition() < bar->maximum();
+    SetPaused(bar->sliderPosition() < bar->maximum());
 }
 
 void LineFollower::CurrentChanged() {
@@ -59,7 +69,7 @@ void LineFollower::CurrentChanged() {
     const QModelIndex current = m_view->currentIndex();
     if (!current.isValid()) return;
     // The last row the view shows: nothing below it.
-    m_paused = m_view->indexBelow(current).isValid();
+    SetPaused(m_view->indexBelow(current).isValid());
 }
 
 }  // namespace tw::viewer

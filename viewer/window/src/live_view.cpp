@@ -20,6 +20,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -54,6 +55,13 @@ LiveView::LiveView(FrmMain& form) : QObject(&form), m_form(form) {
     m_bar->setIconSize(QSize(16, 16));
     m_bar->toggleViewAction()->setVisible(false);
     m_bar->addAction(m_follow);
+    // Following paused (the user scrolled up or chose a line above the last): said beside the
+    // button, with the lines that came meanwhile; End or the Last command follows again.
+    m_followState = new QLabel(m_bar);
+    m_followState->setObjectName(QStringLiteral("lblFollowPaused"));
+    m_followState->setContentsMargins(4, 0, 4, 0);
+    m_followStateAction = m_bar->addWidget(m_followState);
+    m_followStateAction->setVisible(false);
     form.addToolBarBreak(Qt::TopToolBarArea);
     form.addToolBar(Qt::TopToolBarArea, m_bar);
 
@@ -95,6 +103,7 @@ LiveView::LiveView(FrmMain& form) : QObject(&form), m_form(form) {
             if (viewer::Marks* marks = MarksOf(m_form)) marks->Attach(view);
         }
         UpdateDetails();
+        ShowFollowState();
     });
 
     m_note = new QLabel(form.controls().sbrStatus);
@@ -147,8 +156,10 @@ LiveView::LiveView(FrmMain& form) : QObject(&form), m_form(form) {
         if (visible) UpdateDetails();
     });
     connect(&form, &FrmMain::currentViewerCleared, this, &LiveView::UpdateDetails);
-    if (QTabWidget* tabs = form.Viewer().TabWidget())
+    if (QTabWidget* tabs = form.Viewer().TabWidget()) {
         connect(tabs, &QTabWidget::currentChanged, this, &LiveView::UpdateDetails);
+        connect(tabs, &QTabWidget::currentChanged, this, &LiveView::ShowFollowState);
+    }
 
     // Time columns: none by default, so lines read as they always did; the choice is kept.
     m_viewMenu->addSeparator();
@@ -248,6 +259,25 @@ void LiveView::Follow(QTreeView* view) {
     auto* follower = new viewer::LineFollower(view);
     follower->SetEnabled(m_follow->isChecked());
     m_followers.push_back(follower);
+    connect(follower, &viewer::LineFollower::stateChanged, this, &LiveView::ShowFollowState);
+}
+
+void LiveView::ShowFollowState() {
+    const viewer::LineFollower* follower = FollowerOf(ShownView());
+    const bool paused = follower && follower->IsEnabled() && follower->IsPaused();
+    // Lines that came since the pause began, counted in the tree the shown view shows.
+    const int lines = ShownTree().Count();
+    if (!paused || !m_followStateAction->isVisible() || m_pausedFollower != follower || lines < m_linesAtPause) {
+        m_linesAtPause = lines;
+        m_pausedFollower = follower;
+    }
+    if (paused) {
+        const int arrived = lines - m_linesAtPause;
+        m_followState->setText(arrived == 0 ? QStringLiteral("Paused")
+                                            : QStringLiteral("Paused: %1 new line%2")
+                                                  .arg(QLocale().toString(arrived), arrived == 1 ? "" : "s"));
+    }
+    m_followStateAction->setVisible(paused);
 }
 
 viewer::LineFollower* LiveView::FollowerOf(const QTreeView* view) const {
@@ -261,6 +291,7 @@ viewer::LineFollower* LiveView::FollowerOf(const QTreeView* view) const {
 void LiveView::FollowOptionChanged(bool on) {
     for (const auto& f : m_followers)
         if (viewer::LineFollower* follower = f.data()) follower->SetEnabled(on);
+    ShowFollowState();
 }
 
 void LiveView::Note(const QString& text) {

@@ -25,6 +25,12 @@ public:
     bool IsEnabled() const { return m_enabled; }
     // True while following is on but waits for the user to come back to the bottom.
     bool IsPaused() const { return m_paused; }
+
+signals:
+    // Paused or resumed, or more rows arrived while paused.
+    void stateChanged();
+
+public:
     // Unpauses and scrolls to the last line now.
     void Resume();
     // Scrolls done for batches so far (for tests and diagnostics).
@@ -35,6 +41,7 @@ private:
     void ScrollNow();
     void UserScrolled();
     void CurrentChanged();
+    void SetPaused(bool paused);
 
     QPointer<QTreeView> m_view;
     bool m_enabled = true;

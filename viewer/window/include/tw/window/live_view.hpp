@@ -68,6 +68,7 @@ public:
 private:
     void Follow(QTreeView* view);
     void FollowOptionChanged(bool on);
+    void ShowFollowState();
     void Present(QTreeView* view);
     void UpdateHighlight();
     void FindUsed();
@@ -79,6 +80,10 @@ private:
     QAction* m_follow = nullptr;
     QToolBar* m_bar = nullptr;
     QLabel* m_note = nullptr;
+    QLabel* m_followState = nullptr;       // "Paused: 12 new lines" beside Follow
+    QAction* m_followStateAction = nullptr;  // its place on the toolbar
+    int m_linesAtPause = 0;                  // lines of the shown tree when following paused
+    const viewer::LineFollower* m_pausedFollower = nullptr;
     QMenu* m_viewMenu = nullptr;
     viewer::QuickFilterBar* m_quickFilter = nullptr;
     viewer::MatchHighlighter* m_highlighter = nullptr;
