@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
 
 #include <vector>
@@ -204,6 +205,12 @@ QModelIndex TraceView::moveCursor(CursorAction action, Qt::KeyboardModifiers mod
         parent = last;
     }
     return last;
+}
+
+void TraceView::drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const {
+    const QVariant background = index.data(Qt::BackgroundRole);
+    if (background.isValid() && !selectionModel()->isSelected(index)) painter->fillRect(rect, background.value<QBrush>());
+    QTreeView::drawBranches(painter, rect, index);
 }
 
 }  // namespace tw::viewer

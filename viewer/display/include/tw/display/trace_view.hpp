@@ -38,6 +38,9 @@ protected:
     // With no current line, End (and Page Down) go to the last shown line, as a user means,
     // where a tree view would take the first (and stop following new lines with it).
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    // A recoloured line (the bookmark, a highlighting filter) keeps its colour under its
+    // indentation too.
+    void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
 
 private:
     bool AppendRows(const QModelIndex& parent, int start, int end);
