@@ -46,16 +46,12 @@ void Reception::Hold() {
 void Reception::Release() {
     if (m_holds == 0 || --m_holds > 0) return;
     SetNotifierEnabled(true);
-    // What arrived meanwhile, in order; a command run from one of them may hold again.
+    // What arrived meanwhile, in order; should one of them lead to a new hold, the rest waits
+    // for its release behind what arrives during it.
     while (!m_heldEnvelopes.empty() && m_holds == 0) {
-        std::vector<std::string> waiting;
-        waiting.swap(m_heldEnvelopes);
-        std::size_t i = 0;
-        for (; i < waiting.size() && m_holds == 0; ++i) Deliver(waiting[i]);
-        if (i < waiting.size()) {
-            m_heldEnvelopes.insert(m_heldEnvelopes.begin(), std::make_move_iterator(waiting.begin() + std::ptrdiff_t(i)),
-                                   std::make_move_iterator(waiting.end()));
-        }
+        const std::string envelope = std::move(m_heldEnvelopes.front());
+        m_heldEnvelopes.pop_front();
+        Deliver(envelope);
     }
 }
 

@@ -6,11 +6,11 @@
 #include <QObject>
 #include <QString>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace tw::viewer {
 
@@ -103,7 +103,7 @@ private:
     EnvelopeTargets m_targets;
     std::unique_ptr<Platform> m_platform;
     int m_holds = 0;
-    std::vector<std::string> m_heldEnvelopes;  // Windows: arrived while held, in order
+    std::deque<std::string> m_heldEnvelopes;  // Windows: arrived while held, in order
     quint64 m_malformed = 0;
     quint64 m_closedShown = 0;  // ClosedConnections() when connectionsClosed was last emitted
 };
