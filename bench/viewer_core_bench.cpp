@@ -1,12 +1,10 @@
 // Trace store figures: memory per stored line beyond its text, MessageManager::Add rate with
-// watches and autos off, Clear of a full default page, the cost the Qt model adds, and the
-// shown-rows index.
+// watches and autos off, Clear of a full default page, and the shown-rows index.
 #include "tw/core/message_manager.hpp"
 #include "tw/core/reception.hpp"
 #include "tw/core/shown_rows.hpp"
 #include "tw/core/status_panels.hpp"
 #include "tw/core/trace_pages.hpp"
-#include "tw/display/trace_model.hpp"
 #include "tw/messaging/envelope.hpp"
 
 #include <QCoreApplication>
@@ -102,28 +100,6 @@ void BM_StoreAdd(benchmark::State& state) {
 }
 BENCHMARK(BM_StoreAdd)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// The same with the Qt model watching the default tree (its batching only, no view).
-void BM_StoreAddWithModel(benchmark::State& state) {
-    auto messages = MakeMessages(kLines, nullptr);
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto pages = std::make_unique<PlainTracePages>();
-        auto model = std::make_unique<TraceModel>(pages->GetDefault());
-        KeepingStatus status;
-        MessageManager store(*pages, &status);
-        store.SetProcessMessages(true);
-        state.ResumeTiming();
-        for (const auto& m : messages) store.Add(m);
-        model->FlushPending();
-        state.PauseTiming();
-        model.reset();
-        pages.reset();
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * kLines);
-}
-BENCHMARK(BM_StoreAddWithModel)->Unit(benchmark::kMillisecond)->Iterations(3);
-
 // Clear Current Viewer on a default page of 1,000,000 lines (messages held only by the page).
 void BM_ClearMillion(benchmark::State& state) {
     for (auto _ : state) {
@@ -136,7 +112,6 @@ void BM_ClearMillion(benchmark::State& state) {
             auto messages = MakeMessages(kLines, nullptr);
             for (auto& m : messages) store.Add(m);
         }
-        TraceModel model(pages.GetDefault());
         state.ResumeTiming();
         store.Clear();
     }

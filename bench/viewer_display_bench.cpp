@@ -9,7 +9,6 @@
 #include "tw/display/filter.hpp"
 #include "tw/display/find.hpp"
 #include "tw/display/navigator.hpp"
-#include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
 #include "tw/display/viewer.hpp"
 
@@ -205,7 +204,7 @@ void BM_PublishHundredLines(benchmark::State& state) {
         for (const int end = i + 100; i < end; ++i) store.Add(BelievableMixLine(i));
         state.ResumeTiming();
         viewer.FlushPending();
-        viewer.View(0)->scrollToBottom();
+        viewer.View(0)->ScrollToBottom();
         QApplication::processEvents();
     }
     state.SetLabel("tabViewer shown: publish, follow, paint");

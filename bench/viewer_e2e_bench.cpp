@@ -7,7 +7,6 @@
 // Argument: seconds per measurement (default 3).
 #include "tw/core/message_manager.hpp"
 #include "tw/core/reception.hpp"
-#include "tw/display/trace_model.hpp"
 #include "tw/display/viewer.hpp"
 #include "tw/messaging/envelope.hpp"
 #include "tw/messaging/local_socket.hpp"

@@ -3,7 +3,6 @@
 #include "display_test_support.hpp"
 #include "tw/core/trace_pages.hpp"
 #include "tw/display/dlg_filter.hpp"
-#include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
 #include "tw/display/viewer.hpp"
 #include "tw/display/viewer_images.hpp"
@@ -300,11 +299,15 @@ TEST(AddFilter, PaintingAndCopyingOnTheViewer) {
     EXPECT_EQ(viewer.TabWidget()->tabText(1), QStringLiteral("Disk"));
     EXPECT_TRUE(viewer.TabWidget()->isTabVisible(1));
     viewer.FlushPending();
-    EXPECT_EQ(viewer.Model(1)->rowCount(), 2);
+    EXPECT_EQ(viewer.View(1)->Rows().Count(), 2);
     EXPECT_EQ(AddFilter(viewer, Make("full", {}, {}, {}, true)), 1);
     QApplication::processEvents();
-    const QModelIndex row = viewer.Model(1)->IndexOfLine(1);
-    EXPECT_EQ(viewer.Model(1)->data(row, Qt::BackgroundRole).value<QBrush>().color(), QColor(0x80, 0xFF, 0x80));
+    TraceView* view = viewer.View(1);
+    viewer.TabWidget()->resize(300, 200);
+    viewer.TabWidget()->show();
+    const QImage painted = view->viewport()->grab().toImage();
+    const QRect row = view->LineRect(1);
+    EXPECT_EQ(painted.pixelColor(row.right() - 2, row.center().y()), QColor(0x80, 0xFF, 0x80));
     EXPECT_EQ(viewer.GetDefault().BackColour(2), kDefaultColour);
 }
 

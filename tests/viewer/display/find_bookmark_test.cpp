@@ -3,7 +3,6 @@
 #include "tw/display/bookmark.hpp"
 #include "tw/display/dlg_find.hpp"
 #include "tw/display/find.hpp"
-#include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
 #include "tw/display/viewer.hpp"
 #include "tw/testing/message_boxes.hpp"

@@ -4,7 +4,6 @@
 #include "tw/core/trace_pages.hpp"
 #include "tw/display/dlg_goto.hpp"
 #include "tw/display/numeric_text.hpp"
-#include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
 #include "tw/display/viewer.hpp"
 #include "tw/testing/message_boxes.hpp"
@@ -217,9 +216,8 @@ TEST(Navigator, SelectingOpensAncestorsAndScrollsOnTheSelectedPageOnly) {
     EXPECT_EQ(tree.Selected(), last);
     EXPECT_TRUE(tree.IsExpanded(enter));
     TraceView* view = viewer.View(0);
-    const QModelIndex index = viewer.Model(0)->IndexOfLine(last);
-    EXPECT_EQ(view->currentIndex(), index);
-    EXPECT_TRUE(view->viewport()->rect().intersects(view->visualRect(index)));
+    EXPECT_EQ(view->CurrentLine(), last);
+    EXPECT_TRUE(view->viewport()->rect().intersects(view->LineRect(last)));
     EXPECT_EQ(filter->Selected(), 0);
 }
 

@@ -5,7 +5,6 @@
 #include "tw/core/message_manager.hpp"
 #include "tw/display/bookmark.hpp"
 #include "tw/display/dlg_filter.hpp"
-#include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
 #include "tw/display/viewer.hpp"
 #include "tw/testing/message_boxes.hpp"

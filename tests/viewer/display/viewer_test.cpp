@@ -1,11 +1,10 @@
 #include "tw/display/viewer.hpp"
 
-#include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
 
 #include <QApplication>
 #include <QTabWidget>
-#include <QTreeView>
+#include <QAbstractScrollArea>
 #include <gtest/gtest.h>
 
 namespace tw::viewer {
@@ -20,8 +19,8 @@ TEST(Viewer, PagesAndTrees) {
     EXPECT_EQ(tabs->count(), 5);
     EXPECT_EQ(tabs->tabText(0), QStringLiteral("Default"));
     EXPECT_EQ(tabs->tabPosition(), QTabWidget::South);
-    EXPECT_NE(host.findChild<QTreeView*>(QStringLiteral("tvwViewer")), nullptr);
-    EXPECT_EQ(host.findChildren<QTreeView*>(QStringLiteral("tvwFilter")).size(), 4);
+    EXPECT_NE(host.findChild<QAbstractScrollArea*>(QStringLiteral("tvwViewer")), nullptr);
+    EXPECT_EQ(host.findChildren<QAbstractScrollArea*>(QStringLiteral("tvwFilter")).size(), 4);
     for (int k = 1; k <= 4; ++k) EXPECT_FALSE(tabs->isTabVisible(k));
     EXPECT_EQ(&viewer.GetCurrent(), &viewer.GetDefault());
 
@@ -65,12 +64,12 @@ TEST(Viewer, SelectingALineInTheTreeSelectsItInTheView) {
     t.SetExpanded(1, false);
     t.Select(2);
     TraceView* view = viewer.View(0);
-    EXPECT_EQ(viewer.Model(0)->LineOf(view->currentIndex()), 2);
-    EXPECT_TRUE(view->isExpanded(viewer.Model(0)->IndexOfLine(1)));
+    EXPECT_EQ(view->CurrentLine(), 2);
+    EXPECT_EQ(view->Rows().RowOf(2), 1);
     // The user's choice goes back into the tree.
-    view->setCurrentIndex(viewer.Model(0)->IndexOfLine(1));
+    view->SetCurrentLine(1);
     EXPECT_EQ(t.Selected(), 1);
-    view->collapse(viewer.Model(0)->IndexOfLine(1));
+    view->SetExpanded(1, false);
     EXPECT_FALSE(t.IsExpanded(1));
 }
 
@@ -98,7 +97,8 @@ TEST(Viewer, TheDeepestTraceIsShownAndSelectable) {
     viewer.TabWidget()->show();
     viewer.GetDefault().Select(viewer.GetDefault().Count());
     QCoreApplication::processEvents();
-    EXPECT_EQ(viewer.Model(0)->LineOf(viewer.View(0)->currentIndex()), viewer.GetDefault().Count());
+    EXPECT_EQ(viewer.View(0)->Rows().RowOf(viewer.GetDefault().Count()), TraceTree::kMaxLevel);
+    EXPECT_TRUE(viewer.View(0)->LineRect(viewer.GetDefault().Count()).intersects(viewer.View(0)->viewport()->rect()));
     viewer.TabWidget()->hide();
 }
 

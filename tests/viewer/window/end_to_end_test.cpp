@@ -16,7 +16,6 @@
 #endif
 
 #include "tw/core/reception.hpp"
-#include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
 #include "tw/display/viewer.hpp"
 #include "tw/messaging/transport.hpp"

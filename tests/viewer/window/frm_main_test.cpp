@@ -78,7 +78,8 @@ TEST_F(FrmMainTest, MenuTreeHasEveryItemWithCaptionAndShortcut) {
                            "mnuSearchBar1|-|", "mnuSearchGotoRecNo|&Goto Record Number...|", "mnuSearchBar2|-|",
                            "mnuSearchBrowse|Browse|", "mnuSearchBrowseFirst|First|",
                            "mnuSearchBrowsePrevious|Previous|", "mnuSearchBrowseNext|Next|",
-                           "mnuSearchBrowseLast|Last|", "|-|", "mnuSearchGoToTrace|Go to Line in &Trace|"}));
+                           "mnuSearchBrowseLast|Last|", "|-|", "mnuSearchGoToTrace|Go to Line in &Trace|", "mnuViewExpandAll|E&xpand All|",
+                           "mnuViewCollapseAll|&Collapse All|"}));
     EXPECT_EQ(Describe(form->Menu("mnuSearchBrowse")),
               QStringList({"mnuSearchBrowseObject|O&bject|Ctrl+B", "mnuSearchBrowseMessage|&Message|Ctrl+M",
                            "mnuSearchBrowseNote|&Note|Ctrl+N", "mnuSearchBrowseError|&Error|Ctrl+E",

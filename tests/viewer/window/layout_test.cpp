@@ -185,7 +185,7 @@ TEST_F(WindowLayoutTest, TraceAreaFillsPicViewerWithTheTreesInsideTheMargins) {
     ResizeTo(800, 640);
     auto* tabViewer = c().picViewer->findChild<QTabWidget*>("tabViewer");
     ASSERT_NE(tabViewer, nullptr);
-    const auto* tree = tabViewer->findChild<QTreeView*>("tvwViewer");
+    const auto* tree = tabViewer->findChild<QAbstractScrollArea*>("tvwViewer");
     ASSERT_NE(tree, nullptr);
     const QSize area = c().picViewer->size();
     EXPECT_EQ(tabViewer->geometry(), QRect(0, 0, area.width(), PxY(Twips(area.height()) - 60)));
@@ -195,7 +195,7 @@ TEST_F(WindowLayoutTest, TraceAreaFillsPicViewerWithTheTreesInsideTheMargins) {
     EXPECT_NEAR(inTabs.width(), area.width() - PxX(180), 1);
     EXPECT_NEAR(inTabs.height(), area.height() - PxY(540), 1);
     // Filter trees are sized alike while their pages are hidden.
-    for (QTreeView* filter : tabViewer->findChildren<QTreeView*>("tvwFilter"))
+    for (QAbstractScrollArea* filter : tabViewer->findChildren<QAbstractScrollArea*>("tvwFilter"))
         EXPECT_EQ(filter->size(), tree->size());
 
     // Dragging the splitter changes picViewer and with it the trace area.

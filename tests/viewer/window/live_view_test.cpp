@@ -5,14 +5,11 @@
 #include "tw/common/common.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/display/detail_pane.hpp"
-#include "tw/display/line_follower.hpp"
 #include "tw/display/match_highlight.hpp"
 #include "tw/display/quick_filter_bar.hpp"
 #include "tw/display/time_columns.hpp"
-#include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
 #include "tw/display/viewer.hpp"
-#include "tw/display/wide_lines.hpp"
 #include "tw/testing/message_boxes.hpp"
 #include "tw/testing/modal.hpp"
 #include "tw/window/frm_main.hpp"
@@ -65,9 +62,9 @@ protected:
     // Publishes appended lines and lets queued work (one scroll per batch) run.
     void Settle() {
         form->Viewer().FlushPending();
-        if (Bar().FilteredModel()) {
+        if (Bar().FilteredView()) {
             Bar().CatchUp();
-            Bar().FilteredModel()->FlushPending();
+            Bar().FilteredView()->Refresh();
         }
         QApplication::processEvents();
     }
@@ -107,22 +104,21 @@ TEST_F(LiveViewTest, FollowOptionAndToolbarToggleShareOneCheckedAction) {
 }
 
 TEST_F(LiveViewTest, FollowingScrollsOncePerBatchPausesOnScrollUpAndResumesAtTheEnd) {
-    viewer::LineFollower* follower = Live().FollowerOf(View());
-    ASSERT_NE(follower, nullptr);
+    viewer::TraceView* follower = View();
     SendMany(300);
     Settle();
     EXPECT_GT(VBar()->maximum(), 0);
     EXPECT_TRUE(AtBottom(View()));
-    const int scrolls = follower->ScrollCount();
+    const int scrolls = follower->FollowScrolls();
     SendMany(300, 301);  // one batch: one scroll
     Settle();
-    EXPECT_EQ(follower->ScrollCount(), scrolls + 1);
+    EXPECT_EQ(follower->FollowScrolls(), scrolls + 1);
     EXPECT_TRUE(AtBottom(View()));
     EXPECT_EQ(Trace().Selected(), 0);  // following never selects
 
     // Scrolling up pauses: new lines leave the view where the user put it.
     VBar()->triggerAction(QAbstractSlider::SliderPageStepSub);
-    EXPECT_TRUE(follower->IsPaused());
+    EXPECT_TRUE(follower->IsFollowPaused());
     const int kept = VBar()->value();
     SendMany(50, 601);
     Settle();
@@ -136,7 +132,7 @@ TEST_F(LiveViewTest, FollowingScrollsOncePerBatchPausesOnScrollUpAndResumesAtThe
     // End goes to the last line and resumes.
     View()->setFocus();
     QTest::keyClick(View(), Qt::Key_End);
-    EXPECT_FALSE(follower->IsPaused());
+    EXPECT_FALSE(follower->IsFollowPaused());
     QApplication::processEvents();  // the toolbar lays its widgets out
     EXPECT_FALSE(paused->isVisible());
     SendMany(50, 651);
@@ -146,12 +142,12 @@ TEST_F(LiveViewTest, FollowingScrollsOncePerBatchPausesOnScrollUpAndResumesAtThe
 
     // Selecting a line above pauses; the Last command resumes.
     Trace().Select(10);
-    EXPECT_TRUE(follower->IsPaused());
+    EXPECT_TRUE(follower->IsFollowPaused());
     SendMany(20, 701);
     Settle();
     EXPECT_FALSE(AtBottom(View()));
     form->commands().Run("mnuSearchBrowseLast");
-    EXPECT_FALSE(follower->IsPaused());
+    EXPECT_FALSE(follower->IsFollowPaused());
     SendMany(20, 721);
     Settle();
     EXPECT_TRUE(AtBottom(View()));
@@ -225,7 +221,7 @@ TEST_F(LiveViewTest, QuickFilterKeepsMatchesAndTheirAncestorsWhileTenThousandArr
         EXPECT_EQ(filter.SourceLine(shown->Parent(f)), Trace().Parent(s)) << f;
     }
     // The view shows them all, and the bar says how many of how many.
-    EXPECT_EQ(Bar().FilteredModel()->PublishedCount(), shown->Count());
+    EXPECT_EQ(Bar().FilteredView()->Rows().Count(), shown->Count());
     auto* count = Bar().findChild<QLabel*>("lblQuickFilterCount");
     ASSERT_NE(count, nullptr);
     EXPECT_EQ(count->text(), QStringLiteral("%1 of %2 lines")
@@ -275,8 +271,7 @@ TEST_F(LiveViewTest, ClearingRestoresThePageWithSelectionAndExpansion) {
     Trace().SetExpanded(3, false);
     Trace().Select(7);
     Settle();
-    const QModelIndex inner = form->Viewer().Model(0)->IndexOfLine(3);
-    ASSERT_FALSE(View()->isExpanded(inner));
+    ASSERT_FALSE(View()->Rows().IsShown(4));
 
     Filter("two");
     ASSERT_NE(Bar().FilteredView(), nullptr);
@@ -286,10 +281,11 @@ TEST_F(LiveViewTest, ClearingRestoresThePageWithSelectionAndExpansion) {
     QApplication::processEvents();
     EXPECT_EQ(Bar().FilteredView(), nullptr);
     EXPECT_TRUE(View()->isVisible());
-    EXPECT_FALSE(View()->isExpanded(form->Viewer().Model(0)->IndexOfLine(3)));
-    EXPECT_TRUE(View()->isExpanded(form->Viewer().Model(0)->IndexOfLine(1)));
+    EXPECT_FALSE(Trace().IsExpanded(3));
+    EXPECT_FALSE(View()->Rows().IsShown(4));
+    EXPECT_TRUE(View()->Rows().IsShown(3));
     EXPECT_EQ(Trace().Selected(), 7);
-    EXPECT_EQ(form->Viewer().Model(0)->LineOf(View()->currentIndex()), 7);
+    EXPECT_EQ(View()->CurrentLine(), 7);
 }
 
 TEST_F(LiveViewTest, QuickFilterFollowsDeletionClearingAndPlainTextCase) {
@@ -437,11 +433,10 @@ TEST_F(LiveViewTest, ALineNested255LevelsDeepCanBeScrolledToAndRead) {
     ASSERT_EQ(Trace().Level(last), 255);
     Trace().Select(last);
     Settle();
-    auto* wide = View()->findChild<viewer::WideLines*>();
-    ASSERT_NE(wide, nullptr);
-    wide->Measure();
-    const int needed = View()->indentation() * 255 + View()->fontMetrics().horizontalAdvance(Trace().Text(last));
-    EXPECT_GE(View()->columnWidth(0), needed);
+    View()->viewport()->repaint();  // painting the line measures it
+    Settle();
+    const int needed = View()->TextLeft(last) + View()->fontMetrics().horizontalAdvance(Trace().Text(last));
+    EXPECT_GE(View()->WidestLine(), needed);
     QScrollBar* sideways = View()->horizontalScrollBar();
     EXPECT_GE(sideways->maximum(), needed - View()->viewport()->width());
     // Shift with the wheel scrolls sideways.
@@ -450,15 +445,14 @@ TEST_F(LiveViewTest, ALineNested255LevelsDeepCanBeScrolledToAndRead) {
                       Qt::ShiftModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(View()->viewport(), &wheel);
     EXPECT_GT(sideways->value(), 0);
-    // The scroll bar reaches the end of the line column.
-    EXPECT_EQ(sideways->maximum(), View()->header()->length() - View()->viewport()->width());
-    // With a time column in front the line column is no longer the first one shown; its
-    // indentation still counts.
+    // The scroll bar reaches the end of the widest line.
+    EXPECT_EQ(sideways->maximum(), View()->WidestLine() - View()->viewport()->width());
+    // With a time column in front, the line moves right by its width.
     form->commands().Action("mnuViewTime")->trigger();
+    View()->viewport()->repaint();
     Settle();
-    wide->Measure();
-    EXPECT_GE(View()->columnWidth(0), needed);
-    EXPECT_EQ(sideways->maximum(), View()->header()->length() - View()->viewport()->width());
+    EXPECT_GE(View()->WidestLine(), needed + 40);
+    EXPECT_EQ(sideways->maximum(), View()->WidestLine() - View()->viewport()->width());
     // Going from line to line never scrolls sideways: the time column stays in sight.
     sideways->setValue(0);
     Trace().Select(3);
@@ -466,7 +460,6 @@ TEST_F(LiveViewTest, ALineNested255LevelsDeepCanBeScrolledToAndRead) {
     Trace().Select(last);
     Settle();
     EXPECT_EQ(sideways->value(), 0);
-    EXPECT_EQ(View()->header()->offset(), 0);
 }
 
 TEST_F(LiveViewTest, DetailPaneShowsTheWholeSelectedLineAndIsRemembered) {
@@ -547,9 +540,10 @@ TEST_F(LiveViewTest, TimeColumnsShowExactReceiptTimesAcrossMidnightAndADay) {
     EXPECT_EQ(Trace().StampOf(1), viewer::StampFromText(evening.toUTC().time().toString("HH:mm:zzz")));
     EXPECT_EQ(Trace().ReceivedAt(2) - Trace().ReceivedAt(1), 200'000);
 
-    viewer::TraceModel* model = form->Viewer().Model(0);
-    EXPECT_EQ(model->columnCount(), 1);  // off by default
-    EXPECT_TRUE(View()->isHeaderHidden());
+    auto* header = View()->findChild<QWidget*>("traceHeader");
+    ASSERT_NE(header, nullptr);
+    EXPECT_TRUE(View()->TimeColumns().empty());  // off by default
+    EXPECT_FALSE(header->isVisible());
     for (const char* name : {"mnuViewTime", "mnuViewDate", "mnuViewElapsed", "mnuViewDelta"}) {
         QAction* action = form->commands().Action(name);
         ASSERT_NE(action, nullptr) << name;
@@ -557,36 +551,31 @@ TEST_F(LiveViewTest, TimeColumnsShowExactReceiptTimesAcrossMidnightAndADay) {
         action->trigger();
     }
     Settle();
-    ASSERT_EQ(model->columnCount(), 5);
-    EXPECT_FALSE(View()->isHeaderHidden());
-    QStringList captions;
-    for (int visual = 0; visual < 5; ++visual)
-        captions << model->headerData(View()->header()->logicalIndex(visual), Qt::Horizontal).toString();
-    EXPECT_EQ(captions, QStringList({"Date", "Time", "Elapsed", "Delta", "Line"}));
-    auto cell = [&](int line, int column) {
-        return model->data(model->IndexOfLine(line).siblingAtColumn(column)).toString();
-    };
-    EXPECT_EQ(cell(1, 1), "2026-12-07");
-    EXPECT_EQ(cell(2, 1), "2026-12-08");
-    EXPECT_EQ(cell(3, 1), "2026-12-09");
-    EXPECT_EQ(cell(1, 2), "23:59:59.900");
-    EXPECT_EQ(cell(2, 2), "00:00:00.100");
-    EXPECT_EQ(cell(3, 2), "01:00:00.100");
-    EXPECT_EQ(cell(1, 3), "0:00:00.000");
-    EXPECT_EQ(cell(2, 3), "0:00:00.200");
-    EXPECT_EQ(cell(3, 3), "25:00:00.200");
-    EXPECT_EQ(cell(1, 4), "+0.000000");
-    EXPECT_EQ(cell(2, 4), "+0.200000");
-    EXPECT_EQ(cell(3, 4), "+90000.000000");
-    EXPECT_EQ(model->data(model->IndexOfLine(2)).toString(), Trace().Text(2));  // the line as before
+    using viewer::TimeColumn;
+    EXPECT_EQ(View()->TimeColumns(),
+              (std::vector<TimeColumn>{TimeColumn::Date, TimeColumn::Time, TimeColumn::Elapsed, TimeColumn::Delta}));
+    EXPECT_TRUE(header->isVisible());
+    auto cell = [&](int line, TimeColumn column) { return viewer::TimeColumnText(Trace(), line, column); };
+    EXPECT_EQ(cell(1, TimeColumn::Date), "2026-12-07");
+    EXPECT_EQ(cell(2, TimeColumn::Date), "2026-12-08");
+    EXPECT_EQ(cell(3, TimeColumn::Date), "2026-12-09");
+    EXPECT_EQ(cell(1, TimeColumn::Time), "23:59:59.900");
+    EXPECT_EQ(cell(2, TimeColumn::Time), "00:00:00.100");
+    EXPECT_EQ(cell(3, TimeColumn::Time), "01:00:00.100");
+    EXPECT_EQ(cell(1, TimeColumn::Elapsed), "0:00:00.000");
+    EXPECT_EQ(cell(2, TimeColumn::Elapsed), "0:00:00.200");
+    EXPECT_EQ(cell(3, TimeColumn::Elapsed), "25:00:00.200");
+    EXPECT_EQ(cell(1, TimeColumn::Delta), "+0.000000");
+    EXPECT_EQ(cell(2, TimeColumn::Delta), "+0.200000");
+    EXPECT_EQ(cell(3, TimeColumn::Delta), "+90000.000000");
 
     // Remembered by the next window; turning them off gives the plain trace again.
     form.reset();
     form = std::make_unique<FrmMain>();
-    EXPECT_EQ(form->Viewer().Model(0)->columnCount(), 5);
+    EXPECT_EQ(View()->TimeColumns().size(), 4u);
     Live().SetTimeColumns({});
-    EXPECT_EQ(form->Viewer().Model(0)->columnCount(), 1);
-    EXPECT_TRUE(View()->isHeaderHidden());
+    EXPECT_TRUE(View()->TimeColumns().empty());
+    EXPECT_TRUE(View()->findChild<QWidget*>("traceHeader")->isHidden());
 }
 
 TEST_F(LiveViewTest, ReceiptTimesSurviveRemovalAndCopies) {

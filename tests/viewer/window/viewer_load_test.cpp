@@ -5,7 +5,6 @@
 //   TW_LOAD_PER_SENDER   messages per sender (default 100,000: a million in all; 10,000 in a
 //                        sanitizer build, where a million lines would take minutes and gigabytes)
 
-#include "tw/display/trace_model.hpp"
 #include "tw/display/viewer.hpp"
 #include "tw/messaging/envelope.hpp"
 #include "tw/messaging/transport.hpp"

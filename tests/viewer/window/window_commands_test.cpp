@@ -2,7 +2,6 @@
 // status panels show afterwards.
 
 #include "tw/core/message_manager.hpp"
-#include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
 #include "tw/display/viewer.hpp"
 #include "tw/panes/scratch_manager.hpp"
@@ -108,9 +107,7 @@ TEST_F(WindowCommandsTest, DeleteRemovesTheSelectedLineWithItsNestedLines) {
     EXPECT_TRUE(Trace().Text(3).endsWith("M2"));
     EXPECT_EQ(Panel(1), "6 Messages.");  // Delete leaves the count as it was
     form->Viewer().FlushPending();
-    const viewer::TraceModel* shown = form->Viewer().Model(0);
-    ASSERT_NE(shown, nullptr);
-    EXPECT_EQ(shown->rowCount(), 3);
+    EXPECT_EQ(form->Viewer().View(0)->Rows().Count(), 3);
 }
 
 TEST_F(WindowCommandsTest, ClearCurrentViewerEmptiesThePageAndTheCount) {

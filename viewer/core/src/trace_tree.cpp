@@ -178,6 +178,20 @@ void TraceTree::SetExpanded(int index, bool expanded) {
     for (auto* o : m_observers) o->ExpandedChanged(index, expanded);
 }
 
+void TraceTree::SetExpandedRange(int first, int last, bool expanded) {
+    checked(first);
+    checked(last);
+    bool changed = false;
+    for (int i = first; i <= last; ++i) {
+        Line& l = m_lines[std::size_t(i - 1)];
+        if (!l.children || m_childLists[l.children].empty() || bool(l.flags & kExpanded) == expanded) continue;
+        l.flags = expanded ? std::uint8_t(l.flags | kExpanded) : std::uint8_t(l.flags & ~kExpanded);
+        changed = true;
+    }
+    if (changed)
+        for (auto* o : m_observers) o->ExpansionReset();
+}
+
 Colour TraceTree::BackColour(int index) const {
     line(index);
     return m_colours.empty() ? kDefaultColour : Colour(m_colours[std::size_t(index - 1)]);

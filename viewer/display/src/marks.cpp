@@ -1,15 +1,9 @@
 #include "tw/display/marks.hpp"
 
 #include "tw/core/trace_tree.hpp"
-#include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
 #include "tw/display/viewer.hpp"
 
-#include <QEvent>
-#include <QPaintEvent>
-#include <QPainter>
-#include <QPen>
-#include <QWidget>
 
 namespace tw::viewer {
 
@@ -50,75 +44,16 @@ private:
     std::unordered_map<const MessageSink*, MessageRef> m_going;
 };
 
-// Draws the markers of the marked rows at the left edge of a trace view's rows. It lies over
-// the view's viewport (as a sibling, so scrolling does not carry it along) and lets the mouse
-// through.
-class Marks::Overlay : public QWidget {
-public:
-    Overlay(Marks& marks, TraceView* view)
-        : QWidget(view), m_marks(marks), m_view(view), m_viewport(view->viewport()) {
-        setObjectName(QStringLiteral("marksOverlay"));
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-        setAttribute(Qt::WA_NoSystemBackground);
-        setFocusPolicy(Qt::NoFocus);
-        view->installEventFilter(this);
-        view->viewport()->installEventFilter(this);
-        Follow();
-        show();
-        raise();
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        // The view is not called here: while it is being destroyed its viewport still gets events.
-        const QEvent::Type type = event->type();
-        if ((watched == m_view || watched == m_viewport) &&
-            (type == QEvent::Resize || type == QEvent::Move || type == QEvent::Show || type == QEvent::LayoutRequest))
-            Follow();
-        return false;
-    }
-    void paintEvent(QPaintEvent* event) override {
-        if (m_marks.m_marked.empty()) return;
-        TraceModel* model = m_view->traceModel();
-        TraceTree* tree = model ? model->Tree() : nullptr;
-        if (!tree) return;
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        // Blue with a white edge, so the marker also shows on a selected or coloured line.
-        painter.setPen(QPen(Qt::white, 1));
-        painter.setBrush(QColor(0x1E, 0x78, 0xD2));
-        const int bottom = event->rect().bottom();
-        for (QModelIndex index = m_view->indexAt(QPoint(1, event->rect().top())); index.isValid();
-             index = m_view->indexBelow(index)) {
-            const QRect row = m_view->visualRect(index);
-            if (row.top() > bottom) break;
-            const int line = model->LineOf(index);
-            if (line && m_marks.IsMarked(*tree, line))
-                painter.drawRoundedRect(QRectF(0.5, row.top() + 1.5, kMarkerWidth, row.height() - 3), 1.5, 1.5);
-        }
-    }
-
-private:
-    void Follow() {
-        const QRect area = m_view->viewport()->geometry();
-        if (geometry() != area) setGeometry(area);
-        raise();
-    }
-
-    Marks& m_marks;
-    TraceView* m_view;
-    QObject* m_viewport;  // compared with only
-};
-
 Marks::Marks(Viewer& viewer, QObject* parent) : QObject(parent), m_viewer(viewer) {
     for (int page = 0; page < 5; ++page) {
         m_watches[std::size_t(page)] = std::make_unique<TreeWatch>(*this, viewer.Tree(page));
-        if (TraceView* view = viewer.View(page)) m_overlays[std::size_t(page)] = new Overlay(*this, view);
+        Attach(viewer.View(page));
     }
 }
 
 Marks::~Marks() {
-    for (auto& overlay : m_overlays) delete overlay.data();
+    for (auto& view : m_views)
+        if (view) view->SetMarkTest(nullptr);
 }
 
 bool Marks::IsMarked(const TraceTree& tree, int index) const {
@@ -176,15 +111,14 @@ void Marks::Prune(std::unordered_map<const MessageSink*, MessageRef>& candidates
 
 void Marks::Attach(TraceView* view) {
     if (!view) return;
-    std::erase_if(m_attached, [](const QPointer<QWidget>& overlay) { return overlay.isNull(); });
-    m_attached.emplace_back(new Overlay(*this, view));
+    std::erase_if(m_views, [](const QPointer<TraceView>& v) { return v.isNull(); });
+    view->SetMarkTest([this](const TraceTree& tree, int line) { return IsMarked(tree, line); });
+    m_views.emplace_back(view);
 }
 
 void Marks::Repaint() {
-    for (auto& overlay : m_overlays)
-        if (overlay) overlay->update();
-    for (auto& overlay : m_attached)
-        if (overlay) overlay->update();
+    for (auto& view : m_views)
+        if (view) view->MarksChanged();
     emit changed();
 }
 

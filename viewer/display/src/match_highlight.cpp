@@ -1,17 +1,8 @@
 #include "tw/display/match_highlight.hpp"
 
-#include <QApplication>
-#include <QPainter>
-#include <QStyle>
-
 namespace tw::viewer {
 
-namespace {
-const QColor kMarkBackground(255, 226, 64);
-const QColor kMarkText(0, 0, 0);
-}  // namespace
-
-MatchHighlighter::MatchHighlighter(QObject* parent) : QStyledItemDelegate(parent) {}
+MatchHighlighter::MatchHighlighter() = default;
 
 MatchHighlighter::~MatchHighlighter() = default;
 
@@ -24,54 +15,13 @@ void MatchHighlighter::SetPattern(const QuickPattern& pattern) {
 
 std::vector<std::pair<int, int>> MatchHighlighter::Matches(QStringView text) const {
     std::vector<std::pair<int, int>> ranges;
-    if (m_matcher) m_matcher->FindAll(text, ranges);
+    Matches(text, ranges);
     return ranges;
 }
 
-void MatchHighlighter::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
-    if (!m_matcher || index.column() != 0) {
-        QStyledItemDelegate::paint(painter, option, index);
-        return;
-    }
-    QStyleOptionViewItem opt = option;
-    initStyleOption(&opt, index);
-    const QString text = opt.text;
-    std::vector<std::pair<int, int>> ranges;
-    m_matcher->FindAll(text, ranges);
-    if (ranges.empty()) {
-        QStyledItemDelegate::paint(painter, option, index);
-        return;
-    }
-    // Background, selection, picture and focus as usual, then the text over the marks.
-    const QWidget* widget = opt.widget;
-    QStyle* style = widget ? widget->style() : QApplication::style();
-    opt.text.clear();
-    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
-    opt.text = text;
-    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
-    const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget).adjusted(margin, 0, -margin, 0);
-    const QFontMetrics metrics(opt.font);
-    painter->save();
-    painter->setClipRect(textRect);
-    painter->setFont(opt.font);
-    const bool selected = opt.state & QStyle::State_Selected;
-    const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
-                                       : (opt.state & QStyle::State_Active) ? QPalette::Normal
-                                                                            : QPalette::Inactive;
-    painter->setPen(opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
-    if (!selected && index.data(Qt::ForegroundRole).canConvert<QBrush>())
-        painter->setPen(index.data(Qt::ForegroundRole).value<QBrush>().color());
-    const int baseline = textRect.top() + (textRect.height() - metrics.height()) / 2 + metrics.ascent();
-    painter->drawText(textRect.left(), baseline, text);
-    for (const auto& [start, length] : ranges) {
-        const int x = textRect.left() + metrics.horizontalAdvance(text.left(start));
-        const QString part = text.mid(start, length);
-        const QRect mark(x, textRect.top() + 1, metrics.horizontalAdvance(part), textRect.height() - 2);
-        painter->fillRect(mark, kMarkBackground);
-        painter->setPen(kMarkText);
-        painter->drawText(x, baseline, part);
-    }
-    painter->restore();
+void MatchHighlighter::Matches(QStringView text, std::vector<std::pair<int, int>>& out) const {
+    out.clear();
+    if (m_matcher) m_matcher->FindAll(text, out);
 }
 
 MatchStep FindMatch(const TraceTree& tree, const QuickPattern& pattern, int from, bool forward) {

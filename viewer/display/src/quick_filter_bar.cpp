@@ -1,13 +1,11 @@
 #include "tw/display/quick_filter_bar.hpp"
 
-#include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
 #include "tw/display/viewer.hpp"
 
 #include <QCheckBox>
 #include <QEvent>
 #include <QHBoxLayout>
-#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,9 +61,8 @@ QuickFilterBar::QuickFilterBar(Viewer& viewer, QWidget* parent) : QWidget(parent
 }
 
 QuickFilterBar::~QuickFilterBar() {
-    // The filtered view and model go before the filtered tree.
+    // The filtered view goes before the filtered tree.
     delete m_view.data();
-    delete m_model.data();
 }
 
 QuickPattern QuickFilterBar::Pattern() const {
@@ -123,20 +120,19 @@ void QuickFilterBar::ShowFiltered() {
     TraceView* original = m_viewer.View(m_page);
     TraceTree* filtered = m_filter.Filtered();
     if (!original || !filtered) return;
-    auto* model = new TraceModel(*filtered, this);
-    auto* view = new TraceView(model, original->parentWidget());
-    m_model = model;
+    auto* view = new TraceView(*filtered, original->parentWidget());
     m_view = view;
+    m_selectedBefore = {};
+    if (const int selected = m_filter.Source()->Selected()) m_selectedBefore = m_filter.Source()->Handle(selected);
     view->setObjectName(QStringLiteral("tvwQuickFilter"));
     view->SetMenuOnPress(m_page != 0);
     view->setGeometry(original->geometry());
-    view->expandAll();
     connect(view, &TraceView::searchMenuRequested, &m_viewer, &Viewer::searchMenuRequested);
     // A line chosen among the filtered ones is the page's selected line.
-    connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
+    connect(view, &TraceView::currentLineChanged, this, [this](int line) {
         TraceTree* source = m_filter.Source();
-        if (!source || !m_model) return;
-        if (const int line = m_filter.SourceLine(m_model->LineOf(current))) source->SetSelectedFromView(line);
+        if (!source) return;
+        if (const int sourceLine = m_filter.SourceLine(line)) source->SetSelectedFromView(sourceLine);
     });
     original->installEventFilter(this);
     original->hide();
@@ -149,15 +145,13 @@ void QuickFilterBar::Restore() {
     TraceTree* source = m_filter.Source();
     const bool hadView = m_view != nullptr;
     delete m_view.data();
-    delete m_model.data();
     if (TraceView* original = m_page >= 0 ? m_viewer.View(m_page) : nullptr) {
         original->removeEventFilter(this);
         original->show();
-        // A line chosen while filtered becomes the page's current line.
+        // A line chosen while filtered becomes the page's current line, in sight.
         if (source) {
             const int selected = source->Selected();
-            const int shown = original->traceModel()->LineOf(original->currentIndex());
-            if (selected != shown) source->Select(selected);
+            if (selected && !(source->Handle(selected) == m_selectedBefore)) source->Select(selected);
         }
     }
     m_filter.Reset();

@@ -1,216 +1,651 @@
 #include "tw/display/trace_view.hpp"
 
-#include "tw/display/trace_model.hpp"
+#include "tw/display/match_highlight.hpp"
+#include "tw/display/overview_strip.hpp"
+#include "tw/display/trace_view_accessible.hpp"
+#include "tw/display/viewer_images.hpp"
 
-#include <QElapsedTimer>
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOption>
+#include <QToolTip>
 
-#include <vector>
-
-// The tree view keeps one record a shown row and lays them all out again after any insertion;
-// appending in place needs its private row records. They are used only with the Qt release
-// they were written against; any other release takes the tree view's own way.
-#if QT_VERSION >= QT_VERSION_CHECK(6, 4, 0) && QT_VERSION < QT_VERSION_CHECK(6, 5, 0)
-#define TW_APPEND_ROWS_IN_PLACE 1
-#include <QtWidgets/private/qtreeview_p.h>
-#endif
+#include <algorithm>
 
 namespace tw::viewer {
 
-TraceView::TraceView(TraceModel* model, QWidget* parent) : QTreeView(parent), m_model(model) {
-    setModel(model);
-    setHeaderHidden(true);
-    setUniformRowHeights(true);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setIconSize(QSize(16, 16));
-    setAnimated(false);
+namespace {
+
+constexpr int kRefreshMs = 30;   // appended lines reach the screen at most this late
+constexpr int kTextGap = 4;      // between the picture and the text
+constexpr int kColumnPadding = 16;
+const QColor kMatchBackground(255, 226, 64);
+const QColor kMatchText(0, 0, 0);
+
+QColor ToQColor(Colour c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+
+// Black or white, whichever reads better on the background.
+QColor ReadableOn(const QColor& back) {
+    const double luminance = 0.2126 * back.redF() + 0.7152 * back.greenF() + 0.0722 * back.blueF();
+    return luminance > 0.45 ? QColor(Qt::black) : QColor(Qt::white);
+}
+
+}  // namespace
+
+// The captions of the time columns and of the line column, over the rows.
+class TraceHeader : public QWidget {
+public:
+    explicit TraceHeader(TraceView& view) : QWidget(&view), m_view(view) {
+        setObjectName(QStringLiteral("traceHeader"));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        m_view.PaintHeader(p, rect());
+    }
+
+private:
+    TraceView& m_view;
+};
+
+TraceView::TraceView(TraceTree& tree, QWidget* parent)
+    : QAbstractScrollArea(parent), m_tree(&tree), m_rows(tree) {
+    InstallTraceViewAccessibility();
+    setFocusPolicy(Qt::StrongFocus);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    viewport()->setMouseTracking(false);
+    m_header = new TraceHeader(*this);
+    m_header->hide();
+    m_overview = new OverviewStrip(*this);
     QFont f(QStringLiteral("Tahoma"));
     f.setPointSizeF(8.25);
     setFont(f);
-
-    connect(model, &TraceModel::expandRequested, this,
-            [this](const QModelIndex& index, bool expanded) { setExpanded(index, expanded); });
-    connect(model, &TraceModel::selectionRequested, this, &TraceView::FollowSelection);
-    // The user's expanding, collapsing and clicking go back into the tree.
-    connect(this, &QTreeView::expanded, this, [this](const QModelIndex& index) {
-        if (int line = m_model->LineOf(index)) m_model->Tree()->SetExpanded(line, true);
-    });
-    connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& index) {
-        if (int line = m_model->LineOf(index)) m_model->Tree()->SetExpanded(line, false);
-    });
-    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current, const QModelIndex&) {
-                if (m_following || !m_model->Tree()) return;
-                m_model->Tree()->SetSelectedFromView(m_model->LineOf(current));
-            });
+    m_refresh.setSingleShot(true);
+    m_refresh.setInterval(kRefreshMs);
+    connect(&m_refresh, &QTimer::timeout, this, &TraceView::Refresh);
+    connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, &TraceView::UserScrolled);
+    verticalScrollBar()->setSingleStep(1);
+    Measure();
+    tree.AddObserver(this);
+    m_shownCount = m_rows.Count();
+    UpdateRanges();
+    m_overview->Rescan();
 }
 
-void TraceView::FollowSelection(const QModelIndex& index, bool makeVisible) {
-    m_following = true;
-    if (index.isValid()) {
-        setCurrentIndex(index);
-        if (makeVisible) scrollTo(index);
-    } else {
-        selectionModel()->clear();
+TraceView::~TraceView() {
+    if (m_tree) m_tree->RemoveObserver(this);
+}
+
+// ---------------------------------------------------------------- geometry
+
+void TraceView::Measure() {
+    const QFontMetrics metrics(font());
+    m_rowHeight = std::max(metrics.height(), m_iconSize) + 2;
+    m_indentation = std::max(19, metrics.height() + 4);
+}
+
+int TraceView::RowsInSight() const { return std::max(1, viewport()->height() / std::max(1, m_rowHeight)); }
+
+int TraceView::TopRow() const { return verticalScrollBar()->value(); }
+
+int TraceView::TimeColumnWidth(TimeColumn column) const {
+    const QString widest = column == TimeColumn::Date    ? QStringLiteral("0000-00-00")
+                           : column == TimeColumn::Delta ? QStringLiteral("+000.000000")
+                                                         : QStringLiteral("000:00:00.000");
+    return fontMetrics().horizontalAdvance(widest) + kColumnPadding;
+}
+
+int TraceView::TimeColumnsWidth() const {
+    int width = 0;
+    for (TimeColumn column : m_timeColumns) width += TimeColumnWidth(column);
+    return width;
+}
+
+int TraceView::Indent(int line) const { return TimeColumnsWidth() + m_tree->Level(line) * m_indentation; }
+
+int TraceView::TextLeft(int line) const {
+    if (!m_tree || line < 1 || line > m_tree->Count()) return 0;
+    return Indent(line) + m_indentation + 1 + m_iconSize + kTextGap;
+}
+
+int TraceView::LineAt(const QPoint& pos) const {
+    if (!m_tree || pos.y() < 0 || pos.x() < 0 || pos.x() >= viewport()->width()) return 0;
+    return m_rows.LineAt(TopRow() + pos.y() / m_rowHeight);
+}
+
+QRect TraceView::LineRect(int line) const {
+    const int row = m_tree ? m_rows.RowOf(line) : -1;
+    if (row < 0) return {};
+    return QRect(0, (row - TopRow()) * m_rowHeight, viewport()->width(), m_rowHeight);
+}
+
+bool TraceView::HasChildren(int line) const { return m_tree->ChildCount(line) > 0; }
+
+int TraceView::LastShownLine() const { return m_rows.LineAt(m_rows.Count() - 1); }
+
+void TraceView::LayOutMargins() {
+    const int header = m_timeColumns.empty() ? 0 : fontMetrics().height() + 8;
+    setViewportMargins(0, header, OverviewStrip::kWidth, 0);
+    const QRect area = viewport()->geometry();
+    m_header->setVisible(header > 0);
+    m_header->setGeometry(area.left(), area.top() - header, area.width(), header);
+    m_overview->setGeometry(area.right() + 1, area.top(), OverviewStrip::kWidth, area.height());
+}
+
+void TraceView::UpdateRanges() {
+    const int count = m_rows.Count();
+    const int previous = m_shownCount;
+    m_shownCount = count;
+    QScrollBar* v = verticalScrollBar();
+    const int inSight = RowsInSight();
+    m_ownScroll = true;
+    v->setRange(0, std::max(0, count - inSight));
+    v->setPageStep(inSight);
+    QScrollBar* h = horizontalScrollBar();
+    h->setRange(0, std::max(0, m_widest - viewport()->width()));
+    h->setPageStep(std::max(1, viewport()->width()));
+    h->setSingleStep(3 * fontMetrics().averageCharWidth());
+    m_ownScroll = false;
+    if (previous != count) NotifyAccessibility(previous);
+}
+
+void TraceView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    LayOutMargins();
+    UpdateRanges();
+    // A scroll bar that came or went changed the rows in sight: the last row stays in sight.
+    if (m_following && !m_followPaused) ScrollToBottom();
+}
+
+void TraceView::scrollContentsBy(int, int dx) {
+    viewport()->update();
+    m_overview->update();
+    if (dx != 0) m_header->update();
+}
+
+// ---------------------------------------------------------------- painting
+
+void TraceView::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    if (!m_tree) return;
+    const QRect area = event->rect();
+    const int width = viewport()->width();
+    const int dx = -horizontalScrollBar()->value();
+    const int widestBefore = m_widest;
+    QString text;
+    const int firstRow = TopRow() + area.top() / m_rowHeight;
+    for (int row = firstRow, y = (firstRow - TopRow()) * m_rowHeight; y <= area.bottom(); ++row, y += m_rowHeight) {
+        const int line = m_rows.LineAt(row);
+        if (!line) break;
+        PaintRow(painter, line, QRect(dx, y, std::max(width - dx, m_widest), m_rowHeight), text);
     }
-    m_following = false;
+    if (m_widest != widestBefore) ScheduleRefresh();
 }
 
-void TraceView::doItemsLayout() {
-    QElapsedTimer timer;
-    timer.start();
-    QTreeView::doItemsLayout();
-    m_model->ReportLayoutCost(timer.elapsed());
+void TraceView::PaintRow(QPainter& p, int line, const QRect& row, QString& text) const {
+    const TraceTree& tree = *m_tree;
+    const QPalette& pal = palette();
+    const bool selected = line == tree.Selected();
+    const QPalette::ColorGroup group = !isEnabled() ? QPalette::Disabled : hasFocus() ? QPalette::Active : QPalette::Inactive;
+    const Colour back = tree.BackColour(line);
+    const Colour fore = tree.ForeColour(line);
+    const QRect full(0, row.top(), std::max(row.right() + 1, viewport()->width()), row.height());
+    QColor pen = pal.color(group, QPalette::Text);
+    if (selected) {
+        p.fillRect(full, pal.color(group, QPalette::Highlight));
+        pen = pal.color(group, QPalette::HighlightedText);
+    } else if (back != kDefaultColour) {
+        // The user's colour across the whole row, indentation included, with text that reads on it.
+        const QColor backColour = ToQColor(back);
+        p.fillRect(full, backColour);
+        pen = fore != kDefaultColour ? ToQColor(fore) : ReadableOn(backColour);
+    } else if (fore != kDefaultColour) {
+        pen = ToQColor(fore);
+    }
+
+    const QFontMetrics& metrics = fontMetrics();
+    const int baseline = row.top() + (row.height() - metrics.height()) / 2 + metrics.ascent();
+    int x = row.left();
+    p.setPen(pen);
+    for (TimeColumn column : m_timeColumns) {
+        const int w = TimeColumnWidth(column);
+        p.drawText(QRect(x + 4, row.top(), w - 8, row.height()), Qt::AlignVCenter | Qt::AlignRight,
+                   TimeColumnText(tree, line, column));
+        x += w;
+    }
+
+    const int indent = row.left() + Indent(line);
+    if (HasChildren(line)) {
+        QStyleOption option;
+        option.initFrom(this);
+        option.rect = QRect(indent, row.top(), m_indentation, row.height());
+        option.state = QStyle::State_Item | QStyle::State_Children | QStyle::State_Enabled;
+        if (tree.IsExpanded(line)) option.state |= QStyle::State_Open;
+        if (selected) option.palette.setColor(QPalette::Text, pen);
+        style()->drawPrimitive(QStyle::PE_IndicatorBranch, &option, &p, this);
+    }
+    const int iconLeft = indent + m_indentation + 1;
+    const QIcon& icon = ViewerImage(tree.Message(line).MessageIcon());
+    if (!icon.isNull())
+        icon.paint(&p, QRect(iconLeft, row.top() + (row.height() - m_iconSize) / 2, m_iconSize, m_iconSize));
+
+    const int textLeft = iconLeft + m_iconSize + kTextGap;
+    text.resize(0);
+    tree.AppendText(line, text);
+    QFont bold;
+    const bool isBold = tree.Bold(line);
+    if (isBold) {
+        bold = font();
+        bold.setBold(true);
+        p.setFont(bold);
+    }
+    const QFontMetrics textMetrics = isBold ? QFontMetrics(bold) : metrics;
+    const int textWidth = textMetrics.horizontalAdvance(text);
+    p.drawText(textLeft, baseline, text);
+    if (m_highlighter && m_highlighter->IsActive()) {
+        std::vector<std::pair<int, int>> ranges;
+        m_highlighter->Matches(text, ranges);
+        for (const auto& [start, length] : ranges) {
+            const int mx = textLeft + textMetrics.horizontalAdvance(text.left(start));
+            const QString part = text.mid(start, length);
+            p.fillRect(QRect(mx, row.top() + 1, textMetrics.horizontalAdvance(part), row.height() - 2), kMatchBackground);
+            p.setPen(kMatchText);
+            p.drawText(mx, baseline, part);
+        }
+        p.setPen(pen);
+    }
+    if (isBold) p.setFont(font());
+    if (m_markTest && m_markTest(tree, line)) {
+        // The marker at the left edge: blue with a white edge, so it shows on any row.
+        p.save();
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(Qt::white, 1));
+        p.setBrush(QColor(0x1E, 0x78, 0xD2));
+        p.drawRoundedRect(QRectF(0.5, row.top() + 1.5, 4, row.height() - 3), 1.5, 1.5);
+        p.restore();
+    }
+    if (selected && hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = full.adjusted(0, 0, -1, -1);
+        focus.backgroundColor = pal.color(group, QPalette::Highlight);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
+    }
+    const int right = textLeft - row.left() + textWidth + kTextGap;
+    if (right > m_widest) const_cast<TraceView*>(this)->m_widest = right;
 }
 
-void TraceView::rowsInserted(const QModelIndex& parent, int start, int end) {
-    if (AppendRows(parent, start, end)) {
-        QAbstractItemView::rowsInserted(parent, start, end);
+void TraceView::PaintHeader(QPainter& p, const QRect& area) const {
+    QStyleOptionHeader option;
+    option.initFrom(this);
+    option.orientation = Qt::Horizontal;
+    int x = -horizontalScrollBar()->value();
+    auto section = [&](const QString& caption, int width) {
+        option.rect = QRect(x, area.top(), width, area.height());
+        option.text = caption;
+        option.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+        style()->drawControl(QStyle::CE_Header, &option, &p, this);
+        x += width;
+    };
+    for (TimeColumn column : m_timeColumns) section(TimeColumnCaption(column), TimeColumnWidth(column));
+    section(QStringLiteral("Line"), std::max(area.width() - x, m_widest - TimeColumnsWidth()));
+}
+
+void TraceView::SetTimeColumns(const std::vector<TimeColumn>& columns) {
+    if (columns == m_timeColumns) return;
+    m_timeColumns = columns;
+    m_widest = 0;
+    LayOutMargins();
+    UpdateRanges();
+    viewport()->update();
+    m_header->update();
+}
+
+void TraceView::SetHighlighter(std::shared_ptr<const MatchHighlighter> highlighter) {
+    m_highlighter = std::move(highlighter);
+    MarksChanged();
+}
+
+void TraceView::SetMarkTest(MarkTest test) {
+    m_markTest = std::move(test);
+    MarksChanged();
+}
+
+void TraceView::MarksChanged() {
+    viewport()->update();
+    m_overview->Rescan();
+}
+
+void TraceView::changeEvent(QEvent* event) {
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        Measure();
+        m_widest = 0;
+        LayOutMargins();
+        UpdateRanges();
+        viewport()->update();
+    }
+}
+
+// ---------------------------------------------------------------- scrolling and following
+
+void TraceView::ScrollToLine(int line) {
+    const int row = m_tree ? m_rows.RowOf(line) : -1;
+    if (row < 0) return;
+    if (m_shownCount != m_rows.Count()) UpdateRanges();
+    QScrollBar* v = verticalScrollBar();
+    const int top = v->value();
+    const int inSight = RowsInSight();
+    if (row < top) v->setValue(row);
+    else if (row >= top + inSight) v->setValue(row - inSight + 1);
+}
+
+void TraceView::ScrollToBottom() {
+    m_ownScroll = true;
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    m_ownScroll = false;
+}
+
+bool TraceView::IsAtBottom() const { return verticalScrollBar()->value() == verticalScrollBar()->maximum(); }
+
+void TraceView::SetFollowing(bool on) {
+    if (m_following == on) return;
+    m_following = on;
+    if (on) ResumeFollowing();
+    else emit followStateChanged();
+}
+
+void TraceView::SetFollowPaused(bool paused) {
+    if (paused == m_followPaused) return;
+    m_followPaused = paused;
+    emit followStateChanged();
+}
+
+void TraceView::ResumeFollowing() {
+    SetFollowPaused(false);
+    if (!m_following) return;
+    UpdateRanges();
+    ScrollToBottom();
+}
+
+void TraceView::UserScrolled() {
+    if (m_ownScroll) return;
+    // The slider already stands where the action takes it; its value follows after this.
+    const QScrollBar* bar = verticalScrollBar();
+    SetFollowPaused(bar->sliderPosition() < bar->maximum());
+}
+
+void TraceView::ScheduleRefresh() {
+    if (!m_refresh.isActive()) m_refresh.start();
+}
+
+void TraceView::Refresh() {
+    m_refresh.stop();
+    if (!m_tree) return;
+    const bool appended = m_rows.Count() != m_shownCount;
+    UpdateRanges();
+    if (appended) {
+        if (m_following && !m_followPaused) {
+            ScrollToBottom();
+            ++m_followScrolls;
+        } else if (m_following) {
+            emit followStateChanged();
+        }
+    }
+    viewport()->update();
+    m_overview->update();
+}
+
+// ---------------------------------------------------------------- the tree's changes
+
+void TraceView::LinesAppended() {
+    m_rows.LineAppended();
+    ScheduleRefresh();
+    m_overview->LinesAppended();
+}
+
+void TraceView::LinesRemoved(int, int) {
+    m_rows.Rebuild();
+    TraceViewAccessible::Reset(this);
+    m_shownCount = -1;
+    Refresh();
+    m_overview->Rescan();
+    emit currentLineChanged(CurrentLine());
+}
+
+void TraceView::Cleared() {
+    m_rows.Rebuild();
+    TraceViewAccessible::Reset(this);
+    m_widest = 0;
+    m_shownCount = -1;
+    m_followPaused = false;
+    emit followStateChanged();
+    Refresh();
+    m_overview->Rescan();
+    emit currentLineChanged(0);
+}
+
+void TraceView::LineChanged(int index) {
+    const QRect rect = LineRect(index);
+    if (rect.intersects(viewport()->rect())) viewport()->update(rect);
+    m_overview->LineChanged(index);
+}
+
+void TraceView::ExpandedChanged(int index, bool) {
+    // The top line stays where it is, unless it was hidden.
+    const int top = m_rows.LineAt(TopRow());
+    m_rows.ExpandedChanged(index);
+    TraceViewAccessible::Reset(this);
+    UpdateRanges();
+    int row = m_rows.RowOf(top);
+    for (int a = top; row < 0 && a > 0;) {
+        a = m_tree->Parent(a);
+        row = a ? m_rows.RowOf(a) : -1;
+    }
+    if (row >= 0) {
+        m_ownScroll = true;
+        verticalScrollBar()->setValue(row);
+        m_ownScroll = false;
+    }
+    // A current line that went out of sight hands over to the collapsed line.
+    if (const int current = CurrentLine(); current && !m_rows.IsShown(current)) {
+        int a = current;
+        while (a && !m_rows.IsShown(a)) a = m_tree->Parent(a);
+        ChangeCurrent(a, false);
+    }
+    viewport()->update();
+    m_overview->update();
+}
+
+void TraceView::ExpansionReset() {
+    const int top = m_rows.LineAt(TopRow());
+    m_rows.Rebuild();
+    TraceViewAccessible::Reset(this);
+    UpdateRanges();
+    int a = top;
+    while (a && !m_rows.IsShown(a)) a = m_tree->Parent(a);
+    if (a) verticalScrollBar()->setValue(m_rows.RowOf(a));
+    if (const int current = CurrentLine(); current && !m_rows.IsShown(current)) {
+        int c = current;
+        while (c && !m_rows.IsShown(c)) c = m_tree->Parent(c);
+        ChangeCurrent(c, false);
+    }
+    viewport()->update();
+    m_overview->update();
+}
+
+void TraceView::SelectionChanged(int index, bool makeVisible) {
+    if (index && makeVisible) ScrollToLine(index);
+    viewport()->update();
+    if (index && m_following) SetFollowPaused(index != LastShownLine());
+    TraceViewAccessible::FocusChanged(this, index);
+    emit currentLineChanged(index);
+}
+
+void TraceView::TreeDestroyed() {
+    m_tree = nullptr;
+    m_refresh.stop();
+    TraceViewAccessible::Reset(this);
+}
+
+// ---------------------------------------------------------------- the user's choices
+
+void TraceView::ChangeCurrent(int line, bool byUser) {
+    if (!m_tree) return;
+    const bool changed = line != CurrentLine();
+    m_tree->SetSelectedFromView(line);
+    if (line) ScrollToLine(line);
+    viewport()->update();
+    if (line && m_following && (byUser || changed)) SetFollowPaused(line != LastShownLine());
+    if (changed) {
+        TraceViewAccessible::FocusChanged(this, line);
+        emit currentLineChanged(line);
+    }
+}
+
+void TraceView::SetCurrentLine(int line) { ChangeCurrent(line, true); }
+
+void TraceView::SetExpanded(int line, bool expanded) {
+    if (m_tree && line >= 1 && line <= m_tree->Count() && HasChildren(line)) m_tree->SetExpanded(line, expanded);
+}
+
+void TraceView::ExpandAll(int line) {
+    if (!m_tree || m_tree->IsEmpty()) return;
+    if (line) m_tree->SetExpandedRange(line, m_tree->LastInSubtree(line), true);
+    else m_tree->SetExpandedRange(1, m_tree->Count(), true);
+}
+
+void TraceView::CollapseAll() {
+    if (m_tree && !m_tree->IsEmpty()) m_tree->SetExpandedRange(1, m_tree->Count(), false);
+}
+
+void TraceView::keyPressEvent(QKeyEvent* event) {
+    if (m_tree && event->matches(QKeySequence::Copy)) {
+        // The current line's text, as a list control copies its item.
+        if (const int line = CurrentLine()) QGuiApplication::clipboard()->setText(m_tree->Text(line));
+        event->accept();
         return;
     }
-    QTreeView::rowsInserted(parent, start, end);
-}
-
-bool TraceView::AppendRows(const QModelIndex& parent, int start, int end) {
-#ifdef TW_APPEND_ROWS_IN_PLACE
-    // As the tree view reaches its own (single inheritance: the same address).
-    auto* d = reinterpret_cast<QTreeViewPrivate*>(QWidgetPrivate::get(this));
-    if (d->delayedPendingLayout || d->viewItems.isEmpty() || !d->hiddenIndexes.isEmpty() ||
-        !d->spanningIndexes.isEmpty() || !d->uniformRowHeights || parent.column() > 0 || rootIndex().isValid())
-        return false;
-    const int count = end - start + 1;
-    if (start != model()->rowCount(parent) - count) return false;  // not an append
-    // A parent inside a collapsed line shows nothing new.
-    for (QModelIndex a = parent.isValid() ? parent.parent() : QModelIndex(); a.isValid(); a = a.parent())
-        if (!d->isIndexExpanded(a)) return true;
-
-    // A shown parent of appended rows lies on the path from the last shown row to the top.
-    const int oldLast = int(d->viewItems.size()) - 1;
-    int p = oldLast;
-    if (parent.isValid()) {
-        while (p >= 0 && !(d->viewItems[p].index.row() == parent.row() &&
-                           d->viewItems[p].index.internalId() == parent.internalId()))
-            p = d->viewItems[p].parentItem;
-        if (p < 0) return false;
-    } else {
-        p = -1;
+    if (!m_tree || (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
     }
-    if (p >= 0 && !d->viewItems[p].expanded) {
-        // Collapsed: only its decoration may change.
-        if (!d->viewItems[p].hasChildren && model()->rowCount(parent) > 0) {
-            d->viewItems[p].hasChildren = true;
-            viewport()->update();
-        }
-        return true;
-    }
-
-    // The row that was the parent's last child gets siblings below it.
-    int sibling = -1;
-    if (start > 0) {
-        sibling = oldLast;
-        while (sibling > p && d->viewItems[sibling].parentItem != p) sibling = d->viewItems[sibling].parentItem;
-        if (sibling <= p) return false;
-    }
-    // The rows in pre-order, as a whole layout gives them: under a new row the trace holds
-    // expanded, its rows follow it at once, so that the view does not lay out every newly
-    // expanded line again on its own when the model asks for its expansion afterwards.
-    const TraceTree* tree = m_model->Tree();
-    struct Run {
-        QModelIndex parent;
-        int row, end;
-        int item;  // the parent's row record (-1: the top level)
-    };
-    std::vector<Run> runs{{parent, start, end, p}};
-    std::vector<QModelIndex> expandedHere;
-    auto undo = [&] {
-        for (const QModelIndex& index : expandedHere) d->expandedIndexes.remove(index);
-        d->viewItems.resize(oldLast + 1);
-        return false;
-    };
-    while (!runs.empty()) {
-        Run& run = runs.back();
-        if (run.row > run.end) {
-            if (runs.size() > 1) {  // a row expanded here: it now knows its shown rows
-                QTreeViewItem& done = d->viewItems[run.item];
-                done.total = uint(d->viewItems.size() - 1 - run.item);
-                done.hasChildren = done.total > 0;
+    const int count = m_rows.Count();
+    const int current = CurrentLine();
+    const int row = current ? m_rows.RowOf(current) : -1;
+    const int page = std::max(1, RowsInSight() - 1);
+    int target = -2;  // a row to go to; -2: none
+    switch (event->key()) {
+        case Qt::Key_Up: target = row < 0 ? count - 1 : std::max(0, row - 1); break;
+        case Qt::Key_Down: target = row < 0 ? 0 : std::min(count - 1, row + 1); break;
+        case Qt::Key_PageUp: target = row < 0 ? 0 : std::max(0, row - page); break;
+        // With no current line, Page Down and End go to the last line, as a user means.
+        case Qt::Key_PageDown: target = row < 0 ? count - 1 : std::min(count - 1, row + page); break;
+        case Qt::Key_Home: target = 0; break;
+        case Qt::Key_End: target = count - 1; break;
+        case Qt::Key_Left:
+            if (current && HasChildren(current) && m_tree->IsExpanded(current)) SetExpanded(current, false);
+            else if (current && m_tree->Parent(current)) ChangeCurrent(m_tree->Parent(current), true);
+            break;
+        case Qt::Key_Right:
+            if (current && HasChildren(current)) {
+                if (!m_tree->IsExpanded(current)) SetExpanded(current, true);
+                else target = row + 1;
             }
-            runs.pop_back();
-            continue;
-        }
-        QTreeViewItem item;
-        item.index = model()->index(run.row, 0, run.parent);
-        item.parentItem = run.item;
-        item.level = run.item >= 0 ? d->viewItems[run.item].level + 1 : 0;
-        item.hasMoreSiblings = run.row != run.end;
-        ++run.row;
-        if (d->isIndexExpanded(item.index)) return undo();  // a new row cannot be; be safe
-        item.hasChildren = d->hasVisibleChildren(item.index);
-        const int line = item.hasChildren && tree ? m_model->LineOf(item.index) : 0;
-        item.expanded = line && tree->IsExpanded(line);
-        d->viewItems.append(item);
-        if (item.expanded) {
-            d->storeExpanded(item.index);
-            expandedHere.push_back(item.index);
-            runs.push_back({item.index, 0, model()->rowCount(item.index) - 1, int(d->viewItems.size()) - 1});
-        }
+            break;
+        case Qt::Key_Plus: if (current) SetExpanded(current, true); break;
+        case Qt::Key_Minus: if (current) SetExpanded(current, false); break;
+        case Qt::Key_Asterisk: if (current) ExpandAll(current); break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (current) emit lineActivated(current);
+            break;
+        default:
+            QAbstractScrollArea::keyPressEvent(event);
+            return;
     }
-    if (sibling >= 0) d->viewItems[sibling].hasMoreSiblings = true;
-    else if (p >= 0) d->viewItems[p].hasChildren = true;
-    const uint added = uint(int(d->viewItems.size()) - 1 - oldLast);
-    for (int a = p; a >= 0; a = d->viewItems[a].parentItem) d->viewItems[a].total += added;
-    d->lastViewedItem = oldLast + 1;
-    m_model->ReportLayoutCost(0);
-    updateGeometries();
-    viewport()->update();
-    return true;
-#else
-    (void)parent, (void)start, (void)end;
-    return false;
-#endif
-}
-
-void TraceView::scrollTo(const QModelIndex& index, ScrollHint hint) {
-    QScrollBar* sideways = horizontalScrollBar();
-    const int keep = sideways->value();
-    QTreeView::scrollTo(index, hint);
-    sideways->setValue(keep);
+    if (target >= 0 && count > 0) {
+        const int line = m_rows.LineAt(target);
+        ChangeCurrent(line, true);
+        // The last line: following goes on.
+        if (line == LastShownLine() && m_following) ResumeFollowing();
+    }
+    event->accept();
 }
 
 void TraceView::mousePressEvent(QMouseEvent* event) {
-    QTreeView::mousePressEvent(event);
-    if (event->button() == Qt::RightButton && m_menuOnPress)
-        emit searchMenuRequested(event->globalPosition().toPoint());
+    const QPoint pos = event->position().toPoint();
+    const int line = LineAt(pos);
+    if (line) {
+        const int x = pos.x() + horizontalScrollBar()->value();
+        const int box = Indent(line);
+        if (event->button() == Qt::LeftButton && HasChildren(line) && x >= box && x < box + m_indentation) {
+            SetExpanded(line, !m_tree->IsExpanded(line));
+        } else {
+            ChangeCurrent(line, true);
+        }
+    }
+    if (event->button() == Qt::RightButton && m_menuOnPress) emit searchMenuRequested(event->globalPosition().toPoint());
 }
 
 void TraceView::mouseReleaseEvent(QMouseEvent* event) {
-    QTreeView::mouseReleaseEvent(event);
     if (event->button() == Qt::RightButton && !m_menuOnPress)
         emit searchMenuRequested(event->globalPosition().toPoint());
 }
 
-QModelIndex TraceView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
-    if (currentIndex().isValid() || (action != MoveEnd && action != MovePageDown) || !model())
-        return QTreeView::moveCursor(action, modifiers);
-    QModelIndex last;
-    for (QModelIndex parent;;) {
-        const int rows = model()->rowCount(parent);
-        if (rows == 0) break;
-        last = model()->index(rows - 1, 0, parent);
-        if (!isExpanded(last)) break;
-        parent = last;
-    }
-    return last;
+void TraceView::mouseDoubleClickEvent(QMouseEvent* event) {
+    const int line = event->button() == Qt::LeftButton ? LineAt(event->position().toPoint()) : 0;
+    if (!line) return;
+    const int x = int(event->position().x()) + horizontalScrollBar()->value();
+    const int box = Indent(line);
+    if (x >= box && x < box + m_indentation) return;  // the box: the press did it
+    if (HasChildren(line)) SetExpanded(line, !m_tree->IsExpanded(line));
+    emit lineActivated(line);
 }
 
-void TraceView::drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const {
-    const QVariant background = index.data(Qt::BackgroundRole);
-    if (background.isValid() && !selectionModel()->isSelected(index)) painter->fillRect(rect, background.value<QBrush>());
-    QTreeView::drawBranches(painter, rect, index);
+void TraceView::wheelEvent(QWheelEvent* event) {
+    if (event->modifiers() & Qt::ShiftModifier) {
+        // Shift turns the wheel sideways: a notch moves three character widths.
+        const int notch = event->angleDelta().y() != 0 ? event->angleDelta().y() : event->angleDelta().x();
+        QScrollBar* bar = horizontalScrollBar();
+        bar->setValue(bar->value() - notch * bar->singleStep() / 120);
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::wheelEvent(event);
 }
+
+void TraceView::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
+    if (CurrentLine()) TraceViewAccessible::FocusChanged(this, CurrentLine());
+}
+
+void TraceView::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
+}
+
+bool TraceView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip && m_tree) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        if (const int line = LineAt(help->pos())) QToolTip::showText(help->globalPos(), m_tree->Text(line), viewport());
+        else QToolTip::hideText();
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void TraceView::NotifyAccessibility(int previousRows) { TraceViewAccessible::RowsChanged(this, previousRows); }
 
 }  // namespace tw::viewer

@@ -1,6 +1,5 @@
 #include "tw/display/viewer.hpp"
 
-#include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
 
 #include <QTabWidget>
@@ -24,8 +23,7 @@ Viewer::Viewer(QWidget* parent) {
         auto* page = new QWidget;
         auto* layout = new QVBoxLayout(page);
         layout->setContentsMargins(kMargin, kMargin, kMargin, 0);
-        auto* model = new TraceModel(*m_trees[std::size_t(k)], m_tabs);
-        auto* view = new TraceView(model, page);
+        auto* view = new TraceView(*m_trees[std::size_t(k)], page);
         if (k == 0) {
             view->setObjectName(QStringLiteral("tvwViewer"));
         } else {
@@ -36,7 +34,6 @@ Viewer::Viewer(QWidget* parent) {
         connect(view, &TraceView::searchMenuRequested, this, &Viewer::searchMenuRequested);
         layout->addWidget(view);
         m_tabs->addTab(page, k == 0 ? QStringLiteral("Default") : QStringLiteral("Filter"));
-        m_models[std::size_t(k)] = model;
         m_views[std::size_t(k)] = view;
     }
     for (int k = 1; k <= 4; ++k) m_tabs->setTabVisible(k, false);
@@ -44,7 +41,7 @@ Viewer::Viewer(QWidget* parent) {
 }
 
 Viewer::~Viewer() {
-    // Views and models go before the trees they show.
+    // Views go before the trees they show.
     delete m_tabs.data();
 }
 
@@ -102,8 +99,8 @@ void Viewer::SetCurrentPage(int page) {
 }
 
 void Viewer::FlushPending() {
-    for (auto& model : m_models)
-        if (model) model->FlushPending();
+    for (auto& view : m_views)
+        if (view) view->Refresh();
 }
 
 }  // namespace tw::viewer

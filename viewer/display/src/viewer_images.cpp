@@ -78,8 +78,12 @@ void GreenCross(QPainter& p, double cx, double cy) {
     p.drawLine(QPointF(cx, cy - 2.5), QPointF(cx, cy + 2.5));
 }
 
-QPixmap Draw(int index) {
-    QPixmap pm(16, 16);
+// Drawn for a screen's scale (1, 1.25, 2, ...): the same strokes on more pixels, so the
+// pictures stay sharp where the screen scales.
+QPixmap Draw(int index, qreal scale = 1.0) {
+    const int side = qRound(16 * scale);
+    QPixmap pm(side, side);
+    pm.setDevicePixelRatio(scale);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing, true);
@@ -192,7 +196,10 @@ const QIcon& ViewerImage(int index) {
     static bool drawn = false;
     if (!drawn) {
         drawn = true;
-        for (int i = 2; i <= kViewerImageCount; ++i) icons[std::size_t(i)] = QIcon(Draw(i));
+        for (int i = 2; i <= kViewerImageCount; ++i) {
+            QIcon& icon = icons[std::size_t(i)];
+            for (qreal scale : {1.0, 1.25, 1.5, 2.0, 3.0}) icon.addPixmap(Draw(i, scale));
+        }
     }
     if (index < 2 || index > kViewerImageCount) return none;
     return icons[std::size_t(index)];

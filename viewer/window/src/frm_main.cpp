@@ -4,7 +4,6 @@
 #include "tw/core/message_manager.hpp"
 #include "tw/core/reception.hpp"
 #include "tw/core/status_panels.hpp"
-#include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
 #include "tw/display/viewer.hpp"
 #include "tw/panes/autos_manager.hpp"

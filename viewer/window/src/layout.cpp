@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QStatusBar>
+#include <QAbstractScrollArea>
 #include <QTabWidget>
 #include <QTreeView>
 
@@ -269,7 +270,7 @@ void MainWindowLayout::ApplyTraceArea() {
     const Scale s = ScaleOf(m_window);
     tabViewer->setGeometry(s.rect(m_geometry.tabViewer));
     const QRect tree = s.rect(m_geometry.traceTree);
-    for (QTreeView* view : tabViewer->findChildren<QTreeView*>()) {
+    for (QAbstractScrollArea* view : tabViewer->findChildren<QAbstractScrollArea*>()) {
         if (!IsTraceTree(view)) continue;
         QWidget* page = view->parentWidget();
         ReleaseFromLayout(page);

@@ -2,14 +2,11 @@
 
 #include "tw/display/detail_pane.hpp"
 #include "tw/display/dlg_find.hpp"
-#include "tw/display/line_follower.hpp"
 #include "tw/display/marks.hpp"
 #include "tw/display/match_highlight.hpp"
 #include "tw/display/quick_filter_bar.hpp"
-#include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
 #include "tw/display/viewer.hpp"
-#include "tw/display/wide_lines.hpp"
 #include "tw/window/commands.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/mark_commands.hpp"
@@ -17,8 +14,6 @@
 
 #include <QAction>
 #include <QDockWidget>
-#include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
@@ -27,7 +22,6 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
-#include <QTreeView>
 
 namespace tw::window {
 
@@ -92,13 +86,30 @@ LiveView::LiveView(FrmMain& form) : QObject(&form), m_form(form) {
         if (!GoToLineInTrace()) Note(QStringLiteral("Choose a line of a filter page or of the quick filter first."));
     });
     for (int page = 1; page < 5; ++page)
-        if (QTreeView* view = form.Viewer().View(page))
-            connect(view, &QAbstractItemView::doubleClicked, this, [this] { GoToLineInTrace(); }, Qt::QueuedConnection);
+        if (viewer::TraceView* view = form.Viewer().View(page))
+            connect(view, &viewer::TraceView::lineActivated, this, [this] { GoToLineInTrace(); }, Qt::QueuedConnection);
+
+    // Every line shown, or only the top level.
+    QAction* expandAll = form.commands().Add(QStringLiteral("mnuViewExpandAll"), QStringLiteral("E&xpand All"));
+    QAction* collapseAll = form.commands().Add(QStringLiteral("mnuViewCollapseAll"), QStringLiteral("&Collapse All"));
+    m_viewMenu->addAction(expandAll);
+    m_viewMenu->addAction(collapseAll);
+    if (QMenu* search = form.Menu(QStringLiteral("mnuSearch"))) {
+        search->addAction(expandAll);
+        search->addAction(collapseAll);
+    }
+    connect(expandAll, &QAction::triggered, this, [this] {
+        if (viewer::TraceView* view = ShownView()) view->ExpandAll();
+    });
+    connect(collapseAll, &QAction::triggered, this, [this] {
+        if (viewer::TraceView* view = ShownView()) view->CollapseAll();
+    });
+    m_viewMenu->addSeparator();
 
     connect(m_quickFilter, &viewer::QuickFilterBar::filteredViewChanged, this, [this](viewer::TraceView* view) {
         if (view) {
             // Queued: going to the trace clears the quick filter, which drops this view.
-            connect(view, &QAbstractItemView::doubleClicked, this, [this] { GoToLineInTrace(); }, Qt::QueuedConnection);
+            connect(view, &viewer::TraceView::lineActivated, this, [this] { GoToLineInTrace(); }, Qt::QueuedConnection);
             Present(view);
             if (viewer::Marks* marks = MarksOf(m_form)) marks->Attach(view);
         }
@@ -111,7 +122,7 @@ LiveView::LiveView(FrmMain& form) : QObject(&form), m_form(form) {
     form.controls().sbrStatus->addPermanentWidget(m_note);
 
     // Matches marked in every trace view; stepping from match to match.
-    m_highlighter = new viewer::MatchHighlighter(this);
+    m_highlighter = std::make_shared<viewer::MatchHighlighter>();
     QAction* next = form.commands().Add(QStringLiteral("mnuViewFindNextMatch"), QStringLiteral("Find &Next Match"),
                                         QKeySequence(QStringLiteral("Ctrl+F3")));
     QAction* previous = form.commands().Add(QStringLiteral("mnuViewFindPreviousMatch"),
@@ -188,13 +199,13 @@ LiveView::LiveView(FrmMain& form) : QObject(&form), m_form(form) {
     SetTimeColumns(remembered);
 }
 
-void LiveView::Present(QTreeView* view) {
+void LiveView::Present(viewer::TraceView* view) {
     if (!view) return;
-    Follow(view);
-    view->setItemDelegate(m_highlighter);
-    ApplyTimeColumns(view);
-    new viewer::WideLines(view);
-    connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this, [this, view] {
+    view->SetFollowing(m_follow->isChecked());
+    connect(view, &viewer::TraceView::followStateChanged, this, &LiveView::ShowFollowState);
+    view->SetHighlighter(m_highlighter);
+    view->SetTimeColumns(m_timeColumns);
+    connect(view, &viewer::TraceView::currentLineChanged, this, [this, view] {
         if (view == ShownView()) UpdateDetails();
     });
 }
@@ -218,53 +229,27 @@ void LiveView::SetTimeColumns(const std::vector<viewer::TimeColumn>& columns) {
     for (viewer::TimeColumn column : m_timeColumns) captions << viewer::TimeColumnCaption(column);
     settings::Set(QStringLiteral("view/timeColumns"), captions);
     viewer::Viewer& v = m_form.Viewer();
-    for (int page = 0; page < 5; ++page) ApplyTimeColumns(v.View(page));
-    ApplyTimeColumns(m_quickFilter->FilteredView());
+    for (int page = 0; page < 5; ++page)
+        if (viewer::TraceView* view = v.View(page)) view->SetTimeColumns(m_timeColumns);
+    if (viewer::TraceView* view = m_quickFilter->FilteredView()) view->SetTimeColumns(m_timeColumns);
 }
 
-void LiveView::ApplyTimeColumns(QTreeView* view) {
-    auto* trace = qobject_cast<viewer::TraceView*>(view);
-    if (!trace || !trace->traceModel()) return;
-    trace->traceModel()->SetTimeColumns(m_timeColumns);
-    QHeaderView* header = trace->header();
-    trace->setHeaderHidden(m_timeColumns.empty());
-    // The tree's indentation stays with the line text, which comes after the time columns.
-    trace->setTreePosition(0);
-    header->moveSection(header->visualIndex(0), header->count() - 1);
-    const QFontMetrics metrics(trace->font());
-    for (int k = 0; k < int(m_timeColumns.size()); ++k) {
-        const QString widest = m_timeColumns[std::size_t(k)] == viewer::TimeColumn::Date ? QStringLiteral("0000-00-00")
-                               : m_timeColumns[std::size_t(k)] == viewer::TimeColumn::Delta
-                                   ? QStringLiteral("+000.000000")
-                                   : QStringLiteral("000:00:00.000");
-        trace->setColumnWidth(k + 1, metrics.horizontalAdvance(widest) + 16);
-    }
-}
-
-QTreeView* LiveView::ShownView() const {
-    if (QTreeView* filtered = m_quickFilter->FilteredView()) return filtered;
+viewer::TraceView* LiveView::ShownView() const {
+    if (viewer::TraceView* filtered = m_quickFilter->FilteredView()) return filtered;
     viewer::Viewer& v = m_form.Viewer();
     return v.View(v.CurrentPage());
 }
 
 void LiveView::UpdateDetails() {
     if (!m_detailDock->isVisible()) return;
-    auto* view = qobject_cast<viewer::TraceView*>(ShownView());
-    viewer::TraceModel* model = view ? view->traceModel() : nullptr;
-    m_details->ShowLine(model ? model->Tree() : nullptr, model ? model->LineOf(view->currentIndex()) : 0);
-}
-
-void LiveView::Follow(QTreeView* view) {
-    if (!view) return;
-    auto* follower = new viewer::LineFollower(view);
-    follower->SetEnabled(m_follow->isChecked());
-    m_followers.push_back(follower);
-    connect(follower, &viewer::LineFollower::stateChanged, this, &LiveView::ShowFollowState);
+    viewer::TraceView* view = ShownView();
+    viewer::TraceTree* tree = view ? view->Tree() : nullptr;
+    m_details->ShowLine(tree, tree ? tree->Selected() : 0);
 }
 
 void LiveView::ShowFollowState() {
-    const viewer::LineFollower* follower = FollowerOf(ShownView());
-    const bool paused = follower && follower->IsEnabled() && follower->IsPaused();
+    const viewer::TraceView* follower = ShownView();
+    const bool paused = follower && follower->IsFollowing() && follower->IsFollowPaused();
     // Lines that came since the pause began, counted in the tree the shown view shows.
     const int lines = ShownTree().Count();
     if (!paused || !m_followStateAction->isVisible() || m_pausedFollower != follower || lines < m_linesAtPause) {
@@ -280,17 +265,11 @@ void LiveView::ShowFollowState() {
     m_followStateAction->setVisible(paused);
 }
 
-viewer::LineFollower* LiveView::FollowerOf(const QTreeView* view) const {
-    for (const auto& f : m_followers) {
-        viewer::LineFollower* follower = f.data();
-        if (follower && follower->parent() == view) return follower;
-    }
-    return nullptr;
-}
-
 void LiveView::FollowOptionChanged(bool on) {
-    for (const auto& f : m_followers)
-        if (viewer::LineFollower* follower = f.data()) follower->SetEnabled(on);
+    viewer::Viewer& v = m_form.Viewer();
+    for (int page = 0; page < 5; ++page)
+        if (viewer::TraceView* view = v.View(page)) view->SetFollowing(on);
+    if (viewer::TraceView* view = m_quickFilter->FilteredView()) view->SetFollowing(on);
     ShowFollowState();
 }
 
@@ -324,8 +303,8 @@ void LiveView::UpdateHighlight() {
     m_highlighter->SetPattern(filter.IsActive() ? filter.Pattern() : m_lastFind);
     viewer::Viewer& v = m_form.Viewer();
     for (int page = 0; page < 5; ++page)
-        if (QTreeView* view = v.View(page)) view->viewport()->update();
-    if (QTreeView* view = m_quickFilter->FilteredView()) view->viewport()->update();
+        if (viewer::TraceView* view = v.View(page)) view->MarksChanged();
+    if (viewer::TraceView* view = m_quickFilter->FilteredView()) view->MarksChanged();
 }
 
 void LiveView::StepMatch(bool forward) {

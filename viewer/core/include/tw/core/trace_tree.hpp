@@ -39,6 +39,8 @@ public:
     // Background, text colour or bold flag of one line changed.
     virtual void LineChanged(int index);
     virtual void ExpandedChanged(int index, bool expanded);
+    // Many lines were expanded or collapsed at once (SetExpandedRange).
+    virtual void ExpansionReset() {}
     // The selected line changed (0: none); makeVisible asks views to scroll to it.
     virtual void SelectionChanged(int index, bool makeVisible);
     // The tree is being destroyed; the observer must forget it.
@@ -126,6 +128,8 @@ public:
     // time, default colours, not bold, no children.
     int AppendCopy(const TraceTree& source, int sourceIndex);
     void SetExpanded(int index, bool expanded);
+    // Expands or collapses every line with children in first..last, telling observers once.
+    void SetExpandedRange(int first, int last, bool expanded);
     void SetBackColour(int index, Colour colour);
     void SetForeColour(int index, Colour colour);
     void SetBold(int index, bool bold);

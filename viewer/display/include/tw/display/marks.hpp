@@ -1,6 +1,6 @@
 #pragma once
-// Marks: any number of trace lines marked by the user (Toggle Mark), each with a marker in the
-// left margin of the trace view, and moving to the next or previous marked line of the
+// Marks: any number of trace lines marked by the user (Toggle Mark), each with a marker at the
+// left edge of the trace view and in its overview strip, and moving to the next or previous marked line of the
 // current page (wrapping). A mark belongs to the message a line shows, so the line's copies in
 // filter pages are marked too; it goes when no page shows the message any more (its lines
 // deleted or cleared). The one bookmark is separate and unchanged.
@@ -15,17 +15,16 @@
 #include <unordered_map>
 #include <vector>
 
-class QWidget;
-
 namespace tw::viewer {
 
 class TraceTree;
+class TraceView;
 class Viewer;
 
 class Marks : public QObject {
     Q_OBJECT
 public:
-    // Watches the viewer's five trees and draws markers over its five views; the viewer must
+    // Watches the viewer's five trees and has its five views draw the markers; the viewer must
     // outlive this object or destroy its trees first (both are handled).
     explicit Marks(Viewer& viewer, QObject* parent = nullptr);
     ~Marks() override;
@@ -38,9 +37,9 @@ public:
     bool Previous();
     // Drops every mark.
     void ClearAll();
-    // Draws the markers over another view of one of the pages' lines too (such as a quick
-    // filter's view); the markers go with the view.
-    void Attach(class TraceView* view);
+    // Has another view of one of the pages' lines (such as a quick filter's view) draw the
+    // markers too.
+    void Attach(TraceView* view);
 
     bool IsMarked(const TraceTree& tree, int index) const;
     // Marks held (messages, however many lines show each).
@@ -54,7 +53,6 @@ signals:
 
 private:
     class TreeWatch;
-    class Overlay;
     bool Step(int direction);
     // Drops the marks among candidates that no tree shows any more.
     void Prune(std::unordered_map<const MessageSink*, MessageRef>& candidates);
@@ -63,8 +61,7 @@ private:
     Viewer& m_viewer;
     std::unordered_map<const MessageSink*, MessageRef> m_marked;
     std::array<std::unique_ptr<TreeWatch>, 5> m_watches;
-    std::array<QPointer<QWidget>, 5> m_overlays;
-    std::vector<QPointer<QWidget>> m_attached;
+    std::vector<QPointer<TraceView>> m_views;  // the views that draw the markers
 };
 
 }  // namespace tw::viewer

@@ -4,27 +4,25 @@
 
 #include "tw/display/quick_filter.hpp"
 
-#include <QStyledItemDelegate>
-
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace tw::viewer {
 
-// Paints trace lines with the characters that match the pattern on a marked background. It
-// can serve several views; only the line text (column 0) is marked.
-class MatchHighlighter : public QStyledItemDelegate {
-    Q_OBJECT
+// The pattern whose matches the trace views mark in the lines they paint (shared by them).
+class MatchHighlighter {
 public:
-    explicit MatchHighlighter(QObject* parent = nullptr);
-    ~MatchHighlighter() override;
+    MatchHighlighter();
+    ~MatchHighlighter();
 
     // An empty or invalid pattern marks nothing.
     void SetPattern(const QuickPattern& pattern);
     const QuickPattern& Pattern() const { return m_pattern; }
     // Where the marks of a text go, as (start, length).
     std::vector<std::pair<int, int>> Matches(QStringView text) const;
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void Matches(QStringView text, std::vector<std::pair<int, int>>& out) const;
+    bool IsActive() const { return m_matcher != nullptr; }
 
 private:
     QuickPattern m_pattern;

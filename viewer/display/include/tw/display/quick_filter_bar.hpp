@@ -18,7 +18,6 @@ class QLineEdit;
 
 namespace tw::viewer {
 
-class TraceModel;
 class TraceView;
 class Viewer;
 
@@ -41,7 +40,6 @@ public:
     QuickFilter& Filter() { return m_filter; }
     // The view of the filtered lines, nullptr while the page shows itself.
     TraceView* FilteredView() const { return m_view; }
-    TraceModel* FilteredModel() const { return m_model; }
     // Matches the lines that arrived since the last time now (a timer does it otherwise).
     void CatchUp();
 
@@ -72,8 +70,8 @@ private:
     QTimer m_catchUpTimer;
     QuickFilter m_filter;
     int m_page = -1;  // page the filtered view lies over, -1: none
-    QPointer<TraceModel> m_model;
     QPointer<TraceView> m_view;
+    LineHandle m_selectedBefore;  // the page's selected line when the filter came
 };
 
 }  // namespace tw::viewer

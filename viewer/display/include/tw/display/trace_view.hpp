@@ -1,54 +1,168 @@
 #pragma once
-// A tree view bound to one TraceTree through a TraceModel: keeps the tree's expanded flags
-// and selected line and the view's in step.
+// The trace view: paints the lines of one TraceTree straight from the tree. The tree owns
+// the lines, their expansion, colours and the selected line; the view owns its scroll
+// position, a ShownRows index of the rows in sight and nothing per line, so a page holds
+// millions of lines at the cost of the lines alone.
 
-#include <QTreeView>
+#include "tw/core/shown_rows.hpp"
+#include "tw/core/trace_tree.hpp"
+#include "tw/display/time_columns.hpp"
+
+#include <QAbstractScrollArea>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <vector>
 
 namespace tw::viewer {
 
-class TraceModel;
-class TraceTree;
+class MatchHighlighter;
+class OverviewStrip;
 
-class TraceView : public QTreeView {
+class TraceView : public QAbstractScrollArea, private TraceTreeObserver {
     Q_OBJECT
 public:
-    // The model must outlive the view (Viewer owns both).
-    explicit TraceView(TraceModel* model, QWidget* parent = nullptr);
+    // The tree must outlive the view or tell it through TreeDestroyed (it does).
+    explicit TraceView(TraceTree& tree, QWidget* parent = nullptr);
+    ~TraceView() override;
 
-    TraceModel* traceModel() const { return m_model; }
+    TraceTree* Tree() const { return m_tree; }
+    const ShownRows& Rows() const { return m_rows; }
+
+    // ---- what is where ----
+    int RowHeight() const { return m_rowHeight; }
+    // Rows that fit wholly into the viewport (at least 1).
+    int RowsInSight() const;
+    int TopRow() const;
+    // The line under a point of the viewport, 0 for none.
+    int LineAt(const QPoint& viewportPos) const;
+    // Where a shown line's row lies in the viewport (out of it when scrolled away); an empty
+    // rectangle for a hidden line.
+    QRect LineRect(int line) const;
+    // Where the line's text begins in a row, from the row's left edge, before scrolling sideways.
+    int TextLeft(int line) const;
+
+    // ---- the current line: the tree's selected line ----
+    int CurrentLine() const { return m_tree ? m_tree->Selected() : 0; }
+    // Selects a line as the user does (0: none) and brings it into sight.
+    void SetCurrentLine(int line);
+    // Scrolls up or down only, so the sideways position is kept.
+    void ScrollToLine(int line);
+    void ScrollToBottom();
+    bool IsAtBottom() const;
+
+    // ---- expansion ----
+    void SetExpanded(int line, bool expanded);
+    // Every line with children, or the line and its subtree (line > 0).
+    void ExpandAll(int line = 0);
+    void CollapseAll();
+
+    // ---- presentation ----
+    // Time columns before the line text, in this order; none by default (and no header).
+    void SetTimeColumns(const std::vector<TimeColumn>& columns);
+    const std::vector<TimeColumn>& TimeColumns() const { return m_timeColumns; }
+    // Marks the matches of the highlighter's pattern in the painted lines (nullptr: none).
+    void SetHighlighter(std::shared_ptr<const MatchHighlighter> highlighter);
+    const MatchHighlighter* Highlighter() const { return m_highlighter.get(); }
+    // Whether a line carries a mark (drawn at the left edge and in the overview).
+    using MarkTest = std::function<bool(const TraceTree&, int line)>;
+    void SetMarkTest(MarkTest test);
+    // The marks, the bookmark or the highlighted pattern changed: repaint and recount.
+    void MarksChanged();
+    OverviewStrip* Overview() const { return m_overview; }
+    // Width of the widest line seen so far, in pixels (what the horizontal scroll bar spans).
+    int WidestLine() const { return m_widest; }
+
+    // ---- following new lines ----
+    // While on and not paused, lines that arrive scroll the view to its bottom once per batch;
+    // the selection is never moved. Scrolling up, or choosing a line above the last, pauses;
+    // coming back to the bottom, choosing the last line or Resume follows again.
+    void SetFollowing(bool on);
+    bool IsFollowing() const { return m_following; }
+    bool IsFollowPaused() const { return m_followPaused; }
+    void ResumeFollowing();
+    // Scrolls done to follow batches so far (for tests and diagnostics).
+    int FollowScrolls() const { return m_followScrolls; }
+
     // Whether the right button's press (true) or release (false) asks for the search menu.
     void SetMenuOnPress(bool onPress) { m_menuOnPress = onPress; }
-    // Lays the rows out and tells the model how long that took.
-    void doItemsLayout() override;
-    // Brings the row into sight by scrolling up or down only: going from line to line keeps
-    // the sideways position, so time columns stay in sight and a long line keeps its place.
-    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+    // Shows the lines appended so far now (a timer does it within a frame otherwise).
+    void Refresh();
 
 signals:
+    // The current line changed, by the user or through the tree (0: none).
+    void currentLineChanged(int line);
+    // A line was double-clicked or Enter pressed on it.
+    void lineActivated(int line);
     // The right mouse button asks for the Search menu at this global position.
     void searchMenuRequested(const QPoint& globalPos);
+    // Following paused or resumed, or lines arrived while paused.
+    void followStateChanged();
 
 protected:
-    // Rows appended at the end of the shown rows (all a stream ever adds) are added to the
-    // view's row layout in place, at a cost that does not depend on the rows already shown;
-    // anything else is laid out again as a tree view does.
-    void rowsInserted(const QModelIndex& parent, int start, int end) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
-    // With no current line, End (and Page Down) go to the last shown line, as a user means,
-    // where a tree view would take the first (and stop following new lines with it).
-    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
-    // A recoloured line (the bookmark, a highlighting filter) keeps its colour under its
-    // indentation too.
-    void drawBranches(QPainter* painter, const QRect& rect, const QModelIndex& index) const override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
-    bool AppendRows(const QModelIndex& parent, int start, int end);
-    void FollowSelection(const QModelIndex& index, bool makeVisible);
+    void LinesAppended() override;
+    void LinesRemoved(int first, int last) override;
+    void Cleared() override;
+    void LineChanged(int index) override;
+    void ExpandedChanged(int index, bool expanded) override;
+    void ExpansionReset() override;
+    void SelectionChanged(int index, bool makeVisible) override;
+    void TreeDestroyed() override;
 
-    TraceModel* m_model;
+    void Measure();
+    void UpdateRanges();
+    void LayOutMargins();
+    void ScheduleRefresh();
+    void ChangeCurrent(int line, bool byUser);
+    void UserScrolled();
+    void SetFollowPaused(bool paused);
+    bool HasChildren(int line) const;
+    int LastShownLine() const;
+    // The x of a line's expand box and of its picture, from the row's left edge.
+    int Indent(int line) const;
+    int TimeColumnsWidth() const;
+    int TimeColumnWidth(TimeColumn column) const;
+    void PaintRow(QPainter& painter, int line, const QRect& row, QString& text) const;
+    void PaintHeader(QPainter& painter, const QRect& area) const;
+    void NotifyAccessibility(int previousRows);
+
+    friend class TraceHeader;
+    friend class OverviewStrip;
+    friend class TraceViewAccessible;
+
+    TraceTree* m_tree;
+    ShownRows m_rows;
+    int m_rowHeight = 18;
+    int m_indentation = 19;
+    int m_iconSize = 16;
+    int m_widest = 0;          // widest row seen, pixels, from the row's left edge
+    int m_shownCount = 0;      // rows the scroll bars and screen readers know of
+    QTimer m_refresh;
+    std::vector<TimeColumn> m_timeColumns;
+    std::shared_ptr<const MatchHighlighter> m_highlighter;
+    MarkTest m_markTest;
+    QWidget* m_header = nullptr;
+    OverviewStrip* m_overview = nullptr;
     bool m_menuOnPress = false;
-    bool m_following = false;
+    bool m_following = true;
+    bool m_followPaused = false;
+    bool m_ownScroll = false;  // a scroll of our own is under way
+    int m_followScrolls = 0;
 };
 
 }  // namespace tw::viewer

@@ -3,16 +3,16 @@
 // TraceView.
 
 #include "tw/core/trace_pages.hpp"
-#include "tw/display/trace_model.hpp"
 #include "tw/display/trace_view.hpp"
 
 #include <QObject>
 #include <QPointer>
+#include <QTabWidget>
 
 #include <array>
 #include <memory>
 
-class QTabWidget;
+
 class QWidget;
 
 namespace tw::viewer {
@@ -43,7 +43,6 @@ public:
     void SetCurrentPage(int page) override;
     int CurrentPage() const;
     TraceTree& Tree(int page) const { return *m_trees[std::size_t(page)]; }
-    TraceModel* Model(int page) const { return m_models[std::size_t(page)]; }
     TraceView* View(int page) const { return m_views[std::size_t(page)]; }
     // Shows every appended line in the views now (they otherwise follow within a moment).
     void FlushPending();
@@ -56,7 +55,6 @@ signals:
 private:
     std::array<std::unique_ptr<TraceTree>, 5> m_trees;
     QPointer<QTabWidget> m_tabs;
-    std::array<QPointer<TraceModel>, 5> m_models;
     std::array<QPointer<TraceView>, 5> m_views;
 };
 

@@ -2,13 +2,14 @@
 // Reading a live trace: following new lines ("Follow New Lines" in Options, with a toolbar
 // toggle), the quick filter bar (Ctrl+L), every match of its pattern (or of the last Find)
 // marked in the trace, Find Next Match and Find Previous Match going round the ends of the
-// page, sideways scrolling of long lines, a detail pane for the selected line, and the View
-// menu that holds these commands with the optional time columns. Everything here is an addition to the
-// window's own menus and toolbar; it changes no existing command.
+// page, Expand All and Collapse All, a detail pane for the selected line, and the View menu
+// that holds these commands with the optional time columns. Everything here is an addition to
+// the window's own menus and toolbar; it changes no existing command.
 
 #include <QObject>
 #include <QPointer>
 
+#include <memory>
 #include <vector>
 
 class QAction;
@@ -16,14 +17,13 @@ class QDockWidget;
 class QLabel;
 class QMenu;
 class QToolBar;
-class QTreeView;
 
 #include "tw/display/quick_filter.hpp"
 #include "tw/display/time_columns.hpp"
 
 namespace tw::viewer {
 class DetailPane;
-class LineFollower;
+class TraceView;
 class MatchHighlighter;
 class QuickFilterBar;
 class TraceTree;
@@ -40,8 +40,6 @@ public:
     // viewer must exist.
     explicit LiveView(FrmMain& form);
 
-    // The follower of a trace view (nullptr for a view it does not know).
-    viewer::LineFollower* FollowerOf(const QTreeView* view) const;
     viewer::QuickFilterBar& QuickFilter() const { return *m_quickFilter; }
     viewer::MatchHighlighter& Highlighter() const { return *m_highlighter; }
     // The tree the current page shows: the quick filter's while it is active.
@@ -52,7 +50,7 @@ public:
     viewer::DetailPane& Details() const { return *m_details; }
     QDockWidget* DetailDock() const { return m_detailDock; }
     // The view the current page shows: the quick filter's while it is active.
-    QTreeView* ShownView() const;
+    viewer::TraceView* ShownView() const;
     // Shows the chosen time columns (none: the trace as it always was) and remembers them.
     void SetTimeColumns(const std::vector<viewer::TimeColumn>& columns);
     const std::vector<viewer::TimeColumn>& TimeColumns() const { return m_timeColumns; }
@@ -66,14 +64,12 @@ public:
     bool GoToLineInTrace();
 
 private:
-    void Follow(QTreeView* view);
     void FollowOptionChanged(bool on);
     void ShowFollowState();
-    void Present(QTreeView* view);
+    void Present(viewer::TraceView* view);
     void UpdateHighlight();
     void FindUsed();
     void UpdateDetails();
-    void ApplyTimeColumns(QTreeView* view);
     void TimeColumnsChosen();
 
     FrmMain& m_form;
@@ -83,16 +79,15 @@ private:
     QLabel* m_followState = nullptr;       // "Paused: 12 new lines" beside Follow
     QAction* m_followStateAction = nullptr;  // its place on the toolbar
     int m_linesAtPause = 0;                  // lines of the shown tree when following paused
-    const viewer::LineFollower* m_pausedFollower = nullptr;
+    const viewer::TraceView* m_pausedFollower = nullptr;
     QMenu* m_viewMenu = nullptr;
     viewer::QuickFilterBar* m_quickFilter = nullptr;
-    viewer::MatchHighlighter* m_highlighter = nullptr;
+    std::shared_ptr<viewer::MatchHighlighter> m_highlighter;
     viewer::DetailPane* m_details = nullptr;
     QDockWidget* m_detailDock = nullptr;
     std::vector<viewer::TimeColumn> m_timeColumns;
     std::vector<QAction*> m_timeActions;  // Date, Time, Elapsed, Delta
     viewer::QuickPattern m_lastFind;  // what the last Find or Find Next looked for
-    std::vector<QPointer<viewer::LineFollower>> m_followers;
 };
 
 }  // namespace tw::window
