@@ -22,14 +22,6 @@ if(TW_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# For sources that reach into Qt's private classes, whose type information Qt does not
-# export: the sanitizers' dynamic-type check would need it to link.
-function(tw_skip_dynamic_type_check)
-  if(TW_SANITIZE OR TW_FUZZ)
-    set_property(SOURCE ${ARGN} APPEND PROPERTY COMPILE_OPTIONS -fno-sanitize=vptr)
-  endif()
-endfunction()
-
 if(TW_FUZZ)
   # Coverage for libFuzzer in every library the fuzz targets link, with the same sanitizers.
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer

@@ -9,11 +9,10 @@
 #   *-w64-mingw32-g++-posix, -widl      mingw-w64 mingw-w64-tools
 #   wine wineboot wineserver cscript    wine (commands), wine64, wine32:i386 (the 32-bit loader)
 #   apt-get source, Qt for Windows      dpkg-dev xz-utils (scripts/build-qt-windows.sh)
-# The trace view appends rows through the tree view's private layout (qt6-base-private-dev).
 set -euo pipefail
 
 PKGS=(cmake ninja-build g++ ccache pkg-config
-      qt6-base-dev qt6-base-dev-tools qt6-base-private-dev libgl-dev
+      qt6-base-dev qt6-base-dev-tools libgl-dev
       libgtest-dev libgmock-dev libbenchmark-dev
       qt6-charts-dev libqt6opengl6-dev
       xvfb xauth imagemagick xdotool poppler-utils fp-utils
