@@ -216,6 +216,7 @@ TEST(Navigator, SelectingOpensAncestorsAndScrollsOnTheSelectedPageOnly) {
     EXPECT_EQ(tree.Selected(), last);
     EXPECT_TRUE(tree.IsExpanded(enter));
     TraceView* view = viewer.View(0);
+    ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->CurrentLine(), last);
     EXPECT_TRUE(view->viewport()->rect().intersects(view->LineRect(last)));
     EXPECT_EQ(filter->Selected(), 0);

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -215,6 +216,32 @@ TEST_F(View, ScreenReadersReadATreeOfLines) {
     QAccessibleInterface* first = iface->child(0);
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->text(QAccessible::Name), tree.Text(1));
+}
+
+// Whatever the palette, text the view picks reads at 4.5:1 at least: plain, selected (focused or
+// not) and on the user's filter colours.
+TEST(RowInk, TextReadsOnLightAndDarkPalettes) {
+    QPalette dark;
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        dark.setColor(group, QPalette::Base, QColor(30, 30, 30));
+        dark.setColor(group, QPalette::Text, QColor(220, 220, 220));
+        dark.setColor(group, QPalette::Highlight, QColor(42, 93, 176));
+        dark.setColor(group, QPalette::HighlightedText, QColor(255, 255, 255));
+    }
+    dark.setColor(QPalette::Inactive, QPalette::Highlight, QColor(70, 70, 70));
+    dark.setColor(QPalette::Inactive, QPalette::HighlightedText, QColor(90, 90, 90));  // a poor pairing
+    const QPalette light = QApplication::style()->standardPalette();
+    const Colour backs[] = {kDefaultColour, 0x0080FF80u, 0x0000FFFFu, 0x00800000u, 0x000000FFu, 0x00C0C0C0u};
+    for (const QPalette& palette : {light, dark})
+        for (auto group : {QPalette::Active, QPalette::Inactive})
+            for (bool selected : {false, true})
+                for (Colour back : backs) {
+                    const RowInk ink = InkFor(palette, group, selected, back, kDefaultColour);
+                    EXPECT_GE(ContrastRatio(ink.text, ink.back), 4.5) << selected << " " << back;
+                }
+    // A dark blue chosen on a light page gives way to the palette's text on a dark one.
+    EXPECT_EQ(InkFor(dark, QPalette::Active, false, kDefaultColour, 0x00800000u).text, QColor(220, 220, 220));
+    EXPECT_EQ(InkFor(light, QPalette::Active, false, kDefaultColour, 0x00800000u).text, QColor(0, 0, 128));
 }
 
 TEST(OverviewBuckets, NeighboursMergeAsTheTraceGrows) {

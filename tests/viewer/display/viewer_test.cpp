@@ -64,6 +64,7 @@ TEST(Viewer, SelectingALineInTheTreeSelectsItInTheView) {
     t.SetExpanded(1, false);
     t.Select(2);
     TraceView* view = viewer.View(0);
+    ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->CurrentLine(), 2);
     EXPECT_EQ(view->Rows().RowOf(2), 1);
     // The user's choice goes back into the tree.

@@ -17,6 +17,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tw::viewer {
 
@@ -30,13 +31,45 @@ const QColor kMatchText(0, 0, 0);
 
 QColor ToQColor(Colour c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
 
-// Black or white, whichever reads better on the background.
-QColor ReadableOn(const QColor& back) {
-    const double luminance = 0.2126 * back.redF() + 0.7152 * back.greenF() + 0.0722 * back.blueF();
-    return luminance > 0.45 ? QColor(Qt::black) : QColor(Qt::white);
+double Linear(double c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); }
+
+double Luminance(const QColor& c) {
+    return 0.2126 * Linear(c.redF()) + 0.7152 * Linear(c.greenF()) + 0.0722 * Linear(c.blueF());
 }
 
 }  // namespace
+
+double ContrastRatio(const QColor& a, const QColor& b) {
+    const double la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor ReadableOn(const QColor& back) {
+    return ContrastRatio(Qt::black, back) >= ContrastRatio(Qt::white, back) ? QColor(Qt::black) : QColor(Qt::white);
+}
+
+RowInk InkFor(const QPalette& palette, QPalette::ColorGroup group, bool selected, Colour back, Colour fore) {
+    if (selected) {
+        const QColor highlight = palette.color(group, QPalette::Highlight);
+        QColor text = palette.color(group, QPalette::HighlightedText);
+        // Some palettes pair an inactive highlight with text that hardly shows on it.
+        if (ContrastRatio(text, highlight) < 4.5) text = ReadableOn(highlight);
+        return {true, highlight, text};
+    }
+    if (back != kDefaultColour) {
+        // The user's colour across the whole row, with the chosen text colour or one that reads on it.
+        const QColor backColour = ToQColor(back);
+        return {true, backColour, fore != kDefaultColour ? ToQColor(fore) : ReadableOn(backColour)};
+    }
+    const QColor base = palette.color(group, QPalette::Base);
+    if (fore != kDefaultColour) {
+        // A text colour chosen for a light page (dark blue, say) that would vanish on a dark one
+        // gives way to the palette's text.
+        const QColor chosen = ToQColor(fore);
+        return {false, base, ContrastRatio(chosen, base) >= 3.0 ? chosen : palette.color(group, QPalette::Text)};
+    }
+    return {false, base, palette.color(group, QPalette::Text)};
+}
 
 // The captions of the time columns and of the line column, over the rows.
 class TraceHeader : public QWidget {
@@ -197,21 +230,10 @@ void TraceView::PaintRow(QPainter& p, int line, const QRect& row, QString& text)
     const QPalette& pal = palette();
     const bool selected = line == tree.Selected();
     const QPalette::ColorGroup group = !isEnabled() ? QPalette::Disabled : hasFocus() ? QPalette::Active : QPalette::Inactive;
-    const Colour back = tree.BackColour(line);
-    const Colour fore = tree.ForeColour(line);
     const QRect full(0, row.top(), std::max(row.right() + 1, viewport()->width()), row.height());
-    QColor pen = pal.color(group, QPalette::Text);
-    if (selected) {
-        p.fillRect(full, pal.color(group, QPalette::Highlight));
-        pen = pal.color(group, QPalette::HighlightedText);
-    } else if (back != kDefaultColour) {
-        // The user's colour across the whole row, indentation included, with text that reads on it.
-        const QColor backColour = ToQColor(back);
-        p.fillRect(full, backColour);
-        pen = fore != kDefaultColour ? ToQColor(fore) : ReadableOn(backColour);
-    } else if (fore != kDefaultColour) {
-        pen = ToQColor(fore);
-    }
+    const RowInk ink = InkFor(pal, group, selected, tree.BackColour(line), tree.ForeColour(line));
+    if (ink.fill) p.fillRect(full, ink.back);
+    const QColor pen = ink.text;
 
     const QFontMetrics& metrics = fontMetrics();
     const int baseline = row.top() + (row.height() - metrics.height()) / 2 + metrics.ascent();
@@ -536,7 +558,10 @@ void TraceView::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    if (!m_tree || (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+    // Ctrl moves as the plain keys do; other combinations are the window's shortcuts.
+    if (!m_tree || (event->modifiers() & (Qt::AltModifier | Qt::MetaModifier)) ||
+        ((event->modifiers() & Qt::ControlModifier) &&
+         !(event->key() >= Qt::Key_Home && event->key() <= Qt::Key_PageDown))) {
         QAbstractScrollArea::keyPressEvent(event);
         return;
     }

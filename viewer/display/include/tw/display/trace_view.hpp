@@ -9,6 +9,8 @@
 #include "tw/display/time_columns.hpp"
 
 #include <QAbstractScrollArea>
+#include <QColor>
+#include <QPalette>
 #include <QTimer>
 
 #include <functional>
@@ -19,6 +21,19 @@ namespace tw::viewer {
 
 class MatchHighlighter;
 class OverviewStrip;
+
+// How a row is painted: its background (filled only when it is not the page's) and text.
+struct RowInk {
+    bool fill = false;
+    QColor back;
+    QColor text;
+};
+// From the palette, the selection and the line's own colours (kDefaultColour: none). Text the
+// view picks reads at 4.5:1 at least on any palette; colours the user chose stay as chosen.
+RowInk InkFor(const QPalette& palette, QPalette::ColorGroup group, bool selected, Colour back, Colour fore);
+// WCAG contrast ratio of two colours (1 to 21), and black or white, whichever reads better.
+double ContrastRatio(const QColor& a, const QColor& b);
+QColor ReadableOn(const QColor& back);
 
 class TraceView : public QAbstractScrollArea, private TraceTreeObserver {
     Q_OBJECT
