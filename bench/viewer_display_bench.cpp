@@ -1,8 +1,9 @@
 // Navigation, search and filter figures on a default page of 1,000,000 lines: moving to the
 // far end (Next, Last, Goto, Browse), a Find that fails over every line, a filter copying 10%
 // of the lines into a new page, and painting 10% with a highlight filter while the page is
-// shown. Each runs headless (PlainTracePages) and with the real tab set, its models and views
-// (offscreen), since selecting a line also scrolls the view to it.
+// shown. Each runs headless (PlainTracePages) and with the real tab set and its views
+// (offscreen), since selecting a line also scrolls the view to it. Then the trace view on 1 and
+// 10 million lines: painting a screen anywhere, collapsing everything, the thumb, Find.
 #include "believable_mix.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/core/trace_pages.hpp"
@@ -14,6 +15,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <benchmark/benchmark.h>
 
@@ -210,8 +212,106 @@ void BM_PublishHundredLines(benchmark::State& state) {
     state.SetLabel("tabViewer shown: publish, follow, paint");
 }
 
+// ---- the trace view on big traces ----
+
+// A page of n lines of the believable mix under one formula entry (line 1), with one trace view
+// shown on it. Built once per size.
+struct BigTrace {
+    explicit BigTrace(int n) {
+        tree.Reserve(std::size_t(n));
+        tree.Append(0, MessageSink::CreateEx(6, 0, u"{@Report}"), 0);
+        tree.SetExpanded(1, true);
+        int open = 0;  // an inner formula entry taking the lines after it, 0: none
+        for (int i = 2; i <= n; ++i) {
+            const MessageRef m = BelievableMixLine(i);
+            const int line = tree.Append(open ? open : 1, m, 0);
+            if (m->MessageType() == 6 && !open) {
+                open = line;
+                tree.SetExpanded(line, true);
+            } else if (m->MessageType() == 7) {
+                open = 0;
+            }
+        }
+        view = std::make_unique<TraceView>(tree);
+        view->resize(1000, 800);
+        view->show();
+        view->Refresh();
+        QApplication::processEvents();
+    }
+    TraceTree tree;
+    std::unique_ptr<TraceView> view;
+};
+
+BigTrace& Big(int n) {
+    static std::unique_ptr<BigTrace> traces[2];
+    auto& t = traces[n > kLines ? 1 : 0];
+    if (!t || t->tree.Count() != n) {
+        t.reset();
+        t = std::make_unique<BigTrace>(n);
+    }
+    return *t;
+}
+
+// A screen painted anywhere: scroll to a far place and paint every row in sight.
+void BM_ViewPaintScreen(benchmark::State& state) {
+    BigTrace& t = Big(int(state.range(0)));
+    QScrollBar* bar = t.view->verticalScrollBar();
+    int k = 0;
+    for (auto _ : state) {
+        bar->setValue(int(std::int64_t(bar->maximum()) * ((k++ * 7919) % 1000) / 1000));
+        t.view->viewport()->repaint();
+    }
+    state.counters["rows_in_sight"] = t.view->RowsInSight();
+    state.SetLabel("scroll anywhere, paint a screen");
+}
+
+// Collapsing the entry that holds every line, then expanding it again, each painted.
+void BM_ViewCollapseExpandAll(benchmark::State& state) {
+    BigTrace& t = Big(int(state.range(0)));
+    for (auto _ : state) {
+        t.view->SetExpanded(1, false);
+        t.view->viewport()->repaint();
+        t.view->SetExpanded(1, true);
+        t.view->viewport()->repaint();
+    }
+    state.counters["lines_beneath"] = t.tree.Count() - 1;
+    state.SetLabel("collapse and expand the entry holding every line, both painted");
+}
+
+// The thumb dragged from top to bottom in 200 steps, each step a frame: the slowest frame.
+void BM_ViewThumbTopToBottom(benchmark::State& state) {
+    BigTrace& t = Big(int(state.range(0)));
+    QScrollBar* bar = t.view->verticalScrollBar();
+    double slowest = 0;
+    for (auto _ : state) {
+        for (int step = 0; step <= 200; ++step) {
+            QElapsedTimer frame;
+            frame.start();
+            bar->setValue(int(std::int64_t(bar->maximum()) * step / 200));
+            t.view->viewport()->repaint();
+            slowest = std::max(slowest, double(frame.nsecsElapsed()) / 1e6);
+        }
+    }
+    state.counters["slowest_frame_ms"] = slowest;
+    state.SetLabel("201 frames");
+}
+
+// Find (failing, so every line is read) over the big page.
+void BM_ViewFindFails(benchmark::State& state) {
+    BigTrace& t = Big(int(state.range(0)));
+    for (auto _ : state) {
+        SearchOptions options{QStringLiteral("no such text"), true, false, false};
+        benchmark::DoNotOptimize(SearchTree(t.tree, options, false));
+    }
+    state.SetLabel("case folded");
+}
+
 }  // namespace
 
+BENCHMARK(BM_ViewPaintScreen)->Arg(kLines)->Arg(10 * kLines)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ViewCollapseExpandAll)->Arg(kLines)->Arg(10 * kLines)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ViewThumbTopToBottom)->Arg(kLines)->Arg(10 * kLines)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ViewFindFails)->Arg(10 * kLines)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_PublishHundredLines)->Arg(10'000)->Arg(kLines)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MoveNextToLastLine)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MoveLastFromFirst)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);

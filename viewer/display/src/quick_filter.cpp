@@ -1,6 +1,9 @@
 #include "tw/display/quick_filter.hpp"
 
 #include <algorithm>
+#include <thread>
+
+#include <algorithm>
 
 namespace tw::viewer {
 
@@ -48,6 +51,11 @@ void PatternMatcher::FindAll(QStringView text, std::vector<std::pair<int, int>>&
         if (m.capturedLength() > 0) out.emplace_back(int(m.capturedStart()), int(m.capturedLength()));
     }
 }
+
+namespace {
+// From this many new lines on, matching is shared among the processor's cores.
+constexpr int kParallelLines = 1 << 16;
+}  // namespace
 
 QuickFilter::QuickFilter() = default;
 
@@ -98,8 +106,35 @@ void QuickFilter::CatchUp() {
     m_arrivalSignalled = false;
     if (!m_source) return;
     const int count = m_source->Count();
-    for (int i = m_scanned + 1; i <= count; ++i)
-        if (m_matcher->Matches(*m_source, i)) Keep(i);
+    const int lines = count - m_scanned;
+    const int threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    if (lines >= kParallelLines && threads > 1) {
+        // Matching only reads the tree: the lines are cut into one run a thread, each with a
+        // matcher of its own; keeping the matches stays on this thread, in order.
+        std::vector<std::vector<std::uint32_t>> found{std::size_t(threads)};
+        std::vector<std::thread> workers;
+        const int per = (lines + threads - 1) / threads;
+        for (int t = 0; t < threads; ++t) {
+            const int from = m_scanned + 1 + t * per;
+            const int to = std::min(count, from + per - 1);
+            if (from > to) break;
+            workers.emplace_back([this, &found, t, from, to] {
+                PatternMatcher matcher(m_pattern);
+                for (int i = from; i <= to; ++i)
+                    if (matcher.Matches(*m_source, i)) found[std::size_t(t)].push_back(std::uint32_t(i));
+            });
+        }
+        for (std::thread& worker : workers) worker.join();
+        std::size_t matches = 0;
+        for (const auto& run : found) matches += run.size();
+        m_filtered->Reserve(std::size_t(m_filtered->Count()) + matches);
+        m_map.reserve(m_map.size() + matches);
+        for (const auto& run : found)
+            for (std::uint32_t line : run) Keep(int(line));
+    } else {
+        for (int i = m_scanned + 1; i <= count; ++i)
+            if (m_matcher->Matches(*m_source, i)) Keep(i);
+    }
     m_scanned = count;
 }
 

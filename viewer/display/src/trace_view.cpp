@@ -23,7 +23,7 @@ namespace tw::viewer {
 
 namespace {
 
-constexpr int kRefreshMs = 30;   // appended lines reach the screen at most this late
+constexpr int kRefreshMs = 50;   // appended lines reach the screen at most this late
 constexpr int kTextGap = 4;      // between the picture and the text
 constexpr int kColumnPadding = 16;
 const QColor kMatchBackground(255, 226, 64);
@@ -425,7 +425,7 @@ void TraceView::Refresh() {
         }
     }
     viewport()->update();
-    m_overview->update();
+    m_overview->LinesAppended();
 }
 
 // ---------------------------------------------------------------- the tree's changes
@@ -433,7 +433,6 @@ void TraceView::Refresh() {
 void TraceView::LinesAppended() {
     m_rows.LineAppended();
     ScheduleRefresh();
-    m_overview->LinesAppended();
 }
 
 void TraceView::LinesRemoved(int, int) {
