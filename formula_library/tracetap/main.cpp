@@ -1,10 +1,12 @@
 // tracetap: runs formula-function calls as a report engine would, each one sending its
 // envelope to the Tracewell viewer of this user and waiting until the viewer has taken it.
 #include "call_parser.hpp"
+#include "doctor.hpp"
 #include "tw/formula_library/functions.hpp"
-#include "tw/messaging/transport.hpp"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -13,22 +15,7 @@
 
 namespace {
 
-struct Counts {
-    long calls = 0;
-    long delivered = 0;
-    long noReceiver = 0;
-    long lost = 0;
-} g_counts;
-
-void CountingDelivery(std::string_view envelope) {
-    switch (tw::messaging::SendEnvelopeTo(tw::messaging::kReceiverCaption, envelope)) {
-        case tw::messaging::SendResult::Delivered: ++g_counts.delivered; break;
-        case tw::messaging::SendResult::NoReceiver: ++g_counts.noReceiver; break;
-        case tw::messaging::SendResult::ReceiverLost: ++g_counts.lost; break;
-    }
-}
-
-void NoDelivery(std::string_view) {}
+long g_calls = 0;
 
 void Usage(FILE* to) {
     std::fputs(
@@ -44,6 +31,9 @@ void Usage(FILE* to) {
         "  --summary   print how many calls were delivered, found no viewer, were lost, and how many\n"
         "              messages were cut to fit the envelope, to standard error at the end\n"
         "  --require-receiver  exit with status 3 when a message found no viewer\n"
+        "  --capture FILE  also write every message to the capture FILE (as TRACETAP_CAPTURE does)\n"
+        "  --doctor    check the installation and the settings in force; exit status 0 when a\n"
+        "              viewer is reachable and everything configured works, else 1\n"
         "  --list      list the functions and their parameters\n"
         "exit status: 0 done, 1 usage or file error, 2 malformed call, 3 no viewer (with --require-receiver)\n",
         to);
@@ -60,7 +50,7 @@ bool RunLine(const std::string& source, long lineNumber, std::string_view line, 
             return false;
         case tw::formula::LineKind::Call: break;
     }
-    ++g_counts.calls;
+    ++g_calls;
     if (!check) tw::formula::RunCall(call);
     return true;
 }
@@ -97,6 +87,15 @@ int main(int argc, char** argv) {
             summary = true;
         } else if (a == "--require-receiver") {
             requireReceiver = true;
+        } else if (a == "--capture") {
+            if (i + 1 >= argc) {
+                Usage(stderr);
+                return 1;
+            }
+            // Read with the other settings at the first call.
+            ::setenv("TRACETAP_CAPTURE", argv[++i], 1);
+        } else if (a == "--doctor") {
+            return tw::formula::RunDoctor(stdout);
         } else if (a == "--list") {
             for (const auto& f : tw::formula::FormulaFunctions()) std::printf("%s\n", tw::formula::Signature(f).c_str());
             return 0;
@@ -111,8 +110,6 @@ int main(int argc, char** argv) {
             calls.push_back(a);
         }
     }
-    tw::formula::SetDelivery(check ? NoDelivery : CountingDelivery);
-
     bool ok = true;
     if (!calls.empty()) {
         for (std::size_t i = 0; ok && i < calls.size(); ++i) {
@@ -133,12 +130,18 @@ int main(int argc, char** argv) {
     }
     if (calls.empty() && files.empty()) ok = RunStream("<stdin>", std::cin, check);
 
+    const tw::formula::CallCounts counts = tw::formula::Counts();
     if (summary) {
-        std::fprintf(stderr, "tracetap: %ld calls, %ld delivered, %ld without viewer, %ld lost, %llu cut to fit\n",
-                     g_counts.calls, g_counts.delivered, g_counts.noReceiver, g_counts.lost,
-                     static_cast<unsigned long long>(tw::formula::CutMessageCount()));
+        auto n = [](std::uint64_t v) { return static_cast<unsigned long long>(v); };
+        std::fprintf(stderr, "tracetap: %ld calls, %llu delivered, %llu without viewer, %llu lost, %llu cut to fit",
+                     g_calls, n(counts.delivered), n(counts.noViewer), n(counts.lost), n(tw::formula::CutMessageCount()));
+        if (counts.timedOut) std::fprintf(stderr, ", %llu timed out", n(counts.timedOut));
+        if (counts.captured || counts.captureSkipped)
+            std::fprintf(stderr, ", %llu captured, %llu not captured", n(counts.captured), n(counts.captureSkipped));
+        std::fputc('\n', stderr);
     }
+    tw::formula::FlushCounts();
     if (!ok) return 2;
-    if (requireReceiver && !check && (g_counts.noReceiver > 0 || g_counts.lost > 0)) return 3;
+    if (requireReceiver && !check && (counts.noViewer > 0 || counts.lost > 0 || counts.timedOut > 0)) return 3;
     return 0;
 }

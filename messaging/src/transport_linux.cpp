@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
@@ -28,6 +29,7 @@ struct ThreadConnection {
     pid_t owner = 0;     // process that connected; a forked child must not share the stream
     std::string prefix;  // caption prefix the connection was made for
     bool waitInPoll = false;  // see ReadAnswer
+    bool bounded = false;     // the socket carries a send bound
     ThreadConnection() = default;
     ThreadConnection(const ThreadConnection&) = delete;
     ThreadConnection& operator=(const ThreadConnection&) = delete;
@@ -36,18 +38,41 @@ struct ThreadConnection {
         if (fd >= 0) ::close(fd);
         fd = -1;
         prefix.clear();
+        bounded = false;
     }
 };
 
 thread_local ThreadConnection t_connection;
 
-int ConnectTo(const std::string& path) {
+using Clock = std::chrono::steady_clock;
+
+// What is left of a call's time, in milliseconds (at least 1); -1: no bound.
+int Remaining(Clock::time_point deadline, bool bounded) {
+    if (!bounded) return -1;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? int(std::min<long long>(left, 1 << 30)) : 0;
+}
+
+// A send and connect bound of the socket, for calls with a time limit.
+void SetSendBound(int fd, int milliseconds) {
+    timeval bound{};
+    if (milliseconds > 0) {
+        bound.tv_sec = milliseconds / 1000;
+        bound.tv_usec = (milliseconds % 1000) * 1000;
+    }
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &bound, sizeof bound);
+}
+
+int ConnectTo(const std::string& path, int boundMs = -1) {
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     if (path.size() >= sizeof(addr.sun_path)) return -1;
     std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
+    // With a bound, a receiver whose queue of waiting connections is full cannot hold the
+    // caller longer than that in connect (the socket's send bound applies to it).
+    if (boundMs > 0) SetSendBound(fd, boundMs);
     int rc;
     do {
         rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
@@ -61,7 +86,7 @@ int ConnectTo(const std::string& path) {
 
 // Looks the receiver up by caption: the first socket of this user in the private directory
 // whose name carries the caption's prefix and that accepts a connection.
-int FindReceiver(const std::string& prefix) {
+int FindReceiver(const std::string& prefix, int boundMs = -1) {
     const std::string dir = local::SocketDirectoryPath();
     if (!local::IsPrivateDirectory(dir)) return -1;
     DIR* d = ::opendir(dir.c_str());
@@ -73,7 +98,7 @@ int FindReceiver(const std::string& prefix) {
         const std::string path = dir + "/" + e->d_name;
         struct stat st {};
         if (::lstat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode) || st.st_uid != me) continue;
-        fd = ConnectTo(path);
+        fd = ConnectTo(path, boundMs);
         if (fd >= 0) break;
     }
     ::closedir(d);
@@ -97,7 +122,7 @@ WriteOutcome WriteAll(int fd, const char* data, std::size_t size) {
     return WriteOutcome::Written;
 }
 
-enum class Answer { Ack, Retry, None };
+enum class Answer { Ack, Retry, None, Late };
 
 // Whether this thread may run on one processor only (a single-processor machine, or pinned).
 bool OnlyOneProcessor() {
@@ -115,15 +140,20 @@ bool OnlyOneProcessor() {
 // switches a call, so there the wait is in poll, which wakes for the answer alone (`inPoll`).
 // With more processors the early wake-up costs the receiver nothing and leaves the sender's
 // processor awake for the answer; measured, the plain read is the faster one there.
-Answer ReadAnswer(int fd, bool wait, bool inPoll) {
+// With a deadline the wait is always in poll, bounded by what is left of the call's time.
+Answer ReadAnswer(int fd, bool wait, bool inPoll, Clock::time_point deadline = {}, bool bounded = false) {
     char answer = 0;
+    if (bounded) inPoll = true;
     for (;;) {
         if (wait && inPoll) {
             pollfd ready{fd, POLLIN, 0};
-            if (::poll(&ready, 1, -1) < 0) {
+            const int left = Remaining(deadline, bounded);
+            const int n = ::poll(&ready, 1, left);
+            if (n < 0) {
                 if (errno == EINTR) continue;
                 return Answer::None;
             }
+            if (n == 0) return Answer::Late;
         }
         const ssize_t n = ::recv(fd, &answer, 1, wait && !inPoll ? 0 : MSG_DONTWAIT);
         if (n == 1) return answer == local::kAck ? Answer::Ack : answer == local::kRetry ? Answer::Retry : Answer::None;
@@ -147,8 +177,10 @@ void BackOff(int attempt) {
     }
 }
 
-SendResult SendFrame(std::string_view caption, const char* frame, std::size_t size) {
+SendResult SendFrame(std::string_view caption, const char* frame, std::size_t size, int timeoutMs = 0) {
     ThreadConnection& conn = t_connection;
+    const bool bounded = timeoutMs > 0;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(bounded ? timeoutMs : 0);
     const std::string prefix = local::CaptionPrefix(caption);
     if (conn.fd >= 0 && (conn.prefix != prefix || conn.owner != ::getpid())) conn.Reset();
 
@@ -159,21 +191,33 @@ SendResult SendFrame(std::string_view caption, const char* frame, std::size_t si
     bool retried = false;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         BackOff(attempt);
+        if (bounded && Remaining(deadline, true) == 0) {
+            conn.Reset();
+            return SendResult::TimedOut;
+        }
         if (conn.fd < 0) {
-            conn.fd = FindReceiver(prefix);
-            if (conn.fd < 0) return retried ? SendResult::ReceiverLost : SendResult::NoReceiver;
+            conn.fd = FindReceiver(prefix, bounded ? Remaining(deadline, true) : -1);
+            if (conn.fd < 0) {
+                if (bounded && Remaining(deadline, true) == 0) return SendResult::TimedOut;
+                return retried ? SendResult::ReceiverLost : SendResult::NoReceiver;
+            }
             conn.prefix = prefix;
             conn.owner = ::getpid();
             conn.waitInPoll = OnlyOneProcessor();
+        }
+        if (bounded || conn.bounded) {
+            SetSendBound(conn.fd, bounded ? std::max(1, Remaining(deadline, true)) : 0);
+            conn.bounded = bounded;
         }
         const WriteOutcome written = WriteAll(conn.fd, frame, size);
         if (written == WriteOutcome::NothingWritten) {
             conn.Reset();
             continue;
         }
-        const Answer answer = ReadAnswer(conn.fd, written == WriteOutcome::Written, conn.waitInPoll);
+        const Answer answer = ReadAnswer(conn.fd, written == WriteOutcome::Written, conn.waitInPoll, deadline, bounded);
         if (answer == Answer::Ack) return SendResult::Delivered;
         conn.Reset();
+        if (answer == Answer::Late) return SendResult::TimedOut;
         if (answer != Answer::Retry) return SendResult::ReceiverLost;
         retried = true;
     }
@@ -182,14 +226,18 @@ SendResult SendFrame(std::string_view caption, const char* frame, std::size_t si
 
 }  // namespace
 
-SendResult SendEnvelopeTo(std::string_view caption, std::string_view envelope) {
+SendResult SendEnvelopeWithin(std::string_view caption, std::string_view envelope, int timeoutMs) {
     // One fresh zero-filled buffer per send: header, envelope, and its zero byte.
     std::array<char, local::kFrameHeaderSize + kBufferSize> frame{};
     const std::size_t length = std::min(envelope.size(), static_cast<std::size_t>(kMaxEnvelopeLength));
     const auto byteCount = static_cast<std::uint32_t>(length + 1);
     local::PutFrameHeader(frame.data(), kEnvelopeMarker, byteCount);
     std::memcpy(frame.data() + local::kFrameHeaderSize, envelope.data(), length);
-    return SendFrame(caption, frame.data(), local::kFrameHeaderSize + byteCount);
+    return SendFrame(caption, frame.data(), local::kFrameHeaderSize + byteCount, timeoutMs);
+}
+
+SendResult SendEnvelopeTo(std::string_view caption, std::string_view envelope) {
+    return SendEnvelopeWithin(caption, envelope, 0);
 }
 
 void SendEnvelope(std::string_view envelope) { SendEnvelopeTo(kReceiverCaption, envelope); }

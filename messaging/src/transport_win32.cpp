@@ -60,11 +60,24 @@ HWND SenderWindow() {
 
 // One WM_COPYDATA to `receiver`. `buffer` must hold at least byteCount bytes. Only with
 // `tellLoss` is the receiver checked afterwards (one more round trip to the window system).
-SendResult Deliver(HWND receiver, ULONG_PTR marker, DWORD byteCount, void* buffer, bool tellLoss) {
+// timeoutMs > 0 bounds the wait (SendMessageTimeout, and a window the system sees as hung
+// fails at once).
+SendResult Deliver(HWND receiver, ULONG_PTR marker, DWORD byteCount, void* buffer, bool tellLoss, int timeoutMs = 0) {
     COPYDATASTRUCT data = {};
     data.dwData = marker;
     data.cbData = byteCount;
     data.lpData = buffer;
+    if (timeoutMs > 0) {
+        DWORD_PTR result = 0;
+        SetLastError(ERROR_SUCCESS);
+        if (SendMessageTimeoutA(receiver, WM_COPYDATA, reinterpret_cast<WPARAM>(SenderWindow()),
+                                reinterpret_cast<LPARAM>(&data), SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                                static_cast<UINT>(timeoutMs), &result) == 0) {
+            if (!IsWindow(receiver)) return SendResult::ReceiverLost;
+            return SendResult::TimedOut;
+        }
+        return SendResult::Delivered;
+    }
     SendMessageA(receiver, WM_COPYDATA, reinterpret_cast<WPARAM>(SenderWindow()),
                  reinterpret_cast<LPARAM>(&data));
     // The result of the receiver's procedure means nothing; a window that went away during the
@@ -92,7 +105,7 @@ HWND FindReceiver(std::string_view caption) {
     return found;
 }
 
-SendResult SendOne(std::string_view caption, std::string_view envelope, bool tellLoss) {
+SendResult SendOne(std::string_view caption, std::string_view envelope, bool tellLoss, int timeoutMs = 0) {
     // Looked up at every call: a viewer restarted or closed since is seen at once, one started
     // after a call found none within kNoReceiverMemoryMs.
     HWND receiver = FindReceiver(caption);
@@ -101,7 +114,7 @@ SendResult SendOne(std::string_view caption, std::string_view envelope, bool tel
     char buffer[kBufferSize] = {};
     const std::size_t length = std::min<std::size_t>(envelope.size(), kMaxEnvelopeLength);
     std::memcpy(buffer, envelope.data(), length);
-    return Deliver(receiver, kEnvelopeMarker, static_cast<DWORD>(length + 1), buffer, tellLoss);
+    return Deliver(receiver, kEnvelopeMarker, static_cast<DWORD>(length + 1), buffer, tellLoss, timeoutMs);
 }
 
 }  // namespace
@@ -110,6 +123,10 @@ void SendEnvelope(std::string_view envelope) { SendOne(kReceiverCaption, envelop
 
 SendResult SendEnvelopeTo(std::string_view caption, std::string_view envelope) {
     return SendOne(caption, envelope, true);
+}
+
+SendResult SendEnvelopeWithin(std::string_view caption, std::string_view envelope, int timeoutMs) {
+    return SendOne(caption, envelope, true, timeoutMs);
 }
 
 SendResult SendRawFrameTo(std::string_view caption, std::uint32_t marker, std::uint32_t byteCount,

@@ -14,7 +14,10 @@ using tw::messaging::ReadEnvelope;
 namespace {
 
 std::vector<std::string> g_sent;
-void Capture(std::string_view envelope) { g_sent.emplace_back(envelope); }
+tw::messaging::SendResult Capture(std::string_view envelope) {
+    g_sent.emplace_back(envelope);
+    return tw::messaging::SendResult::Delivered;
+}
 
 class FunctionsTest : public ::testing::Test {
 protected:
@@ -105,5 +108,73 @@ TEST(FunctionsNoViewer, EveryMethodReturnsTheEmptyText) {
     for (const auto& r : results) EXPECT_EQ(r, "");
     ::unsetenv("TRACEWELL_SOCKET_DIR");
 }
+
+}  // namespace
+
+#include "tw/formula_library/tap_settings.hpp"
+
+#include <cstring>
+#include <map>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+std::map<std::string, std::string> g_values;
+bool FakeReader(const char*, const char* variable, std::string& value, std::string& source) {
+    const auto it = g_values.find(variable);
+    if (it == g_values.end()) return false;
+    value = it->second;
+    source = variable;
+    return true;
+}
+
+TEST(TapSettings, ValuesAreReadCheckedAndExpanded) {
+    g_values = {{"TRACETAP_CAPTURE", "/tmp/run-%p-%d.txt"}, {"TRACETAP_CAPTURE_MODE", "no-viewer"},
+                {"TRACETAP_CAPTURE_MAX_MB", "5"}, {"TRACETAP_SEND_TIMEOUT_MS", "250"}};
+    TapSettings s = ReadSettings(FakeReader);
+    EXPECT_FALSE(s.off);
+    EXPECT_EQ(s.captureMode, CaptureMode::NoViewer);
+    EXPECT_EQ(s.captureMaxBytes, 5u << 20);
+    EXPECT_EQ(s.sendTimeoutMs, 250);
+    EXPECT_TRUE(s.problems.empty());
+    EXPECT_EQ(ExpandCapturePath(s.capturePattern, 42, 1'796'738'587'123'456LL), "/tmp/run-42-2026-12-08.txt");
+    // Values that cannot be used keep the defaults and say why.
+    g_values = {{"TRACETAP_OFF", "maybe"}, {"TRACETAP_CAPTURE_MODE", "sometimes"}, {"TRACETAP_SEND_TIMEOUT_MS", "-3"}};
+    s = ReadSettings(FakeReader);
+    EXPECT_FALSE(s.off);
+    EXPECT_EQ(s.captureMode, CaptureMode::Always);
+    EXPECT_EQ(s.sendTimeoutMs, 0);
+    EXPECT_EQ(s.problems.size(), 3u);
+    g_values = {{"TRACETAP_OFF", "1"}};
+    EXPECT_TRUE(ReadSettings(FakeReader).off);
+}
+
+#ifdef _WIN32
+// The registry values of the user, with the environment overriding them.
+TEST(TapSettings, WindowsReadsTheRegistryAndTheEnvironmentWins) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Tracewell\\Tracetap", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    auto set = [key](const char* name, const char* value) {
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), DWORD(std::strlen(value) + 1));
+    };
+    set("Capture", "C:\\traces\\run-%p.txt");
+    set("SendTimeoutMs", "400");
+    set("Off", "0");
+    _putenv_s("TRACETAP_SEND_TIMEOUT_MS", "150");
+    const TapSettings& s = ReloadSettings();
+    EXPECT_EQ(s.capturePattern, "C:\\traces\\run-%p.txt");
+    EXPECT_EQ(s.sendTimeoutMs, 150);
+    EXPECT_FALSE(s.off);
+    _putenv_s("TRACETAP_SEND_TIMEOUT_MS", "");
+    RegCloseKey(key);
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Tracewell\\Tracetap");
+    ReloadSettings();
+}
+#endif
 
 }  // namespace

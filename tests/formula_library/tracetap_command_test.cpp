@@ -137,3 +137,109 @@ TEST_F(TracetapCommand, DemoTraceIsWellFormedAndBalanced) {
 }
 
 }  // namespace
+
+#include "tw/messaging/capture_line.hpp"
+#include "tw/messaging/envelope.hpp"
+
+#include <chrono>
+#include <map>
+#include <sstream>
+
+namespace {
+
+std::vector<tw::messaging::CaptureRecord> ReadCapture(const fs::path& path) {
+    std::vector<tw::messaging::CaptureRecord> records;
+    std::ifstream in(path, std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+        tw::messaging::CaptureRecord r;
+        EXPECT_TRUE(tw::messaging::ParseCaptureLine(line, r)) << line;
+        EXPECT_EQ(line.back(), '\r');
+        records.push_back(std::move(r));
+    }
+    return records;
+}
+
+// Four processes at once appending 2,500 messages each to one capture file, no viewer: every
+// line whole, every writer's lines in its order.
+TEST_F(TracetapCommand, ConcurrentCapturesStayWholeAndInOrder) {
+    const fs::path capture = m_dir / "capture-%d.txt";
+    std::string script;
+    for (int p = 0; p < 4; ++p) {
+        const fs::path calls = m_dir / ("calls" + std::to_string(p));
+        std::ofstream out(calls);
+        for (int i = 0; i < 2500; ++i) out << "DebugSendMsgEx(\"writer " << p << " message " << i << "\", " << i << ")\n";
+        script += "'" + m_tracetap + "' --capture '" + capture.string() + "' -f '" + calls.string() + "' & ";
+    }
+    ASSERT_EQ(Shell(script + "wait").status, 0);
+    fs::path written;
+    for (const auto& entry : fs::directory_iterator(m_dir))
+        if (entry.path().filename().string().rfind("capture-", 0) == 0) written = entry.path();
+    ASSERT_FALSE(written.empty());  // %d became the date
+    const auto records = ReadCapture(written);
+    ASSERT_EQ(records.size(), 10000u);
+    std::map<std::uint32_t, int> next;  // process id -> next message number
+    for (const auto& r : records) {
+        const auto e = tw::messaging::ReadEnvelope(r.envelope);
+        ASSERT_TRUE(e.has_value());
+        EXPECT_EQ(e->recordNumber, next[r.processId]++) << r.envelope;
+    }
+    EXPECT_EQ(next.size(), 4u);
+}
+
+// Rotation at the size given, the off switch, and a viewer that stopped answering: one call
+// waits for the timeout, the next ones go on at once; all of them are captured.
+TEST_F(TracetapCommand, RotationOffSwitchAndTimeout) {
+    const fs::path calls = m_dir / "many.txt";
+    {
+        std::ofstream out(calls);
+        for (int i = 0; i < 4000; ++i) out << "DebugSendMsgEx(\"" << std::string(400, 'r') << "\", " << i << ")\n";
+    }
+    const fs::path rotating = m_dir / "rotating.txt";
+    ASSERT_EQ(Shell("TRACETAP_CAPTURE_MAX_MB=1 '" + m_tracetap + "' --capture '" + rotating.string() + "' -f '" +
+                    calls.string() + "'").status, 0);
+    EXPECT_LE(fs::file_size(rotating), 1u << 20);
+    EXPECT_LE(fs::file_size(rotating.string() + ".1"), 1u << 20);
+    const auto last = tw::messaging::ReadEnvelope(ReadCapture(rotating).back().envelope);
+    ASSERT_TRUE(last.has_value());
+    EXPECT_EQ(last->recordNumber, 3999);
+
+    const fs::path off = m_dir / "off.txt";
+    const ProcessRun offRun = Shell("TRACETAP_OFF=1 '" + m_tracetap + "' --summary --capture '" + off.string() +
+                                    "' 'DebugSendMsg(\"x\")'");
+    EXPECT_FALSE(fs::exists(off));
+    EXPECT_NE(offRun.output.find("1 calls, 0 delivered, 0 without viewer"), std::string::npos) << offRun.output;
+
+    const fs::path late = m_dir / "late.txt";
+    ProcessRun run;
+    const auto start = std::chrono::steady_clock::now();
+    Exchange(1, "kill -STOP $(pgrep -n -f -- '--ready-file " + (m_dir / "ready.fifo").string() +
+                    "') && TRACETAP_SEND_TIMEOUT_MS=300 TRACETAP_CAPTURE_MODE=no-viewer '" + m_tracetap +
+                    "' --summary --capture '" + late.string() + "' " + std::string(20, ' ') +
+                    "'DebugSendMsg(\"a\")' 'DebugSendMsg(\"b\")' 'DebugSendMsg(\"c\")'; s=$?; "
+                    "kill -CONT $(pgrep -n -f -- '--ready-file " + (m_dir / "ready.fifo").string() + "'); "
+                    "'" + m_tracetap + "' 'DebugSendMsg(\"after\")'; exit $s",
+             &run);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("3 calls, 0 delivered, 2 without viewer, 0 lost, 0 cut to fit, 1 timed out, 3 captured"),
+              std::string::npos) << run.output;
+    EXPECT_LT(seconds, 3.0);
+    EXPECT_EQ(ReadCapture(late).size(), 3u);
+}
+
+TEST_F(TracetapCommand, DoctorSaysWhatIsMissingAndHowToFixIt) {
+    const ProcessRun none = Shell("HOME='" + m_dir.string() + "' TRACETAP_CAPTURE=/proc/nowhere/x.txt '" + m_tracetap +
+                                  "' --doctor");
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.output.find("FAIL  no viewer is reachable"), std::string::npos) << none.output;
+    EXPECT_NE(none.output.find("FAIL  capture file /proc/nowhere/x.txt cannot be written"), std::string::npos) << none.output;
+    EXPECT_NE(none.output.find("; fix: "), std::string::npos);
+    ProcessRun run;
+    // The check's own frame adds no line: one message afterwards ends the listener.
+    const std::string printed = Exchange(1, "HOME='" + m_dir.string() + "' '" + m_tracetap + "' --doctor; s=$?; '" +
+                                                m_tracetap + "' 'DebugSendMsg(\"end\")'; exit $s", &run);
+    EXPECT_EQ(run.status, 0) << printed;
+    EXPECT_NE(printed.find("ok    a viewer is reachable"), std::string::npos) << printed;
+}
+
+}  // namespace

@@ -7,16 +7,35 @@
 // wrappers convert from their own string type first.
 #pragma once
 
+#include "tw/messaging/transport.hpp"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace tw::formula {
 
-// Where every method hands its envelope. The default is tw::messaging::SendEnvelope; tests
-// and tools may put their own (set it before calls start; nullptr restores the default).
-using DeliverFunction = void (*)(std::string_view envelope);
+// Where every method hands its envelope. The default sends it to the viewer
+// (tw::messaging::SendEnvelopeWithin, with the send timeout of the settings); tests may put
+// their own (set it before calls start; nullptr restores the default). The outcome decides
+// what is captured (see tap_settings.hpp).
+using DeliverFunction = messaging::SendResult (*)(std::string_view envelope);
 void SetDelivery(DeliverFunction deliver);
+
+// What happened to this process's messages so far.
+struct CallCounts {
+    std::uint64_t calls = 0;        // calls made while not switched off
+    std::uint64_t delivered = 0;
+    std::uint64_t noViewer = 0;     // no viewer, or one given up on after a timeout
+    std::uint64_t lost = 0;         // the viewer went away before taking it
+    std::uint64_t timedOut = 0;     // the viewer did not take it in time
+    std::uint64_t captured = 0;
+    std::uint64_t captureSkipped = 0;
+};
+CallCounts Counts();
+// Writes what is not yet in the user's count file there (also done at most once a second while
+// calls go on, and when the process ends).
+void FlushCounts();
 
 // Messages cut so far (in this process) because they were longer than the envelope's message
 // field (for DebugSendObject: name " = " value); the envelope carries their first bytes.

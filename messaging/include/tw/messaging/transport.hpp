@@ -22,6 +22,7 @@ enum class SendResult {
     Delivered,     // the receiver's handler returned and acknowledged
     NoReceiver,    // nobody listens under the caption (or the connection was refused)
     ReceiverLost,  // the receiver went away before acknowledging; nothing is sent again
+    TimedOut,      // the receiver did not take the envelope within the time allowed
 };
 
 // Sends one envelope (code-page bytes, cut to kMaxEnvelopeLength) to the receiver named
@@ -32,6 +33,13 @@ void SendEnvelope(std::string_view envelope);
 
 // The same for any caption (compared without regard to ASCII letter case), with the outcome.
 SendResult SendEnvelopeTo(std::string_view caption, std::string_view envelope);
+
+// The same with a bound on the wait: a receiver that has not taken the envelope after
+// timeoutMs milliseconds (connecting included) gives TimedOut; its connection is dropped, so a
+// late answer never mixes with the next call's. Windows: SendMessageTimeout with
+// SMTO_ABORTIFHUNG, so a window the system already sees as hung fails at once. timeoutMs <= 0
+// waits as SendEnvelopeTo does.
+SendResult SendEnvelopeWithin(std::string_view caption, std::string_view envelope, int timeoutMs);
 
 // Sends a frame with any marker and byte count, for tests of the receiving side: `payload`
 // goes out as it is, announced as `byteCount` bytes. Same lookup and wait as SendEnvelopeTo.
