@@ -77,6 +77,7 @@ Section "Tracewell" SecMain
   File "${BINDIR}/Stepwright9.exe"
   File "${BINDIR}/Stepwright85.exe"
   File "${BINDIR}/Tracetap.dll"
+  File "${BINDIR}/TracetapCheck.exe"
   File "${BINDIR}/Qt6Core.dll"
   File "${BINDIR}/Qt6Gui.dll"
   File "${BINDIR}/Qt6Widgets.dll"
@@ -117,6 +118,8 @@ Section "Tracewell" SecMain
   !if /FileExists "${BINDIR}/tracewell3.chm"
     CreateShortCut "$SMPROGRAMS\Tracewell\Tracewell Help.lnk" "$INSTDIR\tracewell3.chm"
   !endif
+  ; The check prints its lines in a console window that stays open to be read.
+  CreateShortCut "$SMPROGRAMS\Tracewell\Check the Tracetap Installation.lnk" "$SYSDIR\cmd.exe" '/k "$INSTDIR\TracetapCheck.exe"'
   CreateShortCut "$SMPROGRAMS\Tracewell\Uninstall Tracewell.lnk" "$INSTDIR\uninstall.exe"
 
   WriteRegStr HKLM "Software\Tracewell" "InstallDir" "$INSTDIR"
@@ -155,6 +158,7 @@ Section "Uninstall"
   Delete "$INSTDIR\Stepwright9.exe"
   Delete "$INSTDIR\Stepwright85.exe"
   Delete "$INSTDIR\Tracetap.dll"
+  Delete "$INSTDIR\TracetapCheck.exe"
   Delete "$INSTDIR\x64\Tracetap.dll"
   RMDir "$INSTDIR\x64"
   Delete "$INSTDIR\Qt6Core.dll"
@@ -176,6 +180,7 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\Tracewell\Stepwright for Crystal Reports 9.lnk"
   Delete "$SMPROGRAMS\Tracewell\Stepwright for Crystal Reports 8.5.lnk"
   Delete "$SMPROGRAMS\Tracewell\Tracewell Help.lnk"
+  Delete "$SMPROGRAMS\Tracewell\Check the Tracetap Installation.lnk"
   Delete "$SMPROGRAMS\Tracewell\Uninstall Tracewell.lnk"
   RMDir "$SMPROGRAMS\Tracewell"
 

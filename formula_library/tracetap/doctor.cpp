@@ -1,7 +1,6 @@
 #include "doctor.hpp"
 
-#include "tw/formula_library/capture_file.hpp"
-#include "tw/formula_library/tap_settings.hpp"
+#include "tw/formula_library/tap_check.hpp"
 #include "tw/messaging/local_socket.hpp"
 #include "tw/messaging/transport.hpp"
 
@@ -14,20 +13,6 @@
 namespace tw::formula {
 namespace {
 
-struct Report {
-    FILE* out;
-    bool failed = false;
-    void Line(const char* verdict, const std::string& what, const std::string& fix = {}) {
-        std::fprintf(out, "%-5s %s%s%s\n", verdict, what.c_str(), fix.empty() ? "" : "; fix: ", fix.c_str());
-    }
-    void Ok(const std::string& what) { Line("ok", what); }
-    void Note(const std::string& what) { Line("note", what); }
-    void Fail(const std::string& what, const std::string& fix) {
-        failed = true;
-        Line("FAIL", what, fix);
-    }
-};
-
 std::string OwnDirectory() {
     char path[4096];
     const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
@@ -39,8 +24,7 @@ std::string OwnDirectory() {
 }  // namespace
 
 int RunDoctor(FILE* out) {
-    Report r{out};
-    const TapSettings& s = ReloadSettings();
+    CheckReport r(out);
 
     // The shared library other programs load the formula functions from.
     const std::string beside = OwnDirectory() + "/libtracetap.so.3";
@@ -71,32 +55,8 @@ int RunDoctor(FILE* out) {
                "or capture to a file (TRACETAP_CAPTURE) and open it in the viewer");
     }
 
-    // The settings in force.
-    for (const std::string& source : s.sources) r.Note("setting: " + source);
-    for (const std::string& problem : s.problems) r.Fail("setting: " + problem, "correct or remove the value");
-    if (s.off) r.Note("TRACETAP_OFF is set: every formula call returns at once, nothing is sent or captured");
-    if (s.sendTimeoutMs > 0) r.Ok("a call waits at most " + std::to_string(s.sendTimeoutMs) + " ms for the viewer");
-    else r.Note("no send timeout: a call waits as long as the viewer takes (TRACETAP_SEND_TIMEOUT_MS bounds it)");
-    if (!s.capturePattern.empty()) {
-        const std::string path = ExpandCapturePath(s.capturePattern, ProcessId(), NowMicros());
-        std::string why;
-        if (CaptureFile::CanAppend(path, &why))
-            r.Ok(std::string("capture to ") + path + (s.captureMode == CaptureMode::NoViewer ? " (messages no viewer took)" : " (every message)") +
-                 (s.captureMaxBytes ? ", rotated at " + std::to_string(s.captureMaxBytes >> 20) + " MB" : ""));
-        else
-            r.Fail("capture file " + path + " cannot be written: " + why,
-                   "choose a folder this user may write to, or create the file with rights for this user");
-    } else {
-        r.Note("no capture file (TRACETAP_CAPTURE)");
-    }
-
-    // What the formula calls of this user met so far.
-    const TapCounts counts = ReadCountFile();
-    const std::string counted = std::to_string(counts.capturesSkipped) + " captures skipped, " +
-                                std::to_string(counts.timedOut) + " calls timed out (" + CountFilePath() + ")";
-    if (counts.capturesSkipped || counts.timedOut) r.Note("so far: " + counted);
-    else r.Ok("so far: " + counted);
-    return r.failed ? 1 : 0;
+    CheckSettingsAndCounts(r);
+    return r.Failed() ? 1 : 0;
 }
 
 }  // namespace tw::formula

@@ -70,6 +70,14 @@ step "starting the installed tracewell32.exe"
 wine "C:\\Program Files (x86)\\Tracewell\\tracewell32.exe" >"$work/viewer.log" 2>&1 &
 pids+=($!)
 viewer=$(wait_window '^Tracewell$' 90) || fail "the viewer's window did not appear"
+check_exe="C:\\Program Files (x86)\\Tracewell\\TracetapCheck.exe"
+[ -f "$inst/TracetapCheck.exe" ] || fail "not installed: TracetapCheck.exe"
+[ -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tracewell/Check the Tracetap Installation.lnk" ] \
+  || fail "no Start menu entry for the check"
+wine "$check_exe" >"$work/check.txt" 2>&1 && check_status=0 || check_status=$?
+tr -d '\r' <"$work/check.txt" | sed 's/^/e2e: check: /'
+[ "$check_status" -eq 0 ] || fail "TracetapCheck.exe found a fault with the viewer running (status $check_status)"
+grep -q "a viewer is reachable" "$work/check.txt" || fail "TracetapCheck.exe did not reach the viewer"
 
 # The calls as VBScript: DebugSendMsgEx("x", 1) -> r = CreateObject("CRUFLDebug.Send").MsgEx("x", 1).
 # Wine's script host reads scripts in the ANSI code page only and its VBScript lacks ChrW, so a
@@ -179,6 +187,20 @@ wineserver -k >/dev/null 2>&1 || true
 if [ -n "$idle_ms" ]; then
   step "scale: $idle_calls calls from cscript (32-bit) with no viewer in $idle_ms ms: $(( idle_ms * 1000 / idle_calls )) us a call"
 fi
+# The same again, captured to a file named in the user's registry values: every call a line.
+wine reg add 'HKCU\Software\Tracewell\Tracetap' /v Capture /t REG_SZ /d 'C:\users\Public\capture-%p.txt' /f >/dev/null 2>&1
+rm -f "$WINEPREFIX"/drive_c/users/Public/capture-*.txt "$work/rate.txt"
+wine 'C:\windows\syswow64\cscript.exe' //nologo "$(winpath "$work/idle.vbs")" >/dev/null 2>&1 || true
+captured_ms=$(tr -d '\r' <"$work/rate.txt" 2>/dev/null || echo 0)
+captured=$(cat "$WINEPREFIX"/drive_c/users/Public/capture-*.txt 2>/dev/null | wc -l)
+wine "$check_exe" >"$work/check-noviewer.txt" 2>&1 && check_status=0 || check_status=$?
+wine reg delete 'HKCU\Software\Tracewell\Tracetap' /f >/dev/null 2>&1
+wineserver -k >/dev/null 2>&1 || true
+[ "$captured" -eq "$idle_calls" ] || fail "the capture file holds $captured lines for $idle_calls calls"
+step "scale: $idle_calls calls from cscript (32-bit) with no viewer, captured, in $captured_ms ms: $(( captured_ms * 1000 / idle_calls )) us a call"
+tr -d '\r' <"$work/check-noviewer.txt" | sed 's/^/e2e: check without viewer: /'
+[ "$check_status" -eq 1 ] || fail "TracetapCheck.exe said all was well with no viewer running"
+grep -q "capture to C:" "$work/check-noviewer.txt" || fail "TracetapCheck.exe did not see the capture setting"
 
 # 4. The Stepwrights, each on a report definition. Wine has no report engine runtime, so each
 # first shows its start-up box (429, naming craxdrt.dll), as on a Windows without the runtime;
