@@ -84,24 +84,69 @@ int ConnectTo(const std::string& path, int boundMs = -1) {
     return fd;
 }
 
+// A lookup that found no receiver, and the directory as it was then: as long as nothing was
+// added to or removed from the directory (its change time stays), no receiver has come, so
+// the next calls of a report that runs without a viewer cost a stat, not a directory scan.
+// Directory times come from a clock that advances in ticks of a few milliseconds, so a change
+// in the same tick as the one remembered would go unseen: only a change time older than
+// kSettledNs is trusted, and a memo is used for kMemoNs at most.
+constexpr std::int64_t kSettledNs = 50'000'000;
+constexpr std::int64_t kMemoNs = 1'000'000'000;
+struct NoReceiverMemo {
+    std::string dir, prefix;
+    timespec changed{};
+    std::int64_t madeNs = 0;
+    bool valid = false;
+};
+thread_local NoReceiverMemo t_noReceiver;
+
+bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+std::int64_t Ns(const timespec& t) { return std::int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
+
+std::int64_t NowNs() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return Ns(now);
+}
+
 // Looks the receiver up by caption: the first socket of this user in the private directory
 // whose name carries the caption's prefix and that accepts a connection.
 int FindReceiver(const std::string& prefix, int boundMs = -1) {
     const std::string dir = local::SocketDirectoryPath();
-    if (!local::IsPrivateDirectory(dir)) return -1;
-    DIR* d = ::opendir(dir.c_str());
-    if (!d) return -1;
-    int fd = -1;
-    const uid_t me = ::geteuid();
-    while (dirent* e = ::readdir(d)) {
-        if (std::strncmp(e->d_name, prefix.c_str(), prefix.size()) != 0) continue;
-        const std::string path = dir + "/" + e->d_name;
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode) || st.st_uid != me) continue;
-        fd = ConnectTo(path, boundMs);
-        if (fd >= 0) break;
+    struct stat dirStat {};
+    const bool statted = ::stat(dir.c_str(), &dirStat) == 0;
+    NoReceiverMemo& memo = t_noReceiver;
+    const std::int64_t now = NowNs();
+    if (statted && memo.valid && now - memo.madeNs < kMemoNs && memo.dir == dir && memo.prefix == prefix &&
+        SameTime(memo.changed, dirStat.st_mtim))
+        return -1;
+    const int fd = [&] {
+        if (!local::IsPrivateDirectory(dir)) return -1;
+        DIR* d = ::opendir(dir.c_str());
+        if (!d) return -1;
+        int found = -1;
+        const uid_t me = ::geteuid();
+        while (dirent* e = ::readdir(d)) {
+            if (std::strncmp(e->d_name, prefix.c_str(), prefix.size()) != 0) continue;
+            const std::string path = dir + "/" + e->d_name;
+            struct stat st {};
+            if (::lstat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode) || st.st_uid != me) continue;
+            found = ConnectTo(path, boundMs);
+            if (found >= 0) break;
+        }
+        ::closedir(d);
+        return found;
+    }();
+    // A socket whose receiver is gone (it refused the connection) does not change the
+    // directory either; the receiver that replaces it binds anew, which does.
+    memo.valid = fd < 0 && statted && now - Ns(dirStat.st_mtim) > kSettledNs;
+    if (memo.valid) {
+        memo.dir = dir;
+        memo.prefix = prefix;
+        memo.changed = dirStat.st_mtim;
+        memo.madeNs = now;
     }
-    ::closedir(d);
     return fd;
 }
 
