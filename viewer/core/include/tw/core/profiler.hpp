@@ -1,0 +1,105 @@
+#pragma once
+// The profile of a run: formula and subreport calls followed as a stack from the entries and
+// exits among the messages (formula entry 6 / exit 7, subreport entry 8 / exit 9), whatever
+// nesting the trace is drawn with, timed from the messages' times. Per name: calls, total time,
+// self time (total less the calls made inside), mean, max and where the slowest call was; per
+// record number: the time from its first to its last message. Passes: when record numbers go
+// back to their lowest after having risen, a new evaluation pass begins and is kept apart.
+// Qt-free; adding a message costs the same however long the run.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace tw::viewer {
+
+class Profiler {
+public:
+    // One finished (or still open) call.
+    struct Call {
+        std::uint32_t name;    // index into Names()
+        std::uint32_t depth;   // 0: called from no other
+        std::int64_t start;    // microseconds
+        std::int64_t end;      // -1 while open
+        std::int64_t childTime = 0;
+        std::uint32_t messages = 0;  // messages sent directly inside (the exit included)
+        std::int32_t record = 0;     // record number of the entry
+        int entryLine = 0;           // the entry's line in the trace (0: none)
+        int pass = 0;
+    };
+    struct Row {
+        std::uint32_t name = 0;
+        bool subreport = false;
+        std::uint64_t calls = 0;
+        std::uint64_t open = 0;  // calls still open at the end (counted, not timed)
+        std::int64_t total = 0;  // the outermost calls of the name only, so recursion is not counted twice
+        std::int64_t self = 0;
+        std::int64_t max = 0;
+        std::int32_t maxRecord = 0;
+        int maxLine = 0;
+        std::uint64_t messages = 0;
+        std::int64_t Mean() const { return calls > open ? total / std::int64_t(calls - open) : 0; }
+    };
+    struct RecordRow {
+        std::int32_t record = 0;
+        int pass = 0;
+        std::int64_t first = 0, last = 0;
+        std::uint64_t messages = 0;
+        // The formulas that took the most self time within the record, most first (at most 3).
+        std::vector<std::pair<std::uint32_t, std::int64_t>> top;
+    };
+
+    // A message in the order of the run. line: its line in the trace, 0 for none; micros: when
+    // it was sent or received, microseconds; 0 means unknown (the profile then counts only).
+    void Add(int type, std::int32_t record, std::string_view text, std::int64_t micros, int line = 0);
+    void Clear();
+
+    const std::vector<std::string>& Names() const { return m_names; }
+    bool IsSubreport(std::uint32_t name) const { return m_subreport[name]; }
+    const std::vector<Call>& Calls() const { return m_calls; }
+    // Rows for one pass (-1: all passes together), open calls included as counted.
+    std::vector<Row> Rows(int pass = -1) const;
+    std::vector<RecordRow> ByRecord(int pass = -1) const;
+    int PassCount() const { return m_pass + 1; }
+    std::uint64_t StrayExits() const { return m_strayExits; }
+    std::uint64_t Messages() const { return m_messages; }
+    bool HasTimes() const { return m_timed; }
+    // The median gap between two back-to-back messages of one call: what one synchronous send
+    // costs on the machine the run was traced on. 0 when there were too few such pairs.
+    std::int64_t SendCost() const;
+    // Self time with the sends of the call's own messages taken out (never below 0).
+    std::int64_t SelfWithoutSends(const Row& row) const;
+
+private:
+    std::uint32_t Intern(std::string_view name, bool subreport);
+    void NoteRecord(std::int32_t record, std::int64_t micros);
+
+    std::vector<std::string> m_names;
+    std::vector<bool> m_subreport;
+    std::unordered_map<std::string, std::uint32_t> m_ids;
+    std::vector<Call> m_calls;
+    std::vector<std::uint32_t> m_stack;  // indexes into m_calls
+    std::uint64_t m_strayExits = 0;
+    std::uint64_t m_messages = 0;
+    bool m_timed = false;
+    // Passes of record numbers.
+    int m_pass = 0;
+    std::int32_t m_passLowest = 0, m_passHighest = 0;
+    bool m_passRose = false;
+    // Per (pass, record): first and last time and messages.
+    struct RecordSpan {
+        std::int64_t first = 0, last = 0;
+        std::uint64_t messages = 0;
+    };
+    std::unordered_map<std::uint64_t, RecordSpan> m_records;
+    // Gaps between back-to-back messages inside one call, a sample for SendCost.
+    std::vector<std::int64_t> m_gaps;
+    std::int64_t m_lastInCall = -1;  // time of the last message inside the current call
+};
+
+// "412.3 ms", "1.204 s", "87 µs" (UTF-8).
+std::string DurationText(std::int64_t micros);
+
+}  // namespace tw::viewer

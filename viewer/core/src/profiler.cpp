@@ -1,0 +1,188 @@
+#include "tw/core/profiler.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+namespace tw::viewer {
+
+namespace {
+
+constexpr int kEnterFormula = 6, kExitFormula = 7, kEnterSubreport = 8, kExitSubreport = 9;
+// Gaps kept for the send cost: enough for a steady median.
+constexpr std::size_t kGapSample = 4096;
+
+std::uint64_t RecordKey(int pass, std::int32_t record) {
+    return (std::uint64_t(std::uint32_t(pass)) << 32) | std::uint32_t(record);
+}
+
+}  // namespace
+
+std::uint32_t Profiler::Intern(std::string_view name, bool subreport) {
+    std::string key(name);
+    if (subreport) key.insert(key.begin(), '\x01');  // a subreport and a formula may share a name
+    const auto it = m_ids.find(key);
+    if (it != m_ids.end()) return it->second;
+    const auto id = std::uint32_t(m_names.size());
+    m_names.emplace_back(name);
+    m_subreport.push_back(subreport);
+    m_ids.emplace(std::move(key), id);
+    return id;
+}
+
+void Profiler::NoteRecord(std::int32_t record, std::int64_t micros) {
+    if (record <= 0) return;
+    if (m_passHighest == 0) {
+        m_passLowest = m_passHighest = record;
+    } else if (m_passRose && record <= m_passLowest) {
+        // Back to the lowest after rising: the report evaluates its records again.
+        ++m_pass;
+        m_passLowest = m_passHighest = record;
+        m_passRose = false;
+    } else {
+        if (record > m_passHighest) {
+            m_passHighest = record;
+            m_passRose = true;
+        }
+        m_passLowest = std::min(m_passLowest, record);
+    }
+    RecordSpan& span = m_records[RecordKey(m_pass, record)];
+    if (span.messages == 0) span.first = micros;
+    span.last = micros;
+    ++span.messages;
+}
+
+void Profiler::Add(int type, std::int32_t record, std::string_view text, std::int64_t micros, int line) {
+    ++m_messages;
+    if (micros != 0) m_timed = true;
+    NoteRecord(record, micros);
+    const bool entry = type == kEnterFormula || type == kEnterSubreport;
+    const bool exit = type == kExitFormula || type == kExitSubreport;
+    if (!m_stack.empty() && !entry) {
+        Call& current = m_calls[m_stack.back()];
+        ++current.messages;
+        if (m_lastInCall >= 0 && micros >= m_lastInCall && m_gaps.size() < kGapSample)
+            m_gaps.push_back(micros - m_lastInCall);
+        m_lastInCall = micros;
+    }
+    if (entry) {
+        Call call{};
+        call.name = Intern(text, type == kEnterSubreport);
+        call.depth = std::uint32_t(m_stack.size());
+        call.start = micros;
+        call.end = -1;
+        call.record = record;
+        call.entryLine = line;
+        call.pass = m_pass;
+        m_stack.push_back(std::uint32_t(m_calls.size()));
+        m_calls.push_back(call);
+        m_lastInCall = micros;
+    } else if (exit) {
+        if (m_stack.empty()) {
+            ++m_strayExits;
+            return;
+        }
+        Call& call = m_calls[m_stack.back()];
+        m_stack.pop_back();
+        call.end = std::max(micros, call.start);
+        if (!m_stack.empty()) m_calls[m_stack.back()].childTime += call.end - call.start;
+        m_lastInCall = m_stack.empty() ? -1 : micros;
+    }
+}
+
+void Profiler::Clear() { *this = Profiler(); }
+
+std::vector<Profiler::Row> Profiler::Rows(int pass) const {
+    std::vector<Row> rows(m_names.size());
+    for (std::uint32_t i = 0; i < rows.size(); ++i) {
+        rows[i].name = i;
+        rows[i].subreport = m_subreport[i];
+    }
+    // Which names are on the stack above each call, to count a recursive call's time once.
+    std::vector<std::uint32_t> open;          // call indexes, by depth
+    std::vector<std::uint32_t> onStack(m_names.size(), 0);
+    for (std::uint32_t c = 0; c < m_calls.size(); ++c) {
+        const Call& call = m_calls[c];
+        while (open.size() > call.depth) {
+            --onStack[m_calls[open.back()].name];
+            open.pop_back();
+        }
+        const bool outermost = onStack[call.name] == 0;
+        open.push_back(c);
+        ++onStack[call.name];
+        if (pass >= 0 && call.pass != pass) continue;
+        Row& row = rows[call.name];
+        ++row.calls;
+        row.messages += call.messages;
+        if (call.end < 0) {
+            ++row.open;
+            continue;
+        }
+        const std::int64_t duration = call.end - call.start;
+        if (outermost) row.total += duration;
+        row.self += duration - call.childTime;
+        if (row.calls - row.open == 1 || duration > row.max) {
+            row.max = duration;
+            row.maxRecord = call.record;
+            row.maxLine = call.entryLine;
+        }
+    }
+    std::erase_if(rows, [](const Row& r) { return r.calls == 0; });
+    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.total > b.total; });
+    return rows;
+}
+
+std::vector<Profiler::RecordRow> Profiler::ByRecord(int pass) const {
+    std::map<std::pair<int, std::int32_t>, RecordRow> out;
+    for (const auto& [key, span] : m_records) {
+        const int p = int(key >> 32);
+        if (pass >= 0 && p != pass) continue;
+        RecordRow& row = out[{p, std::int32_t(std::uint32_t(key))}];
+        row.record = std::int32_t(std::uint32_t(key));
+        row.pass = p;
+        row.first = span.first;
+        row.last = span.last;
+        row.messages = span.messages;
+    }
+    // Self time a formula spent in each record.
+    std::map<std::pair<int, std::int32_t>, std::unordered_map<std::uint32_t, std::int64_t>> self;
+    for (const Call& call : m_calls) {
+        if (call.end < 0 || call.record <= 0 || (pass >= 0 && call.pass != pass)) continue;
+        self[{call.pass, call.record}][call.name] += call.end - call.start - call.childTime;
+    }
+    std::vector<RecordRow> rows;
+    rows.reserve(out.size());
+    for (auto& [key, row] : out) {
+        if (const auto it = self.find(key); it != self.end()) {
+            row.top.assign(it->second.begin(), it->second.end());
+            std::sort(row.top.begin(), row.top.end(), [](const auto& a, const auto& b) {
+                return a.second != b.second ? a.second > b.second : a.first < b.first;
+            });
+            if (row.top.size() > 3) row.top.resize(3);
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+std::int64_t Profiler::SendCost() const {
+    if (m_gaps.size() < 8) return 0;
+    std::vector<std::int64_t> gaps = m_gaps;
+    std::nth_element(gaps.begin(), gaps.begin() + std::ptrdiff_t(gaps.size() / 2), gaps.end());
+    return gaps[gaps.size() / 2];
+}
+
+std::int64_t Profiler::SelfWithoutSends(const Row& row) const {
+    return std::max<std::int64_t>(0, row.self - SendCost() * std::int64_t(row.messages));
+}
+
+std::string DurationText(std::int64_t micros) {
+    char text[32];
+    const double v = double(micros);
+    if (micros < 1000) std::snprintf(text, sizeof text, "%lld \xC2\xB5s", static_cast<long long>(micros));
+    else if (micros < 1'000'000) std::snprintf(text, sizeof text, "%.1f ms", v / 1e3);
+    else std::snprintf(text, sizeof text, "%.3f s", v / 1e6);
+    return text;
+}
+
+}  // namespace tw::viewer
