@@ -29,7 +29,8 @@ bool ReadFromSystem(const char* registryName, const char* variable, std::string&
         char buffer[1024];
         DWORD size = sizeof buffer;
         DWORD type = 0;
-        if (RegGetValueA(root.root, "Software\\Tracewell\\Tracetap", registryName, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ,
+        // A REG_EXPAND_SZ value comes expanded (asking for it as such would need RRF_NOEXPAND).
+        if (RegGetValueA(root.root, "Software\\Tracewell\\Tracetap", registryName, RRF_RT_REG_SZ,
                          &type, buffer, &size) == ERROR_SUCCESS) {
             value.assign(buffer, size > 0 ? size - 1 : 0);
             source = std::string(root.name) + "\\Software\\Tracewell\\Tracetap " + registryName;

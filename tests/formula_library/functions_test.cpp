@@ -113,12 +113,7 @@ TEST(FunctionsNoViewer, EveryMethodReturnsTheEmptyText) {
 
 #include "tw/formula_library/tap_settings.hpp"
 
-#include <cstring>
 #include <map>
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 namespace {
 
@@ -152,29 +147,5 @@ TEST(TapSettings, ValuesAreReadCheckedAndExpanded) {
     EXPECT_TRUE(ReadSettings(FakeReader).off);
 }
 
-#ifdef _WIN32
-// The registry values of the user, with the environment overriding them.
-TEST(TapSettings, WindowsReadsTheRegistryAndTheEnvironmentWins) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Tracewell\\Tracetap", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS);
-    auto set = [key](const char* name, const char* value) {
-        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), DWORD(std::strlen(value) + 1));
-    };
-    set("Capture", "C:\\traces\\run-%p.txt");
-    set("SendTimeoutMs", "400");
-    set("Off", "0");
-    _putenv_s("TRACETAP_SEND_TIMEOUT_MS", "150");
-    const TapSettings& s = ReloadSettings();
-    EXPECT_EQ(s.capturePattern, "C:\\traces\\run-%p.txt");
-    EXPECT_EQ(s.sendTimeoutMs, 150);
-    EXPECT_FALSE(s.off);
-    _putenv_s("TRACETAP_SEND_TIMEOUT_MS", "");
-    RegCloseKey(key);
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Tracewell\\Tracetap");
-    ReloadSettings();
-}
-#endif
 
 }  // namespace
