@@ -8,7 +8,7 @@ namespace tw::viewer {
 
 namespace {
 
-constexpr int kEnterFormula = 6, kExitFormula = 7, kEnterSubreport = 8, kExitSubreport = 9;
+constexpr int kScratch = 5, kEnterFormula = 6, kExitFormula = 7, kEnterSubreport = 8, kExitSubreport = 9;
 // Gaps kept for the send cost: enough for a steady median.
 constexpr std::size_t kGapSample = 4096;
 
@@ -52,45 +52,62 @@ void Profiler::NoteRecord(std::int32_t record, std::int64_t micros) {
     ++span.messages;
 }
 
-void Profiler::Add(int type, std::int32_t record, std::string_view text, std::int64_t micros, int line) {
+void Profiler::Add(int type, std::int32_t record, std::string_view text, std::int64_t micros, int line,
+                   std::uint64_t stream) {
     ++m_messages;
     if (micros != 0) m_timed = true;
-    NoteRecord(record, micros);
+    if (!m_lastStream || m_lastStreamId != stream) {
+        m_lastStream = &m_streams[stream];  // elements of an unordered_map stay where they are
+        m_lastStreamId = stream;
+    }
+    if (m_lastStream->subreports == 0 && type != kScratch) {
+        NoteRecord(record, micros);
+        if (record > 0) m_lastStream->mainRecord = record;
+    }
+    std::vector<std::uint32_t>& stack = m_lastStream->stack;
+    std::int64_t& lastInCall = m_lastStream->lastInCall;
     const bool entry = type == kEnterFormula || type == kEnterSubreport;
     const bool exit = type == kExitFormula || type == kExitSubreport;
-    if (!m_stack.empty() && !entry) {
-        Call& current = m_calls[m_stack.back()];
+    if (!stack.empty() && !entry) {
+        Call& current = m_calls[stack.back()];
         ++current.messages;
-        if (m_lastInCall >= 0 && micros >= m_lastInCall && m_gaps.size() < kGapSample)
-            m_gaps.push_back(micros - m_lastInCall);
-        m_lastInCall = micros;
+        if (lastInCall >= 0 && micros >= lastInCall && m_gaps.size() < kGapSample)
+            m_gaps.push_back(micros - lastInCall);
+        lastInCall = micros;
     }
     if (entry) {
         Call call{};
         call.name = Intern(text, type == kEnterSubreport);
-        call.depth = std::uint32_t(m_stack.size());
+        call.depth = std::uint32_t(stack.size());
         call.start = micros;
         call.end = -1;
         call.record = record;
+        call.mainRecord = m_lastStream->mainRecord;
         call.entryLine = line;
         call.pass = m_pass;
-        m_stack.push_back(std::uint32_t(m_calls.size()));
+        call.stream = stream;
+        if (type == kEnterSubreport) ++m_lastStream->subreports;
+        stack.push_back(std::uint32_t(m_calls.size()));
         m_calls.push_back(call);
-        m_lastInCall = micros;
+        lastInCall = micros;
     } else if (exit) {
-        if (m_stack.empty()) {
+        if (stack.empty()) {
             ++m_strayExits;
             return;
         }
-        Call& call = m_calls[m_stack.back()];
-        m_stack.pop_back();
+        Call& call = m_calls[stack.back()];
+        stack.pop_back();
+        if (m_subreport[call.name]) --m_lastStream->subreports;
         call.end = std::max(micros, call.start);
-        if (!m_stack.empty()) m_calls[m_stack.back()].childTime += call.end - call.start;
-        m_lastInCall = m_stack.empty() ? -1 : micros;
+        if (!stack.empty()) m_calls[stack.back()].childTime += call.end - call.start;
+        lastInCall = stack.empty() ? -1 : micros;
     }
 }
 
-void Profiler::Clear() { *this = Profiler(); }
+void Profiler::Clear() {
+    Profiler empty;
+    std::swap(*this, empty);
+}
 
 std::vector<Profiler::Row> Profiler::Rows(int pass) const {
     std::vector<Row> rows(m_names.size());
@@ -98,18 +115,23 @@ std::vector<Profiler::Row> Profiler::Rows(int pass) const {
         rows[i].name = i;
         rows[i].subreport = m_subreport[i];
     }
-    // Which names are on the stack above each call, to count a recursive call's time once.
-    std::vector<std::uint32_t> open;          // call indexes, by depth
-    std::vector<std::uint32_t> onStack(m_names.size(), 0);
+    // Which names are on the stack above each call (of its caller), to count a recursive call's
+    // time once.
+    struct Walk {
+        std::vector<std::uint32_t> open;  // call indexes, by depth
+        std::unordered_map<std::uint32_t, std::uint32_t> onStack;
+    };
+    std::unordered_map<std::uint64_t, Walk> walks;
     for (std::uint32_t c = 0; c < m_calls.size(); ++c) {
         const Call& call = m_calls[c];
-        while (open.size() > call.depth) {
-            --onStack[m_calls[open.back()].name];
-            open.pop_back();
+        Walk& walk = walks[call.stream];
+        while (walk.open.size() > call.depth) {
+            --walk.onStack[m_calls[walk.open.back()].name];
+            walk.open.pop_back();
         }
-        const bool outermost = onStack[call.name] == 0;
-        open.push_back(c);
-        ++onStack[call.name];
+        const bool outermost = walk.onStack[call.name] == 0;
+        walk.open.push_back(c);
+        ++walk.onStack[call.name];
         if (pass >= 0 && call.pass != pass) continue;
         Row& row = rows[call.name];
         ++row.calls;
@@ -147,8 +169,8 @@ std::vector<Profiler::RecordRow> Profiler::ByRecord(int pass) const {
     // Self time a formula spent in each record.
     std::map<std::pair<int, std::int32_t>, std::unordered_map<std::uint32_t, std::int64_t>> self;
     for (const Call& call : m_calls) {
-        if (call.end < 0 || call.record <= 0 || (pass >= 0 && call.pass != pass)) continue;
-        self[{call.pass, call.record}][call.name] += call.end - call.start - call.childTime;
+        if (call.end < 0 || call.mainRecord <= 0 || (pass >= 0 && call.pass != pass)) continue;
+        self[{call.pass, call.mainRecord}][call.name] += call.end - call.start - call.childTime;
     }
     std::vector<RecordRow> rows;
     rows.reserve(out.size());

@@ -3,8 +3,10 @@
 // exits among the messages (formula entry 6 / exit 7, subreport entry 8 / exit 9), whatever
 // nesting the trace is drawn with, timed from the messages' times. Per name: calls, total time,
 // self time (total less the calls made inside), mean, max and where the slowest call was; per
-// record number: the time from its first to its last message. Passes: when record numbers go
-// back to their lowest after having risen, a new evaluation pass begins and is kept apart.
+// record number of the main report (subreports number their own records; scratch messages
+// carry an id): the time from its first to its last message. Passes: when the main report's
+// record numbers go back to their lowest after having risen, a new evaluation pass begins and
+// is kept apart.
 // Qt-free; adding a message costs the same however long the run.
 
 #include <cstdint>
@@ -26,8 +28,10 @@ public:
         std::int64_t childTime = 0;
         std::uint32_t messages = 0;  // messages sent directly inside (the exit included)
         std::int32_t record = 0;     // record number of the entry
+        std::int32_t mainRecord = 0; // the main report's record it belongs to (for a call in a subreport, the record being printed)
         int entryLine = 0;           // the entry's line in the trace (0: none)
         int pass = 0;
+        std::uint64_t stream = 0;    // which caller made it (see Add)
     };
     struct Row {
         std::uint32_t name = 0;
@@ -53,7 +57,10 @@ public:
 
     // A message in the order of the run. line: its line in the trace, 0 for none; micros: when
     // it was sent or received, microseconds; 0 means unknown (the profile then counts only).
-    void Add(int type, std::int32_t record, std::string_view text, std::int64_t micros, int line = 0);
+    // stream tells callers apart whose messages interleave (a capture file's process and thread):
+    // each has a call stack of its own.
+    void Add(int type, std::int32_t record, std::string_view text, std::int64_t micros, int line = 0,
+             std::uint64_t stream = 0);
     void Clear();
 
     const std::vector<std::string>& Names() const { return m_names; }
@@ -80,7 +87,15 @@ private:
     std::vector<bool> m_subreport;
     std::unordered_map<std::string, std::uint32_t> m_ids;
     std::vector<Call> m_calls;
-    std::vector<std::uint32_t> m_stack;  // indexes into m_calls
+    struct Stream {
+        std::vector<std::uint32_t> stack;  // indexes into m_calls
+        std::int64_t lastInCall = -1;      // time of the last message inside the current call
+        int subreports = 0;                // subreports open: their record numbers are their own
+        std::int32_t mainRecord = 0;       // the main report's last record number
+    };
+    std::unordered_map<std::uint64_t, Stream> m_streams;
+    Stream* m_lastStream = nullptr;
+    std::uint64_t m_lastStreamId = 0;
     std::uint64_t m_strayExits = 0;
     std::uint64_t m_messages = 0;
     bool m_timed = false;
@@ -96,7 +111,6 @@ private:
     std::unordered_map<std::uint64_t, RecordSpan> m_records;
     // Gaps between back-to-back messages inside one call, a sample for SendCost.
     std::vector<std::int64_t> m_gaps;
-    std::int64_t m_lastInCall = -1;  // time of the last message inside the current call
 };
 
 // "412.3 ms", "1.204 s", "87 µs" (UTF-8).
