@@ -32,8 +32,10 @@ tw::messaging::SendResult Taken(std::string_view) { return tw::messaging::SendRe
 void Configure(bool capture) {
     // An empty socket folder of its own: no viewer is ever found there.
     ::setenv("TRACEWELL_SOCKET_DIR", (WorkDir() / "sockets").c_str(), 1);
-    if (capture) ::setenv("TRACETAP_CAPTURE", (WorkDir() / "capture.txt").c_str(), 1);
-    else ::unsetenv("TRACETAP_CAPTURE");
+    if (capture)
+        ::setenv("TRACETAP_CAPTURE", (WorkDir() / "capture.txt").c_str(), 1);
+    else
+        ::unsetenv("TRACETAP_CAPTURE");
     ReloadSettings();
 }
 

@@ -28,7 +28,8 @@ constexpr std::int64_t kRetryOpenMicros = 1'000'000;
 }  // namespace
 
 std::int64_t NowMicros() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
 
@@ -49,8 +50,9 @@ std::wstring Wide(const std::string& utf8) {
 
 HANDLE OpenForAppend(const std::string& path) {
     // Append data only: every write lands at the end, whoever else writes.
-    return CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 }  // namespace
 
@@ -68,7 +70,8 @@ void CaptureFile::Close() {
 
 bool CaptureFile::RotateIfFull(std::size_t adding) {
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(AsHandle(m_handle), &size) || std::uint64_t(size.QuadPart) + adding <= m_maxBytes) return true;
+    if (!GetFileSizeEx(AsHandle(m_handle), &size) || std::uint64_t(size.QuadPart) + adding <= m_maxBytes)
+        return true;
     // Another process may have rotated already: then our handle is the old file's.
     Close();
     const std::wstring path = Wide(m_path), older = Wide(m_path + ".1");
@@ -84,8 +87,9 @@ bool CaptureFile::CanAppend(const std::string& path, std::string* why) {
     const std::wstring wide = Wide(path);
     const bool existed = GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
     HANDLE h = existed ? OpenForAppend(path)
-                       : CreateFileW(wide.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+                       : CreateFileW(wide.c_str(), FILE_APPEND_DATA,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         if (why) *why = "cannot open it for appending (error " + std::to_string(GetLastError()) + ")";
         return false;
@@ -107,7 +111,8 @@ bool CaptureFile::Write(std::int64_t sentAtMicros, std::uint32_t processId, std:
     messaging::AppendCaptureLine(m_line, sentAtMicros, processId, threadId, envelope);
     if (m_maxBytes && !RotateIfFull(m_line.size())) return false;
     DWORD written = 0;
-    if (!WriteFile(AsHandle(m_handle), m_line.data(), DWORD(m_line.size()), &written, nullptr) || written != m_line.size()) {
+    if (!WriteFile(AsHandle(m_handle), m_line.data(), DWORD(m_line.size()), &written, nullptr) ||
+        written != m_line.size()) {
         Close();
         return false;
     }
@@ -128,8 +133,8 @@ bool LockedUpdate(const std::string& path, const TapCounts* add, TapCounts& now)
     HANDLE h = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 50 && h == INVALID_HANDLE_VALUE; ++attempt) {
         // No sharing: the open itself is the lock.
-        h = CreateFileA(path.c_str(), GENERIC_READ | (add ? GENERIC_WRITE : 0), add ? 0 : FILE_SHARE_READ, nullptr,
-                        add ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        h = CreateFileA(path.c_str(), GENERIC_READ | (add ? GENERIC_WRITE : 0), add ? 0 : FILE_SHARE_READ,
+                        nullptr, add ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             if (!add && GetLastError() == ERROR_FILE_NOT_FOUND) return true;
             Sleep(2);
@@ -167,7 +172,8 @@ std::uint32_t ThreadId() { return std::uint32_t(::syscall(SYS_gettid)); }
 bool CaptureFile::Open() {
     // New files as the user's umask allows (readable by a viewer of another account on a
     // shared folder when the umask lets it be).
-    const int fd = ::open(m_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
+    const int fd =
+        ::open(m_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
     if (fd < 0) return false;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -245,7 +251,8 @@ bool CaptureFile::Write(std::int64_t sentAtMicros, std::uint32_t processId, std:
 }
 
 std::string CountFilePath() {
-    if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state == '/') return std::string(state) + "/tracetap/counts";
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state == '/')
+        return std::string(state) + "/tracetap/counts";
     const char* home = std::getenv("HOME");
     if (!home || !*home) return {};
     return std::string(home) + "/.local/state/tracetap/counts";
@@ -285,7 +292,8 @@ bool LockedUpdate(const std::string& path, const TapCounts* add, TapCounts& now)
 
 #endif
 
-CaptureFile::CaptureFile(std::string path, std::uint64_t maxBytes) : m_path(std::move(path)), m_maxBytes(maxBytes) {}
+CaptureFile::CaptureFile(std::string path, std::uint64_t maxBytes)
+    : m_path(std::move(path)), m_maxBytes(maxBytes) {}
 
 CaptureFile::~CaptureFile() { Close(); }
 

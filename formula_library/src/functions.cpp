@@ -25,7 +25,8 @@ std::atomic<DeliverFunction> g_deliver{nullptr};
 std::atomic<std::uint64_t> g_cut{0};
 
 struct Counters {
-    std::atomic<std::uint64_t> calls{0}, delivered{0}, noViewer{0}, lost{0}, timedOut{0}, captured{0}, skipped{0};
+    std::atomic<std::uint64_t> calls{0}, delivered{0}, noViewer{0}, lost{0}, timedOut{0}, captured{0},
+        skipped{0};
     // What the count file has not seen yet.
     std::atomic<std::uint64_t> unflushedSkipped{0}, unflushedTimedOut{0};
     std::atomic<std::int64_t> nextFlush{0};
@@ -54,7 +55,8 @@ void CountRare(std::atomic<std::uint64_t>& counter, std::atomic<std::uint64_t>& 
     Count(counter);
     unflushed.fetch_add(1, std::memory_order_relaxed);
     std::int64_t due = g_counters.nextFlush.load(std::memory_order_relaxed);
-    if (now >= due && g_counters.nextFlush.compare_exchange_strong(due, now + kFlushCountsMicros)) FlushCounts();
+    if (now >= due && g_counters.nextFlush.compare_exchange_strong(due, now + kFlushCountsMicros))
+        FlushCounts();
 }
 
 SendResult SendToViewer(std::string_view envelope, std::int64_t now) {
@@ -62,34 +64,46 @@ SendResult SendToViewer(std::string_view envelope, std::int64_t now) {
     if (now < g_viewerGivenUpUntil.load(std::memory_order_relaxed)) return SendResult::NoReceiver;
     const int timeout = Settings().sendTimeoutMs;
     const SendResult result = messaging::SendEnvelopeWithin(messaging::kReceiverCaption, envelope, timeout);
-    if (result == SendResult::TimedOut) g_viewerGivenUpUntil.store(now + kGiveUpMicros, std::memory_order_relaxed);
+    if (result == SendResult::TimedOut)
+        g_viewerGivenUpUntil.store(now + kGiveUpMicros, std::memory_order_relaxed);
     return result;
 }
 
 // Builds the envelope, delivers it and gives the formula its empty result.
 std::string Call(EnumMessageType type, std::string_view message, std::int32_t recordNumber,
                  std::string_view objectName = {}, std::string_view objectValue = {}) {
-    const std::size_t length = type == EnumMessageType::SendObject ? objectName.size() + 3 + objectValue.size()
-                                                                   : message.size();
+    const std::size_t length =
+        type == EnumMessageType::SendObject ? objectName.size() + 3 + objectValue.size() : message.size();
     if (length > std::size_t(messaging::kMaxMessageLength)) g_cut.fetch_add(1, std::memory_order_relaxed);
     const TapSettings& settings = Settings();
     if (settings.off) return {};
     Count(g_counters.calls);
     const std::string envelope =
         messaging::BuildEnvelope(static_cast<int>(type), message, recordNumber, objectName, objectValue);
-    const std::int64_t sentAt = settings.capturePattern.empty() && settings.sendTimeoutMs == 0 ? 0 : NowMicros();
+    const std::int64_t sentAt =
+        settings.capturePattern.empty() && settings.sendTimeoutMs == 0 ? 0 : NowMicros();
     const SendResult result = SendToViewer(envelope, sentAt);
     switch (result) {
-        case SendResult::Delivered: Count(g_counters.delivered); break;
-        case SendResult::NoReceiver: Count(g_counters.noViewer); break;
-        case SendResult::ReceiverLost: Count(g_counters.lost); break;
-        case SendResult::TimedOut: CountRare(g_counters.timedOut, g_counters.unflushedTimedOut, sentAt); break;
+        case SendResult::Delivered:
+            Count(g_counters.delivered);
+            break;
+        case SendResult::NoReceiver:
+            Count(g_counters.noViewer);
+            break;
+        case SendResult::ReceiverLost:
+            Count(g_counters.lost);
+            break;
+        case SendResult::TimedOut:
+            CountRare(g_counters.timedOut, g_counters.unflushedTimedOut, sentAt);
+            break;
     }
     if (!settings.capturePattern.empty() &&
         (settings.captureMode == CaptureMode::Always || result != SendResult::Delivered)) {
         CaptureFile* file = Capture();
-        if (file && file->Write(sentAt, ProcessId(), ThreadId(), envelope)) Count(g_counters.captured);
-        else CountRare(g_counters.skipped, g_counters.unflushedSkipped, sentAt);
+        if (file && file->Write(sentAt, ProcessId(), ThreadId(), envelope))
+            Count(g_counters.captured);
+        else
+            CountRare(g_counters.skipped, g_counters.unflushedSkipped, sentAt);
     }
     return {};
 }
@@ -100,8 +114,9 @@ void SetDelivery(DeliverFunction deliver) { g_deliver.store(deliver); }
 
 CallCounts Counts() {
     auto get = [](const std::atomic<std::uint64_t>& c) { return c.load(std::memory_order_relaxed); };
-    return {get(g_counters.calls), get(g_counters.delivered), get(g_counters.noViewer), get(g_counters.lost),
-            get(g_counters.timedOut), get(g_counters.captured), get(g_counters.skipped)};
+    return {get(g_counters.calls),  get(g_counters.delivered), get(g_counters.noViewer),
+            get(g_counters.lost),   get(g_counters.timedOut),  get(g_counters.captured),
+            get(g_counters.skipped)};
 }
 
 void FlushCounts() {
@@ -129,15 +144,20 @@ std::string Send::Note(std::string_view message) const { return Call(EnumMessage
 std::string Send::NoteEx(std::string_view message, std::int32_t recordNumber) const {
     return Call(EnumMessageType::SendNote, message, recordNumber);
 }
-std::string Send::Error(std::string_view message) const { return Call(EnumMessageType::SendError, message, 0); }
+std::string Send::Error(std::string_view message) const {
+    return Call(EnumMessageType::SendError, message, 0);
+}
 std::string Send::ErrorEx(std::string_view message, std::int32_t recordNumber) const {
     return Call(EnumMessageType::SendError, message, recordNumber);
 }
-std::string Send::Warning(std::string_view message) const { return Call(EnumMessageType::SendWarning, message, 0); }
+std::string Send::Warning(std::string_view message) const {
+    return Call(EnumMessageType::SendWarning, message, 0);
+}
 std::string Send::WarningEx(std::string_view message, std::int32_t recordNumber) const {
     return Call(EnumMessageType::SendWarning, message, recordNumber);
 }
-std::string Send::Object(std::string_view objectName, std::string_view objectValue, std::int32_t recordNumber) const {
+std::string Send::Object(std::string_view objectName, std::string_view objectValue,
+                         std::int32_t recordNumber) const {
     return Call(EnumMessageType::SendObject, {}, recordNumber, objectName, objectValue);
 }
 

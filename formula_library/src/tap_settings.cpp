@@ -30,8 +30,8 @@ bool ReadFromSystem(const char* registryName, const char* variable, std::string&
         DWORD size = sizeof buffer;
         DWORD type = 0;
         // A REG_EXPAND_SZ value comes expanded (asking for it as such would need RRF_NOEXPAND).
-        if (RegGetValueA(root.root, "Software\\Tracewell\\Tracetap", registryName, RRF_RT_REG_SZ,
-                         &type, buffer, &size) == ERROR_SUCCESS) {
+        if (RegGetValueA(root.root, "Software\\Tracewell\\Tracetap", registryName, RRF_RT_REG_SZ, &type,
+                         buffer, &size) == ERROR_SUCCESS) {
             value.assign(buffer, size > 0 ? size - 1 : 0);
             source = std::string(root.name) + "\\Software\\Tracewell\\Tracetap " + registryName;
             return true;
@@ -74,21 +74,31 @@ TapSettings ReadSettings(SettingReader reader) {
         note("capture file");
     }
     if (reader("CaptureMode", "TRACETAP_CAPTURE_MODE", value, source)) {
-        if (value == "always") s.captureMode = CaptureMode::Always;
-        else if (value == "no-viewer") s.captureMode = CaptureMode::NoViewer;
-        else s.problems.push_back("capture mode \"" + value + "\" (" + source + ") is neither always nor no-viewer: always");
+        if (value == "always")
+            s.captureMode = CaptureMode::Always;
+        else if (value == "no-viewer")
+            s.captureMode = CaptureMode::NoViewer;
+        else
+            s.problems.push_back("capture mode \"" + value + "\" (" + source +
+                                 ") is neither always nor no-viewer: always");
         note("capture mode");
     }
     if (reader("CaptureMaxMB", "TRACETAP_CAPTURE_MAX_MB", value, source)) {
         std::uint64_t mb = 0;
-        if (ReadNumber(value, mb) && mb > 0 && mb <= (std::uint64_t(1) << 20)) s.captureMaxBytes = mb << 20;
-        else s.problems.push_back("capture size \"" + value + "\" (" + source + ") is not a number of MB from 1: no rotation");
+        if (ReadNumber(value, mb) && mb > 0 && mb <= (std::uint64_t(1) << 20))
+            s.captureMaxBytes = mb << 20;
+        else
+            s.problems.push_back("capture size \"" + value + "\" (" + source +
+                                 ") is not a number of MB from 1: no rotation");
         note("capture size");
     }
     if (reader("SendTimeoutMs", "TRACETAP_SEND_TIMEOUT_MS", value, source)) {
         std::uint64_t ms = 0;
-        if (ReadNumber(value, ms) && ms > 0 && ms <= 600'000) s.sendTimeoutMs = int(ms);
-        else s.problems.push_back("send timeout \"" + value + "\" (" + source + ") is not a number of ms from 1 to 600000: no bound");
+        if (ReadNumber(value, ms) && ms > 0 && ms <= 600'000)
+            s.sendTimeoutMs = int(ms);
+        else
+            s.problems.push_back("send timeout \"" + value + "\" (" + source +
+                                 ") is not a number of ms from 1 to 600000: no bound");
         note("send timeout");
     }
     return s;

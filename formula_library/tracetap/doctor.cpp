@@ -31,18 +31,23 @@ int RunDoctor(FILE* out) {
     void* library = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library) library = ::dlopen("libtracetap.so.3", RTLD_NOW | RTLD_LOCAL);
     if (library) {
-        r.Ok("libtracetap.so.3 loads" + std::string(::dlsym(library, "DebugSendMsgEx") ? " and has the functions" : ""));
+        r.Ok("libtracetap.so.3 loads" +
+             std::string(::dlsym(library, "DebugSendMsgEx") ? " and has the functions" : ""));
         ::dlclose(library);
     } else {
-        r.Note("libtracetap.so.3 not found beside tracetap or on the library path (programs that load it need it; "
-               "tracetap itself has the functions built in)");
+        r.Note(
+            "libtracetap.so.3 not found beside tracetap or on the library path (programs that load it need "
+            "it; "
+            "tracetap itself has the functions built in)");
     }
 
     // The viewer: a frame it drops unread, so the round trip adds no line to the trace.
     const std::string dir = messaging::local::SocketDirectoryPath();
     const auto start = std::chrono::steady_clock::now();
-    const messaging::SendResult result = messaging::SendRawFrameTo(messaging::kReceiverCaption, 0, 1, std::string(1, '\0'));
-    const double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+    const messaging::SendResult result =
+        messaging::SendRawFrameTo(messaging::kReceiverCaption, 0, 1, std::string(1, '\0'));
+    const double us =
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
     if (result == messaging::SendResult::Delivered) {
         char text[64];
         std::snprintf(text, sizeof text, "%.0f us", us);
@@ -51,7 +56,8 @@ int RunDoctor(FILE* out) {
         struct stat st {};
         const bool folder = ::stat(dir.c_str(), &st) == 0;
         r.Fail("no viewer is reachable through " + dir + (folder ? "" : " (the folder does not exist)"),
-               "start tracewell32 as this user in the same session (the same XDG_RUNTIME_DIR or TRACEWELL_SOCKET_DIR), "
+               "start tracewell32 as this user in the same session (the same XDG_RUNTIME_DIR or "
+               "TRACEWELL_SOCKET_DIR), "
                "or capture to a file (TRACETAP_CAPTURE) and open it in the viewer");
     }
 

@@ -18,8 +18,9 @@ using tw::formula::CheckReport;
 
 std::string Guid(const GUID& g) {
     char text[40];
-    std::snprintf(text, sizeof text, "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3,
-                  g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+    std::snprintf(text, sizeof text, "{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2,
+                  g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6],
+                  g.Data4[7]);
     return text;
 }
 
@@ -28,7 +29,8 @@ bool ReadString(HKEY root, const std::string& path, const char* name, REGSAM vie
     DWORD size = sizeof buffer;
     HKEY key = nullptr;
     if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
-    const LSTATUS status = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
+    const LSTATUS status =
+        RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS) return false;
     value.assign(buffer, size > 0 && buffer[size - 1] == '\0' ? size - 1 : size);
@@ -43,9 +45,11 @@ WORD MachineOf(const std::string& path) {
     IMAGE_NT_HEADERS32 nt{};
     DWORD read = 0;
     WORD machine = 0;
-    if (ReadFile(f, &dos, sizeof dos, &read, nullptr) && read == sizeof dos && dos.e_magic == IMAGE_DOS_SIGNATURE &&
+    if (ReadFile(f, &dos, sizeof dos, &read, nullptr) && read == sizeof dos &&
+        dos.e_magic == IMAGE_DOS_SIGNATURE &&
         SetFilePointer(f, dos.e_lfanew, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
-        ReadFile(f, &nt, sizeof nt, &read, nullptr) && read == sizeof nt && nt.Signature == IMAGE_NT_SIGNATURE)
+        ReadFile(f, &nt, sizeof nt, &read, nullptr) && read == sizeof nt &&
+        nt.Signature == IMAGE_NT_SIGNATURE)
         machine = nt.FileHeader.Machine;
     CloseHandle(f);
     return machine;
@@ -75,7 +79,8 @@ void CheckRegistration(CheckReport& r, bool sixtyFour) {
         std::string path, model, typelib;
         if (!ReadString(HKEY_CLASSES_ROOT, key + "\\InprocServer32", nullptr, view, path)) {
             r.Fail(std::string(bits) + " class " + entry.className + " is not registered",
-                   std::string("register the library: regsvr32 \"<folder>\\") + (sixtyFour ? "x64\\" : "") + "Tracetap.dll\"");
+                   std::string("register the library: regsvr32 \"<folder>\\") + (sixtyFour ? "x64\\" : "") +
+                       "Tracetap.dll\"");
             continue;
         }
         ReadString(HKEY_CLASSES_ROOT, key + "\\InprocServer32", "ThreadingModel", view, model);
@@ -92,13 +97,16 @@ void CheckRegistration(CheckReport& r, bool sixtyFour) {
     }
     if (dll.empty()) return;
     if (good == int(std::size(tw::tracetap::kClasses)))
-        r.Ok(std::string(bits) + " classes registered (" + std::to_string(good) + "), apartment threaded, with the type library");
+        r.Ok(std::string(bits) + " classes registered (" + std::to_string(good) +
+             "), apartment threaded, with the type library");
     const std::string version = sixtyFour ? "win64" : "win32";
     std::string typelibPath;
-    if (ReadString(HKEY_CLASSES_ROOT, "TypeLib\\" + Guid(tw::tracetap::kLibId) + "\\3.0\\409\\" + version, nullptr, 0, typelibPath))
+    if (ReadString(HKEY_CLASSES_ROOT, "TypeLib\\" + Guid(tw::tracetap::kLibId) + "\\3.0\\409\\" + version,
+                   nullptr, 0, typelibPath))
         r.Ok(std::string(bits) + " type library registered: " + typelibPath);
     else
-        r.Fail(std::string(bits) + " type library not registered", "register the library again with regsvr32");
+        r.Fail(std::string(bits) + " type library not registered",
+               "register the library again with regsvr32");
     if (GetFileAttributesA(dll.c_str()) == INVALID_FILE_ATTRIBUTES) {
         r.Fail(std::string(bits) + " library " + dll + " named in the registry does not exist",
                "install Tracewell again, or register the library where it is");
@@ -113,9 +121,12 @@ void CheckRegistration(CheckReport& r, bool sixtyFour) {
     }
     if (mine) {
         HMODULE module = LoadLibraryA(dll.c_str());
-        if (module && GetProcAddress(module, "DllGetClassObject")) r.Ok(std::string(bits) + " library " + dll + " loads");
-        else r.Fail(std::string(bits) + " library " + dll + " does not load (error " + std::to_string(GetLastError()) + ")",
-                    "install Tracewell again (a file may be missing or damaged)");
+        if (module && GetProcAddress(module, "DllGetClassObject"))
+            r.Ok(std::string(bits) + " library " + dll + " loads");
+        else
+            r.Fail(std::string(bits) + " library " + dll + " does not load (error " +
+                       std::to_string(GetLastError()) + ")",
+                   "install Tracewell again (a file may be missing or damaged)");
         if (module) FreeLibrary(module);
     } else {
         r.Ok(std::string(bits) + " library " + dll + " is there and built for " + bits + " Windows");
@@ -127,16 +138,19 @@ void CheckViewer(CheckReport& r) {
     const auto start = std::chrono::steady_clock::now();
     const tw::messaging::SendResult result =
         tw::messaging::SendRawFrameTo(tw::messaging::kReceiverCaption, 0, 1, std::string(1, '\0'));
-    const double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+    const double us =
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
     if (result == tw::messaging::SendResult::Delivered) {
         char text[64];
         std::snprintf(text, sizeof text, "%.0f us", us);
         r.Ok(std::string("a viewer is reachable, round trip ") + text);
     } else {
-        r.Fail("no viewer window \"Tracewell\" is reachable from this desktop",
-               "start tracewell32 in this user's session; a service or scheduled job has no desktop the viewer can "
-               "share: capture to a file (Capture under HKEY_LOCAL_MACHINE\\Software\\Tracewell\\Tracetap) and "
-               "follow it in the viewer");
+        r.Fail(
+            "no viewer window \"Tracewell\" is reachable from this desktop",
+            "start tracewell32 in this user's session; a service or scheduled job has no desktop the viewer "
+            "can "
+            "share: capture to a file (Capture under HKEY_LOCAL_MACHINE\\Software\\Tracewell\\Tracetap) and "
+            "follow it in the viewer");
     }
 }
 

@@ -56,8 +56,9 @@ bool ReadTime(std::string_view s, std::int64_t& micros) {
         s[19] != '.' || s[26] != 'Z')
         return false;
     int y, mo, d, h, mi, sec, us;
-    if (!ReadDigits(s, 0, 4, y) || !ReadDigits(s, 5, 2, mo) || !ReadDigits(s, 8, 2, d) || !ReadDigits(s, 11, 2, h) ||
-        !ReadDigits(s, 14, 2, mi) || !ReadDigits(s, 17, 2, sec) || !ReadDigits(s, 20, 6, us))
+    if (!ReadDigits(s, 0, 4, y) || !ReadDigits(s, 5, 2, mo) || !ReadDigits(s, 8, 2, d) ||
+        !ReadDigits(s, 11, 2, h) || !ReadDigits(s, 14, 2, mi) || !ReadDigits(s, 17, 2, sec) ||
+        !ReadDigits(s, 20, 6, us))
         return false;
     if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || sec > 60) return false;
     const std::int64_t days = DaysFromCivil(y, unsigned(mo), unsigned(d));
@@ -110,10 +111,14 @@ std::string CaptureTimeText(std::int64_t micros, bool dateOnly) {
 
 void AppendEscaped(std::string& out, std::string_view bytes) {
     for (const char c : bytes) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else out += c;
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
     }
 }
 
@@ -128,16 +133,20 @@ bool Unescape(std::string_view escaped, std::string& out) {
         }
         if (++i == escaped.size()) return false;
         const char e = escaped[i];
-        if (e == '\\') out += '\\';
-        else if (e == 'r') out += '\r';
-        else if (e == 'n') out += '\n';
-        else return false;
+        if (e == '\\')
+            out += '\\';
+        else if (e == 'r')
+            out += '\r';
+        else if (e == 'n')
+            out += '\n';
+        else
+            return false;
     }
     return true;
 }
 
-void AppendCaptureLine(std::string& out, std::int64_t sentAtMicros, std::uint32_t processId, std::uint32_t threadId,
-                       std::string_view envelope) {
+void AppendCaptureLine(std::string& out, std::int64_t sentAtMicros, std::uint32_t processId,
+                       std::uint32_t threadId, std::string_view envelope) {
     out += CaptureTimeText(sentAtMicros);
     out += '\t';
     char number[12];
@@ -165,7 +174,8 @@ bool ParseCaptureLine(std::string_view line, CaptureRecord& out, std::string* wh
     const std::size_t t2 = t1 == std::string_view::npos ? t1 : line.find('\t', t1 + 1);
     const std::size_t t3 = t2 == std::string_view::npos ? t2 : line.find('\t', t2 + 1);
     if (t3 == std::string_view::npos) return fail("fewer than four fields");
-    if (!ReadTime(line.substr(0, t1), out.sentAtMicros)) return fail("not a time such as 2026-12-08T14:03:07.123456Z");
+    if (!ReadTime(line.substr(0, t1), out.sentAtMicros))
+        return fail("not a time such as 2026-12-08T14:03:07.123456Z");
     if (!ReadNumber(line.substr(t1 + 1, t2 - t1 - 1), out.processId)) return fail("no process id");
     if (!ReadNumber(line.substr(t2 + 1, t3 - t2 - 1), out.threadId)) return fail("no thread id");
     if (!Unescape(line.substr(t3 + 1), out.envelope)) return fail("a backslash that escapes nothing");

@@ -1,8 +1,9 @@
 // The formula functions' settings on Windows: string values under the user's key, the
 // environment overriding them; and the capture file written, rotated and read back.
+#include "tw/formula_library/tap_settings.hpp"
+
 #include "check.hpp"
 #include "tw/formula_library/capture_file.hpp"
-#include "tw/formula_library/tap_settings.hpp"
 #include "tw/messaging/capture_line.hpp"
 
 #include <cstdlib>
@@ -21,8 +22,8 @@ void SetValue(HKEY key, const char* name, const char* value) {
 
 void RegistryAndEnvironment() {
     HKEY key = nullptr;
-    CHECK(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Tracewell\\Tracetap", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                          &key, nullptr) == ERROR_SUCCESS);
+    CHECK(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Tracewell\\Tracetap", 0, nullptr, 0, KEY_ALL_ACCESS,
+                          nullptr, &key, nullptr) == ERROR_SUCCESS);
     SetValue(key, "Capture", "C:\\traces\\run-%p.txt");
     SetValue(key, "CaptureMode", "no-viewer");
     SetValue(key, "SendTimeoutMs", "400");
@@ -48,7 +49,8 @@ void CaptureWrittenAndRotated() {
     DeleteFileA((path + ".1").c_str());
     {
         CaptureFile file(path, 4096);
-        for (int i = 0; i < 100; ++i) CHECK(file.Write(NowMicros(), ProcessId(), ThreadId(), "00      12 line\r\nbreak"));
+        for (int i = 0; i < 100; ++i)
+            CHECK(file.Write(NowMicros(), ProcessId(), ThreadId(), "00      12 line\r\nbreak"));
     }
     std::ifstream in(path, std::ios::binary);
     std::string line;

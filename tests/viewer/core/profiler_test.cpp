@@ -5,7 +5,8 @@
 namespace tw::viewer {
 namespace {
 
-const Profiler::Row* RowOf(const std::vector<Profiler::Row>& rows, const Profiler& p, const std::string& name) {
+const Profiler::Row* RowOf(const std::vector<Profiler::Row>& rows, const Profiler& p,
+                           const std::string& name) {
     for (const auto& r : rows)
         if (p.Names()[r.name] == name) return &r;
     return nullptr;

@@ -26,8 +26,8 @@ Outcome Twprofile(const QStringList& args) {
     const auto bin = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "twprofile";
     p.start(QString::fromStdString(bin.string()), args);
     p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
 TEST(Twprofile, TableCsvChromeTraceAndBadFiles) {
@@ -36,9 +36,10 @@ TEST(Twprofile, TableCsvChromeTraceAndBadFiles) {
     std::string capture;
     const std::int64_t t0 = 1'796'738'587'000'000LL;
     auto add = [&](std::int64_t at, int type, const char* text, int record) {
-        tw::messaging::AppendCaptureLine(capture, t0 + at, 10, 11,
-                                         tw::messaging::BuildEnvelope(type, type == 4 ? "" : text, record,
-                                                                      type == 4 ? "Tax" : "", type == 4 ? text : ""));
+        tw::messaging::AppendCaptureLine(
+            capture, t0 + at, 10, 11,
+            tw::messaging::BuildEnvelope(type, type == 4 ? "" : text, record, type == 4 ? "Tax" : "",
+                                         type == 4 ? text : ""));
     };
     add(1000, 6, "{@Total}", 7);
     add(2000, 6, "{@Tax}", 7);
@@ -53,7 +54,8 @@ TEST(Twprofile, TableCsvChromeTraceAndBadFiles) {
 
     const Outcome table = Twprofile({file});
     EXPECT_EQ(table.status, 0) << table.err.toStdString();
-    EXPECT_TRUE(table.out.contains(QRegularExpression("\\{@Total\\}\\s+1\\s+4.0 ms\\s+2.5 ms"))) << table.out.toStdString();
+    EXPECT_TRUE(table.out.contains(QRegularExpression("\\{@Total\\}\\s+1\\s+4.0 ms\\s+2.5 ms")))
+        << table.out.toStdString();
     const Outcome csv = Twprofile({"--csv", file});
     EXPECT_TRUE(csv.out.contains("{@Tax},1,1500,1500,")) << csv.out.toStdString();
 
@@ -76,8 +78,9 @@ TEST(Twprofile, TableCsvChromeTraceAndBadFiles) {
     const QString log = dir.filePath("run.log");
     QFile l(log);
     ASSERT_TRUE(l.open(QIODevice::WriteOnly));
-    l.write((tw::messaging::BuildEnvelope(6, "{@Total}", 1, "", "") + "\r\n" + tw::messaging::BuildEnvelope(7, "", 0, "", "") +
-             "\r\n").c_str());
+    l.write((tw::messaging::BuildEnvelope(6, "{@Total}", 1, "", "") + "\r\n" +
+             tw::messaging::BuildEnvelope(7, "", 0, "", "") + "\r\n")
+                .c_str());
     l.close();
     const Outcome untimed = Twprofile({log});
     EXPECT_EQ(untimed.status, 0);

@@ -1,7 +1,8 @@
+#include "tw/display/trace_view.hpp"
+
 #include "tw/core/overview_buckets.hpp"
 #include "tw/display/bookmark.hpp"
 #include "tw/display/overview_strip.hpp"
-#include "tw/display/trace_view.hpp"
 #include "tw/display/viewer_images.hpp"
 
 #include <QAccessible>
@@ -46,7 +47,7 @@ std::vector<int> Flatten(const TraceTree& tree) {
 }
 
 class View : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         view.resize(400, 200);
         view.show();
@@ -90,8 +91,10 @@ TEST_F(View, RowsFollowTheTreeThroughRandomEdits) {
         } else if (r < 90) {
             tree.RemoveSubtree(1 + std::rand() % tree.Count());
         } else if (r < 93) {
-            if (std::rand() % 2) view.ExpandAll();
-            else view.CollapseAll();
+            if (std::rand() % 2)
+                view.ExpandAll();
+            else
+                view.CollapseAll();
         } else if (r < 94) {
             tree.Clear();
         } else {
@@ -100,7 +103,8 @@ TEST_F(View, RowsFollowTheTreeThroughRandomEdits) {
             ASSERT_EQ(view.Rows().Count(), int(expected.size())) << step;
             for (std::size_t row = 0; row < expected.size(); ++row)
                 ASSERT_EQ(view.Rows().LineAt(int(row)), expected[row]) << step;
-            EXPECT_EQ(view.verticalScrollBar()->maximum(), std::max(0, int(expected.size()) - view.RowsInSight()));
+            EXPECT_EQ(view.verticalScrollBar()->maximum(),
+                      std::max(0, int(expected.size()) - view.RowsInSight()));
         }
     }
 }
@@ -145,7 +149,8 @@ TEST_F(View, MouseSelectsFoldsActivatesAndAsksForTheMenu) {
     EXPECT_EQ(tree.Selected(), 2);
     // The box beside a line with children folds it and leaves the selection.
     const int pictureLeft = view.TextLeft(3) - 4 - 16;
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(pictureLeft - 8, view.LineRect(3).center().y()));
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
+                      QPoint(pictureLeft - 8, view.LineRect(3).center().y()));
     EXPECT_FALSE(tree.IsExpanded(3));
     EXPECT_EQ(tree.Selected(), 2);
     QSignalSpy activated(&view, &TraceView::lineActivated);

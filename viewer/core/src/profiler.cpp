@@ -1,5 +1,7 @@
 #include "tw/core/profiler.hpp"
 
+#include "tw/messaging/codepage.hpp"
+
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -198,12 +200,106 @@ std::int64_t Profiler::SelfWithoutSends(const Row& row) const {
     return std::max<std::int64_t>(0, row.self - SendCost() * std::int64_t(row.messages));
 }
 
+namespace {
+
+void Json(std::string& out, std::string_view codePage) {
+    const std::string text = messaging::CodePageToUtf8(codePage);
+    out += '"';
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\u%04x", c);
+            out += hex;
+        } else {
+            out += char(c);
+        }
+    }
+    out += '"';
+}
+
+std::string Csv(const std::string& text) {
+    if (text.find_first_of(",\"\n") == std::string::npos) return text;
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+std::string ChromeTraceJson(const Profiler& p, const std::function<bool(TraceMessage&)>& next) {
+    std::string out = "{\"traceEvents\":[\n";
+    bool first = true;
+    auto comma = [&] {
+        if (!first) out += ",\n";
+        first = false;
+    };
+    auto ids = [&](std::uint64_t stream) {
+        out +=
+            ",\"pid\":" + std::to_string(stream >> 32) + ",\"tid\":" + std::to_string(stream & 0xFFFFFFFFu);
+    };
+    for (const Profiler::Call& call : p.Calls()) {
+        if (call.end < 0) continue;
+        comma();
+        out += "{\"name\":";
+        Json(out, p.Names()[call.name]);
+        out += p.IsSubreport(call.name) ? ",\"cat\":\"subreport\"" : ",\"cat\":\"formula\"";
+        out += ",\"ph\":\"X\",\"ts\":" + std::to_string(call.start) +
+               ",\"dur\":" + std::to_string(call.end - call.start);
+        ids(call.stream);
+        out += ",\"args\":{\"record\":" + std::to_string(call.record) + "}}";
+    }
+    TraceMessage m;
+    while (next(m)) {
+        if (m.type >= kEnterFormula && m.type <= kExitSubreport) continue;
+        comma();
+        out += "{\"name\":";
+        Json(out, m.type == 4 ? m.objectName : m.message);
+        out += ",\"cat\":\"message\",\"ph\":\"i\",\"s\":\"t\",\"ts\":" + std::to_string(m.micros);
+        ids(m.stream);
+        out += ",\"args\":{\"type\":" + std::to_string(m.type) + ",\"record\":" + std::to_string(m.record);
+        if (m.type == 4) {
+            out += ",\"object\":";
+            Json(out, m.objectName);
+            out += ",\"value\":";
+            Json(out, m.objectValue);
+        } else {
+            out += ",\"message\":";
+            Json(out, m.message);
+        }
+        out += "}}";
+    }
+    out += "\n],\"displayTimeUnit\":\"ms\"}\n";
+    return out;
+}
+
+std::string ProfileCsv(const Profiler& p, int pass) {
+    std::string out = "Formula,Calls,Total us,Self us,Self~ us,Mean us,Max us,Max at record,Messages\n";
+    for (const auto& r : p.Rows(pass)) {
+        const std::string name = messaging::CodePageToUtf8(p.Names()[r.name]) +
+                                 (r.open ? " (" + std::to_string(r.open) + " open)" : "");
+        out += Csv(name) + "," + std::to_string(r.calls) + "," + std::to_string(r.total) + "," +
+               std::to_string(r.self) + "," + std::to_string(p.SelfWithoutSends(r)) + "," +
+               std::to_string(r.Mean()) + "," + std::to_string(r.max) + "," + std::to_string(r.maxRecord) +
+               "," + std::to_string(r.messages) + "\n";
+    }
+    return out;
+}
+
 std::string DurationText(std::int64_t micros) {
     char text[32];
     const double v = double(micros);
-    if (micros < 1000) std::snprintf(text, sizeof text, "%lld \xC2\xB5s", static_cast<long long>(micros));
-    else if (micros < 1'000'000) std::snprintf(text, sizeof text, "%.1f ms", v / 1e3);
-    else std::snprintf(text, sizeof text, "%.3f s", v / 1e6);
+    if (micros < 1000)
+        std::snprintf(text, sizeof text, "%lld \xC2\xB5s", static_cast<long long>(micros));
+    else if (micros < 1'000'000)
+        std::snprintf(text, sizeof text, "%.1f ms", v / 1e3);
+    else
+        std::snprintf(text, sizeof text, "%.3f s", v / 1e6);
     return text;
 }
 

@@ -106,7 +106,8 @@ bool ReadFile(const std::string& path, std::vector<Message>& out, bool& timed, s
             m.stream = (std::uint64_t(record.processId) << 32) | record.threadId;
             m.envelope = std::move(record.envelope);
         } else {
-            m.envelope = line.find('\0') == std::string_view::npos ? std::string(line) : UnescapeLogLine(line);
+            m.envelope =
+                line.find('\0') == std::string_view::npos ? std::string(line) : UnescapeLogLine(line);
         }
         if (!tw::messaging::ReadEnvelopeView(m.envelope)) {
             if (!bad++) firstBad = number;
@@ -114,8 +115,9 @@ bool ReadFile(const std::string& path, std::vector<Message>& out, bool& timed, s
         }
         out.push_back(std::move(m));
     }
-    if (bad) std::fprintf(stderr, "twprofile: %s: %ld line%s skipped, the first is line %ld\n", path.c_str(), bad,
-                          bad == 1 ? "" : "s", firstBad);
+    if (bad)
+        std::fprintf(stderr, "twprofile: %s: %ld line%s skipped, the first is line %ld\n", path.c_str(), bad,
+                     bad == 1 ? "" : "s", firstBad);
     if (out.empty()) {
         why = "no trace line in it";
         return false;
@@ -135,67 +137,6 @@ std::string Csv(const std::string& text) {
     return out + "\"";
 }
 
-void Json(std::string& out, std::string_view text) {
-    out += '"';
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += char(c);
-        } else if (c < 0x20) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\u%04x", c);
-            out += hex;
-        } else {
-            out += char(c);
-        }
-    }
-    out += '"';
-}
-
-bool WriteChromeTrace(const std::string& path, const Profiler& p, const std::vector<Message>& messages) {
-    std::string out = "{\"traceEvents\":[\n";
-    bool first = true;
-    auto comma = [&] {
-        if (!first) out += ",\n";
-        first = false;
-    };
-    for (const Profiler::Call& call : p.Calls()) {
-        if (call.end < 0) continue;
-        comma();
-        out += "{\"name\":";
-        Json(out, Utf8(p.Names()[call.name]));
-        out += p.IsSubreport(call.name) ? ",\"cat\":\"subreport\"" : ",\"cat\":\"formula\"";
-        out += ",\"ph\":\"X\",\"ts\":" + std::to_string(call.start) + ",\"dur\":" + std::to_string(call.end - call.start) +
-               ",\"pid\":" + std::to_string(call.stream >> 32) + ",\"tid\":" + std::to_string(call.stream & 0xFFFFFFFFu) +
-               ",\"args\":{\"record\":" + std::to_string(call.record) + "}}";
-    }
-    for (const Message& m : messages) {
-        const auto e = tw::messaging::ReadEnvelopeView(m.envelope);
-        if (!e || (e->type >= 6 && e->type <= 9)) continue;
-        comma();
-        out += "{\"name\":";
-        Json(out, Utf8(e->type == 4 ? e->objectName : e->message));
-        out += ",\"cat\":\"message\",\"ph\":\"i\",\"s\":\"t\",\"ts\":" + std::to_string(m.micros) +
-               ",\"pid\":" + std::to_string(m.stream >> 32) + ",\"tid\":" + std::to_string(m.stream & 0xFFFFFFFFu) +
-               ",\"args\":{\"type\":" + std::to_string(e->type) + ",\"record\":" + std::to_string(e->recordNumber);
-        if (e->type == 4) {
-            out += ",\"object\":";
-            Json(out, Utf8(e->objectName));
-            out += ",\"value\":";
-            Json(out, Utf8(e->objectValue));
-        } else {
-            out += ",\"message\":";
-            Json(out, Utf8(e->message));
-        }
-        out += "}}";
-    }
-    out += "\n],\"displayTimeUnit\":\"ms\"}\n";
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    const bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-    return std::fclose(f) == 0 && ok;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -206,10 +147,14 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool more = i + 1 < argc;
-        if (a == "--by-record") byRecord = true;
-        else if (a == "--csv") csv = true;
-        else if (a == "--top" && more) top = std::strtol(argv[++i], nullptr, 10);
-        else if (a == "--chrome-trace" && more) chrome = argv[++i];
+        if (a == "--by-record")
+            byRecord = true;
+        else if (a == "--csv")
+            csv = true;
+        else if (a == "--top" && more)
+            top = std::strtol(argv[++i], nullptr, 10);
+        else if (a == "--chrome-trace" && more)
+            chrome = argv[++i];
         else if (a == "-h" || a == "--help") {
             Usage(stdout);
             return 0;
@@ -238,7 +183,8 @@ int main(int argc, char** argv) {
     }
     // Several captures: by send time (each file is in time order already).
     if (timed && files.size() > 1)
-        std::stable_sort(messages.begin(), messages.end(), [](const Message& a, const Message& b) { return a.micros < b.micros; });
+        std::stable_sort(messages.begin(), messages.end(),
+                         [](const Message& a, const Message& b) { return a.micros < b.micros; });
 
     Profiler p;
     for (const Message& m : messages) {
@@ -249,51 +195,72 @@ int main(int argc, char** argv) {
     if (!csv) {
         std::printf("twprofile: %zu messages, %zu calls", std::size_t(p.Messages()), p.Calls().size());
         if (p.PassCount() > 1) std::printf(", %d passes (record numbers began again)", p.PassCount());
-        if (p.StrayExits()) std::printf(", %llu exits with nothing open", static_cast<unsigned long long>(p.StrayExits()));
-        if (!timed) std::printf("; no times in %s: calls and messages only", files.size() > 1 ? "these files" : "this file");
+        if (p.StrayExits())
+            std::printf(", %llu exits with nothing open", static_cast<unsigned long long>(p.StrayExits()));
+        if (!timed)
+            std::printf("; no times in %s: calls and messages only",
+                        files.size() > 1 ? "these files" : "this file");
         else if (p.SendCost() > 0)
-            std::printf("; one send costs about %s (the median gap between back-to-back messages); Self~ takes it out",
-                        DurationText(p.SendCost()).c_str());
+            std::printf(
+                "; one send costs about %s (the median gap between back-to-back messages); Self~ takes it "
+                "out",
+                DurationText(p.SendCost()).c_str());
         std::printf("\n");
     }
     if (byRecord) {
-        if (csv) std::printf("Pass,Record,Time,Messages,Top formulas\n");
-        else std::printf("%-5s %-10s %12s %9s  %s\n", "Pass", "Record", "Time", "Messages", "Top formulas");
+        if (csv)
+            std::printf("Pass,Record,Time,Messages,Top formulas\n");
+        else
+            std::printf("%-5s %-10s %12s %9s  %s\n", "Pass", "Record", "Time", "Messages", "Top formulas");
         long n = 0;
         for (const auto& r : p.ByRecord()) {
             if (top >= 0 && n++ >= top) break;
             std::string tops;
             for (const auto& [name, self] : r.top)
-                tops += (tops.empty() ? "" : ", ") + Utf8(p.Names()[name]) + (timed ? " " + DurationText(self) : "");
+                tops += (tops.empty() ? "" : ", ") + Utf8(p.Names()[name]) +
+                        (timed ? " " + DurationText(self) : "");
             const std::string time = timed ? DurationText(r.last - r.first) : "";
-            if (csv) std::printf("%d,%d,%s,%llu,%s\n", r.pass + 1, r.record, time.c_str(),
-                                 static_cast<unsigned long long>(r.messages), Csv(tops).c_str());
-            else std::printf("%-5d %-10d %12s %9llu  %s\n", r.pass + 1, r.record, time.c_str(),
-                             static_cast<unsigned long long>(r.messages), tops.c_str());
+            if (csv)
+                std::printf("%d,%d,%s,%llu,%s\n", r.pass + 1, r.record, time.c_str(),
+                            static_cast<unsigned long long>(r.messages), Csv(tops).c_str());
+            else
+                std::printf("%-5d %-10d %12s %9llu  %s\n", r.pass + 1, r.record, time.c_str(),
+                            static_cast<unsigned long long>(r.messages), tops.c_str());
         }
+    } else if (csv) {
+        const std::string table = tw::viewer::ProfileCsv(p);
+        std::fwrite(table.data(), 1, table.size(), stdout);
     } else {
-        if (csv) std::printf("Formula,Calls,Total us,Self us,Self~ us,Mean us,Max us,Max at record,Messages\n");
-        else std::printf("%-32s %7s %12s %12s %12s %12s %12s %13s %9s\n", "Formula", "Calls", "Total", "Self", "Self~",
-                         "Mean", "Max", "Max at record", "Messages");
+        std::printf("%-32s %7s %12s %12s %12s %12s %12s %13s %9s\n", "Formula", "Calls", "Total", "Self",
+                    "Self~", "Mean", "Max", "Max at record", "Messages");
         long n = 0;
         for (const auto& r : p.Rows()) {
             if (top >= 0 && n++ >= top) break;
             auto t = [&](std::int64_t v) { return timed ? DurationText(v) : std::string(); };
-            const std::string name = Utf8(p.Names()[r.name]) + (r.open ? " (" + std::to_string(r.open) + " open)" : "");
-            if (csv)
-                std::printf("%s,%llu,%lld,%lld,%lld,%lld,%lld,%d,%llu\n", Csv(name).c_str(),
-                            static_cast<unsigned long long>(r.calls), static_cast<long long>(r.total),
-                            static_cast<long long>(r.self), static_cast<long long>(p.SelfWithoutSends(r)),
-                            static_cast<long long>(r.Mean()), static_cast<long long>(r.max), r.maxRecord,
-                            static_cast<unsigned long long>(r.messages));
-            else
-                std::printf("%-32s %7llu %12s %12s %12s %12s %12s %13d %9llu\n", name.c_str(),
-                            static_cast<unsigned long long>(r.calls), t(r.total).c_str(), t(r.self).c_str(),
-                            t(p.SelfWithoutSends(r)).c_str(), t(r.Mean()).c_str(), t(r.max).c_str(), r.maxRecord,
-                            static_cast<unsigned long long>(r.messages));
+            const std::string name =
+                Utf8(p.Names()[r.name]) + (r.open ? " (" + std::to_string(r.open) + " open)" : "");
+            std::printf("%-32s %7llu %12s %12s %12s %12s %12s %13d %9llu\n", name.c_str(),
+                        static_cast<unsigned long long>(r.calls), t(r.total).c_str(), t(r.self).c_str(),
+                        t(p.SelfWithoutSends(r)).c_str(), t(r.Mean()).c_str(), t(r.max).c_str(), r.maxRecord,
+                        static_cast<unsigned long long>(r.messages));
         }
     }
-    if (!chrome.empty() && !WriteChromeTrace(chrome, p, messages)) {
+    std::size_t next = 0;
+    const std::string json =
+        chrome.empty() ? std::string() : tw::viewer::ChromeTraceJson(p, [&](tw::viewer::TraceMessage& m) {
+            while (next < messages.size()) {
+                const Message& source = messages[next++];
+                const auto e = tw::messaging::ReadEnvelopeView(source.envelope);
+                m = {e->type,    e->recordNumber, e->objectName, e->objectValue,
+                     e->message, source.micros,   source.stream};
+                return true;
+            }
+            return false;
+        });
+    FILE* out = chrome.empty() ? nullptr : std::fopen(chrome.c_str(), "wb");
+    const bool written = out && std::fwrite(json.data(), 1, json.size(), out) == json.size();
+    if (out && std::fclose(out) != 0) out = nullptr;
+    if (!chrome.empty() && (!out || !written)) {
         std::fprintf(stderr, "twprofile: cannot write %s: %s\n", chrome.c_str(), std::strerror(errno));
         return 2;
     }

@@ -21,7 +21,8 @@ constexpr int kReachPixels = 4;       // how far from a click a marked run is st
 
 OverviewStrip::OverviewStrip(TraceView& view) : QWidget(&view), m_view(view) {
     setObjectName(QStringLiteral("overviewStrip"));
-    setToolTip(QStringLiteral("Overview: matches, marks, the bookmark, errors and warnings. Click to go there."));
+    setToolTip(
+        QStringLiteral("Overview: matches, marks, the bookmark, errors and warnings. Click to go there."));
     setCursor(Qt::PointingHandCursor);
     m_scan.setSingleShot(true);
     connect(&m_scan, &QTimer::timeout, this, &OverviewStrip::ScanSome);
@@ -161,8 +162,10 @@ int OverviewStrip::LineForY(int y) {
 void OverviewStrip::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     if (const int line = LineForY(int(event->position().y()))) {
-        if (m_buckets.Scanned() >= line && KindsOf(line)) m_view.Tree()->Select(line);
-        else m_view.ScrollToLine(line);
+        if (m_buckets.Scanned() >= line && KindsOf(line))
+            m_view.Tree()->Select(line);
+        else
+            m_view.ScrollToLine(line);
     }
 }
 

@@ -23,8 +23,8 @@ namespace tw::viewer {
 
 namespace {
 
-constexpr int kRefreshMs = 50;   // appended lines reach the screen at most this late
-constexpr int kTextGap = 4;      // between the picture and the text
+constexpr int kRefreshMs = 50;  // appended lines reach the screen at most this late
+constexpr int kTextGap = 4;     // between the picture and the text
 constexpr int kColumnPadding = 16;
 const QColor kMatchBackground(255, 226, 64);
 const QColor kMatchText(0, 0, 0);
@@ -45,7 +45,8 @@ double ContrastRatio(const QColor& a, const QColor& b) {
 }
 
 QColor ReadableOn(const QColor& back) {
-    return ContrastRatio(Qt::black, back) >= ContrastRatio(Qt::white, back) ? QColor(Qt::black) : QColor(Qt::white);
+    return ContrastRatio(Qt::black, back) >= ContrastRatio(Qt::white, back) ? QColor(Qt::black)
+                                                                            : QColor(Qt::white);
 }
 
 RowInk InkFor(const QPalette& palette, QPalette::ColorGroup group, bool selected, Colour back, Colour fore) {
@@ -66,25 +67,26 @@ RowInk InkFor(const QPalette& palette, QPalette::ColorGroup group, bool selected
         // A text colour chosen for a light page (dark blue, say) that would vanish on a dark one
         // gives way to the palette's text.
         const QColor chosen = ToQColor(fore);
-        return {false, base, ContrastRatio(chosen, base) >= 3.0 ? chosen : palette.color(group, QPalette::Text)};
+        return {false, base,
+                ContrastRatio(chosen, base) >= 3.0 ? chosen : palette.color(group, QPalette::Text)};
     }
     return {false, base, palette.color(group, QPalette::Text)};
 }
 
 // The captions of the time columns and of the line column, over the rows.
 class TraceHeader : public QWidget {
-public:
+  public:
     explicit TraceHeader(TraceView& view) : QWidget(&view), m_view(view) {
         setObjectName(QStringLiteral("traceHeader"));
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         m_view.PaintHeader(p, rect());
     }
 
-private:
+  private:
     TraceView& m_view;
 };
 
@@ -217,7 +219,8 @@ void TraceView::paintEvent(QPaintEvent* event) {
     const int widestBefore = m_widest;
     QString text;
     const int firstRow = TopRow() + area.top() / m_rowHeight;
-    for (int row = firstRow, y = (firstRow - TopRow()) * m_rowHeight; y <= area.bottom(); ++row, y += m_rowHeight) {
+    for (int row = firstRow, y = (firstRow - TopRow()) * m_rowHeight; y <= area.bottom();
+         ++row, y += m_rowHeight) {
         const int line = m_rows.LineAt(row);
         if (!line) break;
         PaintRow(painter, line, QRect(dx, y, std::max(width - dx, m_widest), m_rowHeight), text);
@@ -229,7 +232,9 @@ void TraceView::PaintRow(QPainter& p, int line, const QRect& row, QString& text)
     const TraceTree& tree = *m_tree;
     const QPalette& pal = palette();
     const bool selected = line == tree.Selected();
-    const QPalette::ColorGroup group = !isEnabled() ? QPalette::Disabled : hasFocus() ? QPalette::Active : QPalette::Inactive;
+    const QPalette::ColorGroup group = !isEnabled() ? QPalette::Disabled
+                                       : hasFocus() ? QPalette::Active
+                                                    : QPalette::Inactive;
     const QRect full(0, row.top(), std::max(row.right() + 1, viewport()->width()), row.height());
     const RowInk ink = InkFor(pal, group, selected, tree.BackColour(line), tree.ForeColour(line));
     if (ink.fill) p.fillRect(full, ink.back);
@@ -255,11 +260,11 @@ void TraceView::PaintRow(QPainter& p, int line, const QRect& row, QString& text)
         const QPointF c = box.center();
         QPolygonF triangle;
         if (tree.IsExpanded(line))
-            triangle << QPointF(c.x() - side / 2, c.y() - side / 4) << QPointF(c.x() + side / 2, c.y() - side / 4)
-                     << QPointF(c.x(), c.y() + side / 3);
+            triangle << QPointF(c.x() - side / 2, c.y() - side / 4)
+                     << QPointF(c.x() + side / 2, c.y() - side / 4) << QPointF(c.x(), c.y() + side / 3);
         else
-            triangle << QPointF(c.x() - side / 4, c.y() - side / 2) << QPointF(c.x() - side / 4, c.y() + side / 2)
-                     << QPointF(c.x() + side / 3, c.y());
+            triangle << QPointF(c.x() - side / 4, c.y() - side / 2)
+                     << QPointF(c.x() - side / 4, c.y() + side / 2) << QPointF(c.x() + side / 3, c.y());
         p.save();
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(Qt::NoPen);
@@ -302,7 +307,8 @@ void TraceView::PaintRow(QPainter& p, int line, const QRect& row, QString& text)
         for (const auto& [start, length] : ranges) {
             const int mx = textLeft + textMetrics.horizontalAdvance(text.left(start));
             const QString part = text.mid(start, length);
-            p.fillRect(QRect(mx, row.top() + 1, textMetrics.horizontalAdvance(part), row.height() - 2), kMatchBackground);
+            p.fillRect(QRect(mx, row.top() + 1, textMetrics.horizontalAdvance(part), row.height() - 2),
+                       kMatchBackground);
             p.setPen(kMatchText);
             p.drawText(mx, baseline, part);
         }
@@ -390,8 +396,10 @@ void TraceView::ScrollToLine(int line) {
     QScrollBar* v = verticalScrollBar();
     const int top = v->value();
     const int inSight = RowsInSight();
-    if (row < top) v->setValue(row);
-    else if (row >= top + inSight) v->setValue(row - inSight + 1);
+    if (row < top)
+        v->setValue(row);
+    else if (row >= top + inSight)
+        v->setValue(row - inSight + 1);
 }
 
 void TraceView::ScrollToBottom() {
@@ -405,8 +413,10 @@ bool TraceView::IsAtBottom() const { return verticalScrollBar()->value() == vert
 void TraceView::SetFollowing(bool on) {
     if (m_following == on) return;
     m_following = on;
-    if (on) ResumeFollowing();
-    else emit followStateChanged();
+    if (on)
+        ResumeFollowing();
+    else
+        emit followStateChanged();
 }
 
 void TraceView::SetFollowPaused(bool paused) {
@@ -559,13 +569,16 @@ void TraceView::ChangeCurrent(int line, bool byUser) {
 void TraceView::SetCurrentLine(int line) { ChangeCurrent(line, true); }
 
 void TraceView::SetExpanded(int line, bool expanded) {
-    if (m_tree && line >= 1 && line <= m_tree->Count() && HasChildren(line)) m_tree->SetExpanded(line, expanded);
+    if (m_tree && line >= 1 && line <= m_tree->Count() && HasChildren(line))
+        m_tree->SetExpanded(line, expanded);
 }
 
 void TraceView::ExpandAll(int line) {
     if (!m_tree || m_tree->IsEmpty()) return;
-    if (line) m_tree->SetExpandedRange(line, m_tree->LastInSubtree(line), true);
-    else m_tree->SetExpandedRange(1, m_tree->Count(), true);
+    if (line)
+        m_tree->SetExpandedRange(line, m_tree->LastInSubtree(line), true);
+    else
+        m_tree->SetExpandedRange(1, m_tree->Count(), true);
 }
 
 void TraceView::CollapseAll() {
@@ -592,26 +605,48 @@ void TraceView::keyPressEvent(QKeyEvent* event) {
     const int page = std::max(1, RowsInSight() - 1);
     int target = -2;  // a row to go to; -2: none
     switch (event->key()) {
-        case Qt::Key_Up: target = row < 0 ? count - 1 : std::max(0, row - 1); break;
-        case Qt::Key_Down: target = row < 0 ? 0 : std::min(count - 1, row + 1); break;
-        case Qt::Key_PageUp: target = row < 0 ? 0 : std::max(0, row - page); break;
+        case Qt::Key_Up:
+            target = row < 0 ? count - 1 : std::max(0, row - 1);
+            break;
+        case Qt::Key_Down:
+            target = row < 0 ? 0 : std::min(count - 1, row + 1);
+            break;
+        case Qt::Key_PageUp:
+            target = row < 0 ? 0 : std::max(0, row - page);
+            break;
         // With no current line, Page Down and End go to the last line, as a user means.
-        case Qt::Key_PageDown: target = row < 0 ? count - 1 : std::min(count - 1, row + page); break;
-        case Qt::Key_Home: target = 0; break;
-        case Qt::Key_End: target = count - 1; break;
+        case Qt::Key_PageDown:
+            target = row < 0 ? count - 1 : std::min(count - 1, row + page);
+            break;
+        case Qt::Key_Home:
+            target = 0;
+            break;
+        case Qt::Key_End:
+            target = count - 1;
+            break;
         case Qt::Key_Left:
-            if (current && HasChildren(current) && m_tree->IsExpanded(current)) SetExpanded(current, false);
-            else if (current && m_tree->Parent(current)) ChangeCurrent(m_tree->Parent(current), true);
+            if (current && HasChildren(current) && m_tree->IsExpanded(current))
+                SetExpanded(current, false);
+            else if (current && m_tree->Parent(current))
+                ChangeCurrent(m_tree->Parent(current), true);
             break;
         case Qt::Key_Right:
             if (current && HasChildren(current)) {
-                if (!m_tree->IsExpanded(current)) SetExpanded(current, true);
-                else target = row + 1;
+                if (!m_tree->IsExpanded(current))
+                    SetExpanded(current, true);
+                else
+                    target = row + 1;
             }
             break;
-        case Qt::Key_Plus: if (current) SetExpanded(current, true); break;
-        case Qt::Key_Minus: if (current) SetExpanded(current, false); break;
-        case Qt::Key_Asterisk: if (current) ExpandAll(current); break;
+        case Qt::Key_Plus:
+            if (current) SetExpanded(current, true);
+            break;
+        case Qt::Key_Minus:
+            if (current) SetExpanded(current, false);
+            break;
+        case Qt::Key_Asterisk:
+            if (current) ExpandAll(current);
+            break;
         case Qt::Key_Return:
         case Qt::Key_Enter:
             if (current) emit lineActivated(current);
@@ -641,7 +676,8 @@ void TraceView::mousePressEvent(QMouseEvent* event) {
             ChangeCurrent(line, true);
         }
     }
-    if (event->button() == Qt::RightButton && m_menuOnPress) emit searchMenuRequested(event->globalPosition().toPoint());
+    if (event->button() == Qt::RightButton && m_menuOnPress)
+        emit searchMenuRequested(event->globalPosition().toPoint());
 }
 
 void TraceView::mouseReleaseEvent(QMouseEvent* event) {
@@ -685,13 +721,17 @@ void TraceView::focusOutEvent(QFocusEvent* event) {
 bool TraceView::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::ToolTip && m_tree) {
         auto* help = static_cast<QHelpEvent*>(event);
-        if (const int line = LineAt(help->pos())) QToolTip::showText(help->globalPos(), m_tree->Text(line), viewport());
-        else QToolTip::hideText();
+        if (const int line = LineAt(help->pos()))
+            QToolTip::showText(help->globalPos(), m_tree->Text(line), viewport());
+        else
+            QToolTip::hideText();
         return true;
     }
     return QAbstractScrollArea::viewportEvent(event);
 }
 
-void TraceView::NotifyAccessibility(int previousRows) { TraceViewAccessible::RowsChanged(this, previousRows); }
+void TraceView::NotifyAccessibility(int previousRows) {
+    TraceViewAccessible::RowsChanged(this, previousRows);
+}
 
 }  // namespace tw::viewer

@@ -11,7 +11,7 @@ namespace {
 
 // One shown row of a trace view, as a cell of the tree.
 class RowAccessible : public QAccessibleInterface, public QAccessibleTableCellInterface {
-public:
+  public:
     RowAccessible(TraceView* view, int row) : m_view(view), m_row(row) {}
 
     // The line of the row, 0 when the row or its view is gone (then view is nullptr too).
@@ -28,7 +28,9 @@ public:
         const TraceView* view = m_view.data();
         return view ? view->window()->windowHandle() : nullptr;
     }
-    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(m_view.data()); }
+    QAccessibleInterface* parent() const override {
+        return QAccessible::queryAccessibleInterface(m_view.data());
+    }
     QAccessibleInterface* child(int) const override { return nullptr; }
     int childCount() const override { return 0; }
     int indexOfChild(const QAccessibleInterface*) const override { return -1; }
@@ -86,7 +88,8 @@ public:
     }
 
     void* interface_cast(QAccessible::InterfaceType type) override {
-        return type == QAccessible::TableCellInterface ? static_cast<QAccessibleTableCellInterface*>(this) : nullptr;
+        return type == QAccessible::TableCellInterface ? static_cast<QAccessibleTableCellInterface*>(this)
+                                                       : nullptr;
     }
 
     // QAccessibleTableCellInterface
@@ -99,7 +102,7 @@ public:
     int rowExtent() const override { return 1; }
     QAccessibleInterface* table() const override { return parent(); }
 
-private:
+  private:
     QPointer<TraceView> m_view;
     int m_row;
 };
@@ -145,7 +148,8 @@ int TraceViewAccessible::childCount() const { return rowCount(); }
 
 QAccessibleInterface* TraceViewAccessible::cellAt(int row, int column) const {
     if (column != 0 || row < 0 || row >= rowCount()) return nullptr;
-    if (const auto it = m_cells.find(row); it != m_cells.end()) return QAccessible::accessibleInterface(it->second);
+    if (const auto it = m_cells.find(row); it != m_cells.end())
+        return QAccessible::accessibleInterface(it->second);
     auto* cell = new RowAccessible(View(), row);
     m_cells.emplace(row, QAccessible::registerAccessibleInterface(cell));
     return cell;

@@ -12,7 +12,7 @@
 namespace tw::formula {
 
 class CaptureFile {
-public:
+  public:
     // maxBytes 0: the file grows without bound; else past it the file is renamed to path.1
     // (replacing an older one) and a new file begun.
     CaptureFile(std::string path, std::uint64_t maxBytes);
@@ -21,12 +21,13 @@ public:
     CaptureFile& operator=(const CaptureFile&) = delete;
 
     // Appends one message; false when it could not be written (it is then counted as skipped).
-    bool Write(std::int64_t sentAtMicros, std::uint32_t processId, std::uint32_t threadId, std::string_view envelope);
+    bool Write(std::int64_t sentAtMicros, std::uint32_t processId, std::uint32_t threadId,
+               std::string_view envelope);
     const std::string& Path() const { return m_path; }
     // Whether the file can be opened for appending now (the check of the installation).
     static bool CanAppend(const std::string& path, std::string* why);
 
-private:
+  private:
     bool Open();
     void Close();
     bool RotateIfFull(std::size_t adding);
@@ -34,7 +35,7 @@ private:
     std::string m_path;
     std::uint64_t m_maxBytes;
     std::mutex m_mutex;
-    std::string m_line;     // reused for each line
+    std::string m_line;           // reused for each line
     std::intptr_t m_handle = -1;  // file descriptor or HANDLE
     std::int64_t m_nextTry = 0;   // after a failed open, microseconds before trying again
 };

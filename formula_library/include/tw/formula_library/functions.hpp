@@ -24,11 +24,11 @@ void SetDelivery(DeliverFunction deliver);
 
 // What happened to this process's messages so far.
 struct CallCounts {
-    std::uint64_t calls = 0;        // calls made while not switched off
+    std::uint64_t calls = 0;  // calls made while not switched off
     std::uint64_t delivered = 0;
-    std::uint64_t noViewer = 0;     // no viewer, or one given up on after a timeout
-    std::uint64_t lost = 0;         // the viewer went away before taking it
-    std::uint64_t timedOut = 0;     // the viewer did not take it in time
+    std::uint64_t noViewer = 0;  // no viewer, or one given up on after a timeout
+    std::uint64_t lost = 0;      // the viewer went away before taking it
+    std::uint64_t timedOut = 0;  // the viewer did not take it in time
     std::uint64_t captured = 0;
     std::uint64_t captureSkipped = 0;
 };
@@ -46,7 +46,7 @@ inline constexpr std::string_view kCheckPointLine =
     "-------------------------------------------------------------------------------";
 
 class Send {
-public:
+  public:
     std::string Msg(std::string_view message) const;
     std::string MsgEx(std::string_view message, std::int32_t recordNumber) const;
     std::string Scratch(std::string_view message, std::int32_t id) const;
@@ -56,23 +56,24 @@ public:
     std::string ErrorEx(std::string_view message, std::int32_t recordNumber) const;
     std::string Warning(std::string_view message) const;
     std::string WarningEx(std::string_view message, std::int32_t recordNumber) const;
-    std::string Object(std::string_view objectName, std::string_view objectValue, std::int32_t recordNumber) const;
+    std::string Object(std::string_view objectName, std::string_view objectValue,
+                       std::int32_t recordNumber) const;
 };
 
 class Enter {
-public:
+  public:
     std::string Formula(std::string_view formulaName, std::int32_t recordNumber) const;
     std::string SubReport(std::string_view subReportName) const;
 };
 
 class Exit {
-public:
+  public:
     std::string Formula() const;
     std::string SubReport() const;
 };
 
 class Add {
-public:
+  public:
     std::string CheckPoint() const;
 };
 

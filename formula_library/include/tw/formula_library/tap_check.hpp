@@ -8,7 +8,7 @@
 namespace tw::formula {
 
 class CheckReport {
-public:
+  public:
     explicit CheckReport(FILE* out) : m_out(out) {}
     void Ok(const std::string& what) { Line("ok", what, {}); }
     void Note(const std::string& what) { Line("note", what, {}); }
@@ -18,9 +18,10 @@ public:
     }
     bool Failed() const { return m_failed; }
 
-private:
+  private:
     void Line(const char* verdict, const std::string& what, const std::string& fix) {
-        std::fprintf(m_out, "%-5s %s%s%s\n", verdict, what.c_str(), fix.empty() ? "" : "; fix: ", fix.c_str());
+        std::fprintf(m_out, "%-5s %s%s%s\n", verdict, what.c_str(),
+                     fix.empty() ? "" : "; fix: ", fix.c_str());
     }
     FILE* m_out;
     bool m_failed = false;

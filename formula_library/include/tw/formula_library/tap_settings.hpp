@@ -24,7 +24,7 @@ enum class CaptureMode { Always, NoViewer };
 
 struct TapSettings {
     bool off = false;
-    std::string capturePattern;    // as configured, before %p and %d
+    std::string capturePattern;  // as configured, before %p and %d
     CaptureMode captureMode = CaptureMode::Always;
     std::uint64_t captureMaxBytes = 0;  // 0: no rotation
     int sendTimeoutMs = 0;              // 0: no bound
@@ -35,7 +35,8 @@ struct TapSettings {
 };
 
 // A value as found, by its registry name ("Capture") and variable ("TRACETAP_CAPTURE").
-using SettingReader = bool (*)(const char* registryName, const char* variable, std::string& value, std::string& source);
+using SettingReader = bool (*)(const char* registryName, const char* variable, std::string& value,
+                               std::string& source);
 
 // The settings of this process, read on first use.
 const TapSettings& Settings();

@@ -19,12 +19,12 @@ struct CaptureRecord {
     std::int64_t sentAtMicros = 0;  // microseconds since 1970-01-01 UTC
     std::uint32_t processId = 0;
     std::uint32_t threadId = 0;
-    std::string envelope;           // code-page bytes, unescaped
+    std::string envelope;  // code-page bytes, unescaped
 };
 
 // Appends the line for a message, CR LF included.
-void AppendCaptureLine(std::string& out, std::int64_t sentAtMicros, std::uint32_t processId, std::uint32_t threadId,
-                       std::string_view envelope);
+void AppendCaptureLine(std::string& out, std::int64_t sentAtMicros, std::uint32_t processId,
+                       std::uint32_t threadId, std::string_view envelope);
 // "2026-12-08T14:03:07.123456Z" for a time; the date alone ("2026-12-08") with dateOnly.
 std::string CaptureTimeText(std::int64_t sentAtMicros, bool dateOnly = false);
 // Reads a line back (with or without its CR LF). False for a damaged line, with the reason.

@@ -10,6 +10,7 @@
 // Qt-free; adding a message costs the same however long the run.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -18,20 +19,21 @@
 namespace tw::viewer {
 
 class Profiler {
-public:
+  public:
     // One finished (or still open) call.
     struct Call {
-        std::uint32_t name;    // index into Names()
-        std::uint32_t depth;   // 0: called from no other
-        std::int64_t start;    // microseconds
-        std::int64_t end;      // -1 while open
+        std::uint32_t name;   // index into Names()
+        std::uint32_t depth;  // 0: called from no other
+        std::int64_t start;   // microseconds
+        std::int64_t end;     // -1 while open
         std::int64_t childTime = 0;
-        std::uint32_t messages = 0;  // messages sent directly inside (the exit included)
-        std::int32_t record = 0;     // record number of the entry
-        std::int32_t mainRecord = 0; // the main report's record it belongs to (for a call in a subreport, the record being printed)
-        int entryLine = 0;           // the entry's line in the trace (0: none)
+        std::uint32_t messages = 0;   // messages sent directly inside (the exit included)
+        std::int32_t record = 0;      // record number of the entry
+        std::int32_t mainRecord = 0;  // the main report's record it belongs to (for a call in a subreport,
+                                      // the record being printed)
+        int entryLine = 0;            // the entry's line in the trace (0: none)
         int pass = 0;
-        std::uint64_t stream = 0;    // which caller made it (see Add)
+        std::uint64_t stream = 0;  // which caller made it (see Add)
     };
     struct Row {
         std::uint32_t name = 0;
@@ -79,7 +81,7 @@ public:
     // Self time with the sends of the call's own messages taken out (never below 0).
     std::int64_t SelfWithoutSends(const Row& row) const;
 
-private:
+  private:
     std::uint32_t Intern(std::string_view name, bool subreport);
     void NoteRecord(std::int32_t record, std::int64_t micros);
 
@@ -115,5 +117,21 @@ private:
 
 // "412.3 ms", "1.204 s", "87 µs" (UTF-8).
 std::string DurationText(std::int64_t micros);
+
+// One message for the Chrome trace; texts in the code page.
+struct TraceMessage {
+    int type = 0;
+    std::int32_t record = 0;
+    std::string_view objectName, objectValue, message;
+    std::int64_t micros = 0;
+    std::uint64_t stream = 0;
+};
+// The run in the Chrome trace event format (Perfetto, chrome://tracing): each finished call a
+// complete event ("ph":"X", ts and dur in microseconds), every other message an instant event
+// with its record number and text or object name and value. next gives the messages in order
+// and returns false after the last.
+std::string ChromeTraceJson(const Profiler& profiler, const std::function<bool(TraceMessage&)>& next);
+// The profile table as CSV (times in microseconds), total most first.
+std::string ProfileCsv(const Profiler& profiler, int pass = -1);
 
 }  // namespace tw::viewer
