@@ -257,3 +257,32 @@ TEST(StoreDepth, EntersWithoutExitsStopNestingAtTheDeepestLevel) {
 
 }  // namespace
 }  // namespace tw::viewer
+
+namespace tw::viewer {
+namespace {
+
+// Nesting by calls: an entry inside a call hangs under it, an exit beside its entry; switching
+// re-nests the lines there, keeping them, their handles and the selection, and switching back
+// gives the first nesting again.
+TEST_F(Store, NestByCallsFollowsTheCallStackAndSwitchesBothWays) {
+    const char* texts[] = {"Total", "Sub", "m", "", "n", "", "x", "", "after"};
+    const qint16 types[] = {6, 6, 0, 7, 0, 7, 7, 7, 0};  // two stray exits at the end
+    for (int i = 0; i < 9; ++i) Add(texts[i], types[i]);
+    const std::string partRule = Shape();
+    EXPECT_EQ(partRule, "Total<- Sub<- m<Sub <- n<- <- x<- <- after<- ");
+    TraceTree& t = pages.GetDefault();
+    t.Select(5);
+    const LineHandle n = t.Handle(5);
+    manager.SetNestByCalls(true);
+    EXPECT_EQ(Shape(), "Total<- Sub<Total m<Sub <Total n<Total <- x<- <- after<- ");
+    EXPECT_EQ(t.IndexOf(n), 5);
+    EXPECT_EQ(t.Selected(), 5);
+    Add("late", 6);
+    Add("in", 0);
+    EXPECT_EQ(t.Message(t.Parent(t.Count())).Message(), "late");
+    manager.SetNestByCalls(false);
+    EXPECT_EQ(Shape(), partRule + "late<- in<late ");
+}
+
+}  // namespace
+}  // namespace tw::viewer

@@ -36,31 +36,63 @@ void MessageManager::SetProcessMessages(bool on) {
     if (m_status) m_status->SetListening(on ? QStringLiteral("Ready.") : QStringLiteral("Stopped."), on);
 }
 
+int MessageManager::ParentFor(TraceTree& tree, qint32 type, int last) {
+    if (last == 0) {
+        m_openCalls.clear();
+        return 0;
+    }
+    int parent = 0;
+    if (m_nestByCalls) {
+        // The innermost call still open (a deleted entry no longer counts).
+        int open = 0;
+        while (!m_openCalls.empty() && (open = tree.IndexOf(m_openCalls.back())) == 0) m_openCalls.pop_back();
+        if (IsExit(type)) parent = open ? tree.Parent(open) : 0;  // beside its entry
+        else parent = open;
+    } else if (IsEnter(type)) {
+        parent = tree.Parent(last);  // a sibling of the last line
+    } else if (IsExit(type)) {
+        const int p = tree.Parent(last);  // one level above the last line
+        parent = p ? tree.Parent(p) : 0;
+    } else if (IsEnter(tree.Message(last).MessageType())) {
+        parent = last;  // nested under the enter line
+    } else {
+        parent = tree.Parent(last);
+    }
+    // Enter lines without exits nest ever deeper; below the deepest level a view can
+    // show, new lines stay on that level, beside the lines before them.
+    if (parent && tree.Level(parent) >= TraceTree::kMaxLevel) parent = tree.Parent(parent);
+    return parent;
+}
+
+void MessageManager::CallAppended(TraceTree& tree, qint32 type, int line) {
+    if (!m_nestByCalls) return;
+    if (IsEnter(type)) m_openCalls.push_back(tree.Handle(line));
+    else if (IsExit(type) && !m_openCalls.empty()) m_openCalls.pop_back();
+}
+
+void MessageManager::SetNestByCalls(bool on) {
+    if (on == m_nestByCalls) return;
+    m_nestByCalls = on;
+    m_openCalls.clear();
+    TraceTree& tree = m_pages.GetDefault();
+    tree.Renest([&](int line) {
+        const qint32 type = tree.Message(line).MessageType();
+        const int parent = ParentFor(tree, type, line - 1);
+        CallAppended(tree, type, line);
+        return parent;
+    });
+}
+
 void MessageManager::Add(const MessageRef& message) {
     if (!m_processMessages || !message) return;
     TraceTree& tree = m_pages.GetDefault();
-    int parent = 0;
-    if (!tree.IsEmpty()) {
-        const int last = tree.Count();
-        const qint32 type = message->MessageType();
-        if (IsEnter(type)) {
-            parent = tree.Parent(last);  // a sibling of the last line
-        } else if (IsExit(type)) {
-            const int p = tree.Parent(last);  // one level above the last line
-            parent = p ? tree.Parent(p) : 0;
-        } else if (IsEnter(tree.Message(last).MessageType())) {
-            parent = last;  // nested under the enter line
-        } else {
-            parent = tree.Parent(last);
-        }
-        // Enter lines without exits nest ever deeper; below the deepest level a view can
-        // show, new lines stay on that level, beside the lines before them.
-        if (parent && tree.Level(parent) >= TraceTree::kMaxLevel) parent = tree.Parent(parent);
-    }
+    const qint32 type = message->MessageType();
+    const int parent = ParentFor(tree, type, tree.Count());
     // One reading of the clock (an injected one in tests) gives the time stamp and the exact
     // receipt time.
     const qint64 now = tw::CurrentMicroseconds();
-    tree.Append(parent, message, StampOfMicroseconds(now), now);
+    const int line = tree.Append(parent, message, StampOfMicroseconds(now), now);
+    CallAppended(tree, type, line);
     if (parent != 0 && !tree.IsExpanded(parent)) tree.SetExpanded(parent, true);
     ShowCount(tree.Count());
 

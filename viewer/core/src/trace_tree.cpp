@@ -166,6 +166,42 @@ int TraceTree::Append(int parent, MessageRef message, Stamp stamp, qint64 receiv
     return int(index);
 }
 
+void TraceTree::BeginRenest() {
+    m_childLists.assign(1, {});
+    m_freeSlots.clear();
+    for (Line& l : m_lines) {
+        l.children = 0;
+        l.parent = 0;
+        l.level = 0;
+    }
+}
+
+void TraceTree::PlaceInRenest(int line, int parent) {
+    // Only the path from the top level to the line before can take a new line.
+    bool onPath = parent == 0;
+    for (int a = line - 1; a > 0 && !onPath; a = int(m_lines[std::size_t(a - 1)].parent)) onPath = a == parent;
+    if (!onPath || parent >= line) parent = 0;
+    if (parent && m_lines[std::size_t(parent - 1)].level >= kMaxLevel) parent = int(m_lines[std::size_t(parent - 1)].parent);
+    Line& l = m_lines[std::size_t(line - 1)];
+    l.parent = std::uint32_t(parent);
+    l.level = parent ? std::uint8_t(m_lines[std::size_t(parent - 1)].level + 1) : 0;
+    std::uint32_t slot = 0;
+    if (parent) {
+        Line& p = m_lines[std::size_t(parent - 1)];
+        if (!p.children) {
+            p.children = std::uint32_t(m_childLists.size());
+            m_childLists.emplace_back();
+        }
+        slot = p.children;
+        p.flags |= kExpanded;
+    }
+    m_childLists[slot].push_back(std::uint32_t(line));
+}
+
+void TraceTree::EndRenest() {
+    for (auto* o : m_observers) o->Renested();
+}
+
 int TraceTree::AppendCopy(const TraceTree& source, int sourceIndex) {
     const Line& s = source.line(sourceIndex);
     return Append(0, s.message, s.stamp, source.m_received.At(std::size_t(sourceIndex - 1)));

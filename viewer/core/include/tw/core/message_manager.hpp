@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 namespace tw::viewer {
 
@@ -53,12 +54,23 @@ public:
 
     TracePages& Pages() const { return m_pages; }
 
+    // How new lines nest in the default page: off (the default), an entry after an entry is its
+    // sibling and an exit goes one level above the last line; on, lines nest by the calls they
+    // are made in (an entry opens a call, its exit closes it, and everything between hangs
+    // under the entry). Switching re-nests the lines already there.
+    void SetNestByCalls(bool on);
+    bool NestByCalls() const { return m_nestByCalls; }
+
     // "1,234 Messages." with the given digit group separator.
     static QString CountText(qint64 count, QChar groupSeparator);
     static void CountTextInto(qint64 count, QChar groupSeparator, QString& out);
 
 private:
     void ShowCount(int count);
+    // The parent of a new line of the given type, by the rule in force; the lines before are
+    // those of the tree.
+    int ParentFor(TraceTree& tree, qint32 type, int last);
+    void CallAppended(TraceTree& tree, qint32 type, int line);
 
     TracePages& m_pages;
     StatusPanels* m_status;
@@ -69,6 +81,8 @@ private:
     bool m_autosOn = false;
     MessageHook m_watchHook;
     MessageHook m_autosHook;
+    bool m_nestByCalls = false;
+    std::vector<LineHandle> m_openCalls;  // nesting by calls: the entries still open, outermost first
 };
 
 }  // namespace tw::viewer

@@ -41,6 +41,8 @@ public:
     virtual void ExpandedChanged(int index, bool expanded);
     // Many lines were expanded or collapsed at once (SetExpandedRange).
     virtual void ExpansionReset() {}
+    // Every line may have another parent now (Renest); the lines, their order and handles stay.
+    virtual void Renested() {}
     // The selected line changed (0: none); makeVisible asks views to scroll to it.
     virtual void SelectionChanged(int index, bool makeVisible);
     // The tree is being destroyed; the observer must forget it.
@@ -138,6 +140,17 @@ public:
     void Select(int index);
     // Records a selection the user made in a view (no scrolling is asked for).
     void SetSelectedFromView(int index);
+    // Gives every line the parent parentOf(line) returns, line by line in order, as if the lines
+    // were appended again: the lines, their order, handles, colours and the selection stay. A
+    // parent that is not on the path from the top level to the line before is taken as 0, and
+    // one on kMaxLevel as its own parent. Lines with children are expanded.
+    template <typename ParentOf>
+    void Renest(ParentOf parentOf) {
+        BeginRenest();
+        for (int line = 1; line <= Count(); ++line) PlaceInRenest(line, parentOf(line));
+        EndRenest();
+    }
+
     // Removes the line and its subtree; later lines are renumbered.
     void RemoveSubtree(int index);
     // Removes every line.
@@ -172,6 +185,9 @@ private:
         return !m_serialsKept ? m_tag | (m_firstLocal + std::uint64_t(index) - 1) : m_serials[std::size_t(index - 1)];
     }
     void keepSerials();
+    void BeginRenest();
+    void PlaceInRenest(int line, int parent);
+    void EndRenest();
     // Back colour in the low, text colour in the high half; empty until a line is coloured.
     std::uint64_t& colours(int index);
     const std::vector<std::uint32_t>& childrenOf(int index) const;

@@ -136,6 +136,7 @@ private:
     void LineChanged(int index) override;
     void ExpandedChanged(int index, bool expanded) override;
     void ExpansionReset() override;
+    void Renested() override { ExpansionReset(); }
     void SelectionChanged(int index, bool makeVisible) override;
     void TreeDestroyed() override;
 
