@@ -107,7 +107,9 @@ TEST_F(WindowCommandsTest, DeleteRemovesTheSelectedLineWithItsNestedLines) {
     EXPECT_TRUE(Trace().Text(3).endsWith("M2"));
     EXPECT_EQ(Panel(1), "6 Messages.");  // Delete leaves the count as it was
     form->Viewer().FlushPending();
-    EXPECT_EQ(form->Viewer().View(0)->Rows().Count(), 3);
+    const viewer::TraceView* view = form->Viewer().View(0);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->Rows().Count(), 3);
 }
 
 TEST_F(WindowCommandsTest, ClearCurrentViewerEmptiesThePageAndTheCount) {

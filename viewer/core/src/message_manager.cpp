@@ -37,6 +37,10 @@ void MessageManager::SetProcessMessages(bool on) {
 }
 
 void MessageManager::Add(const MessageRef& message) {
+    Add(message, 0, nullptr);
+}
+
+void MessageManager::Add(const MessageRef& message, qint64 sentAt, const LineOrigin* origin) {
     if (!m_processMessages || !message) return;
     TraceTree& tree = m_pages.GetDefault();
     int parent = 0;
@@ -59,8 +63,8 @@ void MessageManager::Add(const MessageRef& message) {
     }
     // One reading of the clock (an injected one in tests) gives the time stamp and the exact
     // receipt time.
-    const qint64 now = tw::CurrentMicroseconds();
-    tree.Append(parent, message, StampOfMicroseconds(now), now);
+    const qint64 at = sentAt != 0 ? sentAt : tw::CurrentMicroseconds();
+    tree.Append(parent, message, StampOfMicroseconds(at), at, origin);
     if (parent != 0 && !tree.IsExpanded(parent)) tree.SetExpanded(parent, true);
     ShowCount(tree.Count());
 
