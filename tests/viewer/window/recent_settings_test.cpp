@@ -106,8 +106,8 @@ TEST_F(RecentSettingsTest, MenuOpensFilesGreysMissingOnesAndTakesThemOffWhenChos
     ASSERT_NE(recent, nullptr);
     // In the File menu after Export...
     const QList<QAction*> fileItems = form.Menu("mnuFile")->actions();
-    ASSERT_GE(fileItems.size(), 4);
-    EXPECT_EQ(fileItems[3]->menu(), recent);
+    ASSERT_GE(fileItems.size(), 5);
+    EXPECT_EQ(fileItems[4]->menu(), recent);
     EXPECT_EQ(recent->title(), "Recent &Logfiles");
 
     FillRecentMenu(form, *recent);
