@@ -1,6 +1,8 @@
-// Capture files in the viewer's core: loading with damaged lines, saving and loading back.
+// Capture files in the viewer's core: loading with damaged lines, saving and loading back, and
+// following a file as it grows, is truncated and is replaced.
 
 #include "tw/common/common.hpp"
+#include "tw/core/file_follower.hpp"
 #include "tw/core/log.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/core/status_panels.hpp"
@@ -168,6 +170,53 @@ TEST_F(CaptureFiles, ASavedCaptureLoadsBackAsTheSamePage) {
     EXPECT_EQ(r.damaged, 0);
     EXPECT_EQ(shape(), before);
     EXPECT_EQ(Default().Message(2).ObjectValue(), QString::fromUtf8("1\u20ac"));
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(CaptureFiles, FollowingReadsOnThroughTruncationAndRotation) {
+    const QString path = Path("live.cap");
+    const std::string third = Captured(kT0 + 3, 1, 1, 0, 3, "three");
+    Write(path,
+          Captured(kT0 + 1, 1, 1, 0, 1, "one") + Captured(kT0 + 2, 1, 1, 0, 2, "two") + third.substr(0, 40));
+    FileFollower follower(store);
+    QStringList notes, stops;
+    QObject::connect(&follower, &FileFollower::note, [&](const QString& t) { notes << t; });
+    QObject::connect(&follower, &FileFollower::stopped, [&](const QString& t) { stops << t; });
+    ASSERT_TRUE(follower.Start(path));
+    EXPECT_EQ(Lines(), QStringList({"1/0/one", "2/0/two"}));  // the half-written line waits
+
+    Write(path, third.substr(40), QIODevice::Append);
+    follower.Poll();
+    EXPECT_EQ(Lines().back(), "3/0/three");
+    EXPECT_EQ(Default().ReceivedAt(3), kT0 + 3);
+
+    // Written anew, shorter: read again from the start, and said so.
+    Write(path, Captured(kT0 + 4, 2, 1, 0, 4, "anew"));
+    follower.Poll();
+    EXPECT_EQ(Lines().back(), "4/0/anew");
+    ASSERT_EQ(notes.size(), 1);
+    EXPECT_EQ(notes[0], "live.cap got shorter: reading it again from its start.");
+
+    // Rotated: what came last into the old file first, then the new file from its start, with
+    // a damaged line skipped and named.
+    Write(path, Captured(kT0 + 5, 2, 1, 0, 5, "last of the old"), QIODevice::Append);
+    ASSERT_TRUE(QFile::rename(path, path + ".1"));
+    Write(path, "garbage\r\n" + Captured(kT0 + 6, 3, 1, 0, 6, "first of the new"));
+    follower.Poll();
+    EXPECT_EQ(Lines().mid(4), QStringList({"5/0/last of the old", "6/0/first of the new"}));
+    ASSERT_EQ(notes.size(), 3);
+    EXPECT_EQ(notes[1], "live.cap was replaced by a new file: reading that from its start.");
+    EXPECT_TRUE(notes[2].startsWith("Line 1 of live.cap is damaged and was skipped: Not a capture line"));
+    EXPECT_EQ(Default().SourceCount(), 3)
+        << Default().SourceTexts().join(",").toStdString();  // processes 1, 2 and 3 of the one file
+
+    // Clearing the page ends following.
+    store.Clear();
+    EXPECT_FALSE(follower.IsFollowing());
+    EXPECT_EQ(stops, QStringList({"Stopped following live.cap: the page was cleared."}));
+    Write(path, Captured(kT0 + 7, 3, 1, 0, 7, "unread"), QIODevice::Append);
+    follower.Poll();
+    EXPECT_EQ(Default().Count(), 0);
     EXPECT_TRUE(boxes.boxes.empty());
 }
 

@@ -1,5 +1,5 @@
 // Capture files through the main window: several files opened together and merged with a
-// Source column, and Save Capture.
+// Source column, Save Capture, and Follow File until the page is cleared.
 
 #include "tw/common/common.hpp"
 #include "tw/core/message_manager.hpp"
@@ -109,6 +109,27 @@ TEST_F(CaptureWindowTest, FilesOpenedTogetherMergeByTimeWithASourceColumnAndSave
     EXPECT_EQ(Messages(), QStringList({"a first", "b first", "a second", "b second", "from the log"}));
     EXPECT_EQ(Trace().ReceivedAt(4), kT0 + 3'000);
     EXPECT_EQ(Trace().SourceText(2), "merged.cap (22)");
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(CaptureWindowTest, FollowFileReadsOnAsTheFileGrowsUntilThePageIsCleared) {
+    Write(Path("live.cap"), Captured(kT0, 5, 1, "already there"));
+    QAction* follow = form->commands().Action("mnuFileFollowFile");
+    ASSERT_NE(follow, nullptr);
+    RunWithFile("mnuFileFollowFile", Path("live.cap"));
+    EXPECT_TRUE(follow->isChecked());
+    EXPECT_EQ(Messages(), QStringList({"already there"}));
+
+    Write(Path("live.cap"), Captured(kT0 + 1, 5, 2, "appended"), QIODevice::Append);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Trace().Count() == 2; }, 3000));
+    EXPECT_EQ(Messages().back(), "appended");
+
+    ASSERT_TRUE(form->commands().Run("mnuEditClearViewer"));
+    EXPECT_FALSE(follow->isChecked());
+    EXPECT_EQ(Note(), "Stopped following live.cap: the page was cleared.");
+    Write(Path("live.cap"), Captured(kT0 + 2, 5, 3, "not read"), QIODevice::Append);
+    QTest::qWait(400);
+    EXPECT_EQ(Trace().Count(), 0);
     EXPECT_TRUE(boxes.boxes.empty());
 }
 

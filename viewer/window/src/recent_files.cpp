@@ -184,6 +184,16 @@ void OpenLater(FrmMain& form, const QStringList& paths) {
     });
 }
 
+QString FollowFromArguments(const QStringList& arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == QLatin1String("--")) break;
+        if (a == QLatin1String("--follow")) return i + 1 < arguments.size() ? arguments[i + 1] : QString();
+        if (a.startsWith(QLatin1String("--follow="))) return a.mid(9);
+    }
+    return {};
+}
+
 QStringList FilesFromArguments(const QStringList& arguments) {
     QStringList files;
     bool options = true;
@@ -191,6 +201,10 @@ QStringList FilesFromArguments(const QStringList& arguments) {
         const QString& a = arguments[i];
         if (options && a == QLatin1String("--")) {
             options = false;
+        } else if (options && a == QLatin1String("--follow")) {
+            if (++i == arguments.size()) std::fprintf(stderr, "tracewell32: --follow needs a file to follow\n");
+        } else if (options && a.startsWith(QLatin1String("--follow="))) {
+            // the file to follow, not one to open
         } else if (options && a.startsWith(u'-') && a.size() > 1) {
             std::fprintf(stderr, "tracewell32: unknown option %s ignored\n", qPrintable(a));
         } else {

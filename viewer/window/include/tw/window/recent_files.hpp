@@ -41,8 +41,10 @@ void OpenMergedPaths(FrmMain& form, const QStringList& paths);
 // start-up).
 void OpenLater(FrmMain& form, const QStringList& paths);
 // The files named on a command line (arguments after the program's name); options (words
-// starting with "-", up to a "--") are not files.
+// starting with "-", up to a "--") are not files, nor is the file of "--follow FILE".
 QStringList FilesFromArguments(const QStringList& arguments);
+// The file of "--follow FILE" (or "--follow=FILE") on a command line; empty without one.
+QString FollowFromArguments(const QStringList& arguments);
 
 // Adds Recent Logfiles to the File menu and lets files be dropped on the window.
 void ConnectRecentFiles(FrmMain& form);
