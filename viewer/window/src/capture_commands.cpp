@@ -45,7 +45,7 @@ const QString kAllFiles = QStringLiteral("All files (*)");
 
 void SaveCapture(FrmMain& form) {
     const QString name = AskFile(form, QStringLiteral("Save Capture"), QFileDialog::AcceptSave,
-                                 {QStringLiteral("Capture files (*.cap)"), kAllFiles}, QStringLiteral("cap"));
+                                 {QStringLiteral("Capture files (*.txt)"), kAllFiles}, QStringLiteral("txt"));
     if (name.isEmpty()) return;
     // As Save Logfile: senders wait, so the page saved is the page as it was.
     viewer::Reception::Held hold(form.Reception());
@@ -90,7 +90,7 @@ void FileFollowing::Chosen(bool checked) {
     m_action->setChecked(false);  // until a file is followed
     const QString name =
         AskFile(m_form, QStringLiteral("Follow File"), QFileDialog::AcceptOpen,
-                {kAllFiles, QStringLiteral("Log files (*.log)"), QStringLiteral("Capture files (*.cap)")});
+                {kAllFiles, QStringLiteral("Log files (*.log)"), QStringLiteral("Capture files (*.txt)")});
     if (!name.isEmpty()) Follow(name);
 }
 
