@@ -158,10 +158,10 @@ TEST_F(ExportTest, WindowCommandsCopyAndExportTheCurrentPage) {
     QMenu* file = form.Menu("mnuFile");
     ASSERT_NE(file, nullptr);
     const QList<QAction*> items = file->actions();
-    ASSERT_GE(items.size(), 3);
-    EXPECT_EQ(items[1]->objectName(), "mnuFileSave");
-    EXPECT_EQ(items[2]->objectName(), "mnuFileExport");
-    EXPECT_EQ(items[2]->text(), "E&xport...");
+    ASSERT_GE(items.size(), 5);
+    EXPECT_EQ(items[2]->objectName(), "mnuFileSave");
+    EXPECT_EQ(items[4]->objectName(), "mnuFileExport");
+    EXPECT_EQ(items[4]->text(), "E&xport...");
 
     QApplication::clipboard()->clear();
     ASSERT_TRUE(form.commands().Run("mnuEditCopySubtree"));  // nothing selected: nothing copied

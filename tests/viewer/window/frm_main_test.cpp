@@ -59,7 +59,8 @@ TEST_F(FrmMainTest, MenuTreeHasEveryItemWithCaptionAndShortcut) {
                                 "mnuOptions|&Options", "mnuHelp|&Help"}));
 
     EXPECT_EQ(Describe(form->Menu("mnuFile")),
-              QStringList({"mnuFileOpen|&Open Logfile...|Ctrl+O", "mnuFileSave|&Save Logfile...|Ctrl+S",
+              QStringList({"mnuFileOpen|&Open Logfile...|Ctrl+O", "mnuFileFollowFile|&Follow File...|",
+                           "mnuFileSave|&Save Logfile...|Ctrl+S", "mnuFileSaveCapture|Save &Capture...|",
                            "mnuFileExport|E&xport...|", "mnuFileRecent|Recent &Logfiles|", "mnuFileBar1|-|", "mnuFileDelete|&Delete Logfile...|Ctrl+D", "mnuFileBar2|-|",
                            "mnuFilePrint|&Print...|Ctrl+P", "mnuFileBar3|-|", "mnuFileExit|&Exit|"}));
     EXPECT_EQ(Describe(form->Menu("mnuEdit")),

@@ -106,8 +106,8 @@ TEST_F(RecentSettingsTest, MenuOpensFilesGreysMissingOnesAndTakesThemOffWhenChos
     ASSERT_NE(recent, nullptr);
     // In the File menu after Export...
     const QList<QAction*> fileItems = form.Menu("mnuFile")->actions();
-    ASSERT_GE(fileItems.size(), 4);
-    EXPECT_EQ(fileItems[3]->menu(), recent);
+    ASSERT_GE(fileItems.size(), 6);
+    EXPECT_EQ(fileItems[5]->menu(), recent);
     EXPECT_EQ(recent->title(), "Recent &Logfiles");
 
     FillRecentMenu(form, *recent);
@@ -179,6 +179,12 @@ TEST_F(RecentSettingsTest, CommandLineWordsThatAreFiles) {
     EXPECT_EQ(FilesFromArguments({"tracewell32", "a.log", "-x", "b.log", "--", "-c.log", "-"}),
               (QStringList{"a.log", "b.log", "-c.log", "-"}));
     EXPECT_TRUE(FilesFromArguments({"tracewell32"}).isEmpty());
+    // The file to follow is not one to open.
+    const QStringList follow = {"tracewell32", "a.cap", "--follow", "live.cap", "b.cap"};
+    EXPECT_EQ(FilesFromArguments(follow), (QStringList{"a.cap", "b.cap"}));
+    EXPECT_EQ(FollowFromArguments(follow), "live.cap");
+    EXPECT_EQ(FollowFromArguments({"tracewell32", "--follow=x.log"}), "x.log");
+    EXPECT_EQ(FollowFromArguments({"tracewell32", "--", "--follow", "x.log"}), "");
 }
 
 // A check mark of the View menu and a quick filter check box, as the trace display adds them.

@@ -84,14 +84,18 @@ void MessageManager::SetNestByCalls(bool on) {
 }
 
 void MessageManager::Add(const MessageRef& message) {
+    Add(message, 0, nullptr);
+}
+
+void MessageManager::Add(const MessageRef& message, qint64 sentAt, const LineOrigin* origin) {
     if (!m_processMessages || !message) return;
     TraceTree& tree = m_pages.GetDefault();
     const qint32 type = message->MessageType();
     const int parent = ParentFor(tree, type, tree.Count());
     // One reading of the clock (an injected one in tests) gives the time stamp and the exact
-    // receipt time.
-    const qint64 now = tw::CurrentMicroseconds();
-    const int line = tree.Append(parent, message, StampOfMicroseconds(now), now);
+    // receipt time; a line read from a capture file has its send time instead.
+    const qint64 at = sentAt != 0 ? sentAt : tw::CurrentMicroseconds();
+    const int line = tree.Append(parent, message, StampOfMicroseconds(at), at, origin);
     CallAppended(tree, type, line);
     if (parent != 0 && !tree.IsExpanded(parent)) tree.SetExpanded(parent, true);
     ShowCount(tree.Count());

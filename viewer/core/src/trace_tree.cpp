@@ -92,6 +92,11 @@ void TraceTree::AppendText(int index, QString& out) const {
     l.message->AppendMessage(out);
 }
 
+QString TraceTree::SourceText(int index) const {
+    const LineOrigin* origin = OriginOf(index);
+    return origin ? m_origins.SourceText(*origin) : QString();
+}
+
 QString TraceTree::Text(int index) const {
     QString text;
     AppendText(index, text);
@@ -127,7 +132,7 @@ void TraceTree::Reserve(std::size_t lines) {
     m_received.Reserve(lines);
 }
 
-int TraceTree::Append(int parent, MessageRef message, Stamp stamp, qint64 receivedAt) {
+int TraceTree::Append(int parent, MessageRef message, Stamp stamp, qint64 receivedAt, const LineOrigin* origin) {
     if (!message) throw std::invalid_argument("trace line without a message");
     if (parent < 0 || parent > Count()) throw std::out_of_range("parent line out of range");
     const int level = parent ? m_lines[std::size_t(parent - 1)].level + 1 : 0;
@@ -142,6 +147,7 @@ int TraceTree::Append(int parent, MessageRef message, Stamp stamp, qint64 receiv
     if (m_serialsKept) m_serials.push_back(serial);
     if (!m_colours.empty()) m_colours.push_back(kDefaultColours);
     m_received.Push(receivedAt);
+    m_origins.Push(m_lines.size() - 1, origin);
     const auto index = std::uint32_t(m_lines.size());
     std::uint32_t slot = 0;
     if (parent != 0) {
@@ -204,7 +210,8 @@ void TraceTree::EndRenest() {
 
 int TraceTree::AppendCopy(const TraceTree& source, int sourceIndex) {
     const Line& s = source.line(sourceIndex);
-    return Append(0, s.message, s.stamp, source.m_received.At(std::size_t(sourceIndex - 1)));
+    return Append(0, s.message, s.stamp, source.m_received.At(std::size_t(sourceIndex - 1)),
+                  source.m_origins.At(std::size_t(sourceIndex - 1)));
 }
 
 void TraceTree::SetExpanded(int index, bool expanded) {
@@ -318,6 +325,7 @@ void TraceTree::RemoveSubtree(int index) {
     m_serials.erase(m_serials.begin() + (first - 1), m_serials.begin() + last);
     if (!m_colours.empty()) m_colours.erase(m_colours.begin() + (first - 1), m_colours.begin() + last);
     m_received.Erase(std::size_t(first - 1), std::size_t(last));
+    m_origins.Erase(std::size_t(first - 1), std::size_t(last));
     m_removed += removed;
 
     // Renumber: every reference to a line after the removed run moves down.
@@ -340,6 +348,7 @@ void TraceTree::Clear() {
     m_serialsKept = false;
     std::vector<std::uint64_t>().swap(m_colours);
     m_received.Clear();
+    m_origins.Clear();
     m_childLists.assign(1, {});
     std::vector<std::uint32_t>().swap(m_freeSlots);
     m_selected = 0;
@@ -360,7 +369,7 @@ void TraceTree::RemoveObserver(TraceTreeObserver* observer) {
 std::size_t TraceTree::StructureBytes() const {
     std::size_t bytes = sizeof(*this) + m_lines.capacity() * sizeof(Line) +
                         (m_serials.capacity() + m_colours.capacity()) * sizeof(std::uint64_t) +
-                        m_received.Bytes() +
+                        m_received.Bytes() + m_origins.Bytes() +
                         m_childLists.capacity() * sizeof(m_childLists[0]) +
                         m_freeSlots.capacity() * sizeof(std::uint32_t);
     for (const auto& list : m_childLists) bytes += list.capacity() * sizeof(std::uint32_t);

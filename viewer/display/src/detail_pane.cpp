@@ -4,6 +4,7 @@
 #include "tw/display/time_columns.hpp"
 #include "tw/messaging/envelope.hpp"
 
+#include <QDir>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
@@ -23,6 +24,12 @@ QString DetailText(const TraceTree& tree, int line) {
                               .arg(LocalDateText(at), LocalTimeText(at))
                               .arg(((at % 1000) + 1000) % 1000, 3, 10, QLatin1Char('0'))
                         : QStringLiteral("unknown"));
+    if (const LineOrigin* origin = tree.OriginOf(line)) {
+        // Read from a file: which, and for a captured message the process and thread that sent it.
+        text += QStringLiteral("Read from: %1\n").arg(QDir::toNativeSeparators(origin->file));
+        if (origin->processId != 0 || origin->threadId != 0)
+            text += QStringLiteral("Sent by: process %1, thread %2\n").arg(origin->processId).arg(origin->threadId);
+    }
     text += QStringLiteral("Time stamp: %1\n").arg(StampText(tree.StampOf(line)));
     text += QStringLiteral("Level: %1\n").arg(tree.Level(line));
     text += QStringLiteral("Formula path: %1\n").arg(path.isEmpty() ? QStringLiteral("(top level)")

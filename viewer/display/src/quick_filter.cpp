@@ -153,7 +153,8 @@ void QuickFilter::Keep(int sourceLine) {
         const int level = m_source->Level(s);
         // The parent is kept and lies on the path to the last kept line.
         const int parent = level > 0 ? int(m_spine[std::size_t(level - 1)]) : 0;
-        const int f = m_filtered->Append(parent, m_source->Tag(s), m_source->StampOf(s), m_source->ReceivedAt(s));
+        const int f = m_filtered->Append(parent, m_source->Tag(s), m_source->StampOf(s), m_source->ReceivedAt(s),
+                                           m_source->OriginOf(s));
         if (m_source->BackColour(s) != kDefaultColour) m_filtered->SetBackColour(f, m_source->BackColour(s));
         if (m_source->ForeColour(s) != kDefaultColour) m_filtered->SetForeColour(f, m_source->ForeColour(s));
         if (m_source->Bold(s)) m_filtered->SetBold(f, true);

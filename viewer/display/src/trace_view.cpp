@@ -113,6 +113,7 @@ TraceView::TraceView(TraceTree& tree, QWidget* parent)
     Measure();
     tree.AddObserver(this);
     m_shownCount = m_rows.Count();
+    UpdateSourceColumn();
     UpdateRanges();
     m_overview->Rescan();
 }
@@ -146,7 +147,26 @@ int TraceView::TimeColumnsWidth() const {
     return width;
 }
 
-int TraceView::Indent(int line) const { return TimeColumnsWidth() + m_tree->Level(line) * m_indentation; }
+int TraceView::Indent(int line) const { return LeadingWidth() + m_tree->Level(line) * m_indentation; }
+
+void TraceView::UpdateSourceColumn() {
+    const int count = m_tree ? m_tree->SourceCount() : 0;
+    if (count == m_sourceCount) return;
+    m_sourceCount = count;
+    int width = 0;
+    if (count > 1) {
+        // As wide as the widest source, within reason: a long path is shortened in its middle.
+        const QFontMetrics metrics = fontMetrics();
+        for (const QString& text : m_tree->SourceTexts()) width = std::max(width, metrics.horizontalAdvance(text));
+        width = std::min(width, 40 * metrics.averageCharWidth()) + kColumnPadding;
+    }
+    if (width == m_sourceWidth) return;
+    m_sourceWidth = width;
+    m_widest = 0;
+    LayOutMargins();
+    viewport()->update();
+    m_header->update();
+}
 
 int TraceView::TextLeft(int line) const {
     if (!m_tree || line < 1 || line > m_tree->Count()) return 0;
@@ -169,7 +189,7 @@ bool TraceView::HasChildren(int line) const { return m_tree->ChildCount(line) > 
 int TraceView::LastShownLine() const { return m_rows.LineAt(m_rows.Count() - 1); }
 
 void TraceView::LayOutMargins() {
-    const int header = m_timeColumns.empty() ? 0 : fontMetrics().height() + 8;
+    const int header = m_timeColumns.empty() && m_sourceWidth == 0 ? 0 : fontMetrics().height() + 8;
     setViewportMargins(0, header, OverviewStrip::kWidth, 0);
     const QRect area = viewport()->geometry();
     m_header->setVisible(header > 0);
@@ -244,6 +264,11 @@ void TraceView::PaintRow(QPainter& p, int line, const QRect& row, QString& text)
     const int baseline = row.top() + (row.height() - metrics.height()) / 2 + metrics.ascent();
     int x = row.left();
     p.setPen(pen);
+    if (m_sourceWidth > 0) {
+        const QRect cell(x + 4, row.top(), m_sourceWidth - 8, row.height());
+        p.drawText(cell, Qt::AlignVCenter | Qt::AlignLeft, metrics.elidedText(tree.SourceText(line), Qt::ElideMiddle, cell.width()));
+        x += m_sourceWidth;
+    }
     for (TimeColumn column : m_timeColumns) {
         const int w = TimeColumnWidth(column);
         p.drawText(QRect(x + 4, row.top(), w - 8, row.height()), Qt::AlignVCenter | Qt::AlignRight,
@@ -347,8 +372,9 @@ void TraceView::PaintHeader(QPainter& p, const QRect& area) const {
         style()->drawControl(QStyle::CE_Header, &option, &p, this);
         x += width;
     };
+    if (m_sourceWidth > 0) section(QStringLiteral("Source"), m_sourceWidth);
     for (TimeColumn column : m_timeColumns) section(TimeColumnCaption(column), TimeColumnWidth(column));
-    section(QStringLiteral("Line"), std::max(area.width() - x, m_widest - TimeColumnsWidth()));
+    section(QStringLiteral("Line"), std::max(area.width() - x, m_widest - LeadingWidth()));
 }
 
 void TraceView::SetTimeColumns(const std::vector<TimeColumn>& columns) {
@@ -380,6 +406,8 @@ void TraceView::changeEvent(QEvent* event) {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
         Measure();
+        m_sourceCount = -1;  // measured again
+        UpdateSourceColumn();
         m_widest = 0;
         LayOutMargins();
         UpdateRanges();
@@ -447,6 +475,7 @@ void TraceView::Refresh() {
     m_refresh.stop();
     if (!m_tree) return;
     const bool appended = m_rows.Count() != m_shownCount;
+    UpdateSourceColumn();
     UpdateRanges();
     if (appended) {
         if (m_following && !m_followPaused) {

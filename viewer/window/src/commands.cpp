@@ -1,5 +1,6 @@
 #include "tw/window/commands.hpp"
 
+#include "tw/window/capture_commands.hpp"
 #include "tw/window/export.hpp"
 #include "tw/window/mark_commands.hpp"
 #include "tw/window/plot_commands.hpp"
@@ -48,6 +49,7 @@ void ConnectCommands(FrmMain& form) {
     ConnectOptionsCommands(form);
     ConnectHelpCommands(form);
     ConnectExportCommands(form);
+    ConnectCaptureCommands(form);
     ConnectMarkCommands(form);
     ConnectRecentFiles(form);
     ConnectPlotCommands(form);

@@ -19,15 +19,17 @@ namespace tw::window {
 
 namespace {
 
-// Shows dlgFile with the title; returns the chosen file, or the empty text when cancelled. The
-// dialog starts in the folder last used (at first the user's documents), offers log files and
-// all files (all shown at first when opening, as before), and a name saved without an
-// extension gets ".log".
-QString AskFileName(FrmMain& form, const QString& title, QFileDialog::AcceptMode mode) {
+// Shows dlgFile with the title; returns the chosen files (several only with several), or none
+// when cancelled. The dialog starts in the folder last used (at first the user's documents),
+// offers log files and all files (all shown at first when opening, as before), and a name
+// saved without an extension gets ".log".
+QStringList AskFileNames(FrmMain& form, const QString& title, QFileDialog::AcceptMode mode, bool several) {
     QFileDialog* dialog = form.controls().dlgFile;
     dialog->setWindowTitle(title);
     dialog->setAcceptMode(mode);
-    dialog->setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog->setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
+                        : several                       ? QFileDialog::ExistingFiles
+                                                        : QFileDialog::ExistingFile);
     dialog->setDirectory(FileDialogFolder());
     const QString logs = QStringLiteral("Log files (*.log)");
     const QString all = QStringLiteral("All files (*)");
@@ -39,13 +41,19 @@ QString AskFileName(FrmMain& form, const QString& title, QFileDialog::AcceptMode
     const QStringList files = dialog->selectedFiles();
     if (files.isEmpty()) return {};
     RememberFileDialogFolder(files.first());
-    return files.first();
+    return several ? files : QStringList{files.first()};
 }
 
+QString AskFileName(FrmMain& form, const QString& title, QFileDialog::AcceptMode mode) {
+    const QStringList files = AskFileNames(form, title, mode, false);
+    return files.isEmpty() ? QString() : files.first();
+}
+
+// Log and capture files alike; several chosen together are merged into one page.
 void OpenLogfile(FrmMain& form) {
-    const QString name = AskFileName(form, QStringLiteral("Open Logfile"), QFileDialog::AcceptOpen);
-    if (name.isEmpty()) return;
-    OpenLogfilePath(form, name);  // also puts it on the Recent Logfiles list
+    const QStringList names = AskFileNames(form, QStringLiteral("Open Logfile"), QFileDialog::AcceptOpen, true);
+    if (names.isEmpty()) return;
+    OpenMergedPaths(form, names);  // also puts them on the Recent Logfiles list
 }
 
 void SaveLogfile(FrmMain& form) {

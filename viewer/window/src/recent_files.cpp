@@ -2,8 +2,10 @@
 
 #include "tw/core/log.hpp"
 #include "tw/core/reception.hpp"
+#include "tw/panes/scratch_manager.hpp"
 #include "tw/window/commands.hpp"
 #include "tw/window/frm_main.hpp"
+#include "tw/window/live_view.hpp"
 #include "tw/window/log_progress.hpp"
 #include "tw/window/menu_items.hpp"
 #include "tw/window/settings.hpp"
@@ -142,25 +144,54 @@ void ClearRecentFiles() {
     settings::Remove(kKey);
 }
 
+viewer::Log::ScratchTarget ScratchTargetOf(FrmMain& form) {
+    QPointer<FrmMain> target(&form);
+    return [target](qint32 id, const QString& text) {
+        if (target) target->ScratchManager().Add(id, text);
+    };
+}
+
 void OpenLogfilePath(FrmMain& form, const QString& path) {
     // No message arrives in the middle of the file's lines: senders wait until the load ends.
     viewer::Reception::Held hold(form.Reception());
     LogLoadProgress progress(&form);
-    const viewer::Log::LoadResult result = viewer::Log(form.MessageManager()).Load(path, &progress);
+    const viewer::Log::LoadResult result =
+        viewer::Log(form.MessageManager(), ScratchTargetOf(form)).Load(path, &progress);
     // A file that could not be opened, or whose first line is no envelope, is not a log file
     // worth offering again.
     if (result.ok || result.lines > 1) AddRecentFile(path);
+}
+
+void OpenMergedPaths(FrmMain& form, const QStringList& paths) {
+    if (paths.size() == 1) {
+        OpenLogfilePath(form, paths.front());
+        return;
+    }
+    viewer::Reception::Held hold(form.Reception());
+    LogLoadProgress progress(&form);
+    const viewer::Log::LoadResult result =
+        viewer::Log(form.MessageManager(), ScratchTargetOf(form)).LoadMerged(paths, &progress);
+    for (const QString& path : result.loadedFiles) AddRecentFile(path);
+    if (!result.note.isEmpty())
+        if (auto* live = form.findChild<LiveView*>(QStringLiteral("liveView"))) live->Note(result.note + u'.');
 }
 
 void OpenLater(FrmMain& form, const QStringList& paths) {
     if (paths.isEmpty()) return;
     QPointer<FrmMain> target(&form);
     QTimer::singleShot(0, &form, [target, paths] {
-        for (const QString& path : paths) {
-            if (!target) return;
-            OpenLogfilePath(*target, path);
-        }
+        if (target) OpenMergedPaths(*target, paths);
     });
+}
+
+QString FollowFromArguments(const QStringList& arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == QLatin1String("--")) break;
+        if (a == QLatin1String("--follow")) return i + 1 < arguments.size() ? arguments[i + 1] : QString();
+        if (a.startsWith(QLatin1String("--follow="))) return a.mid(9);
+    }
+    return {};
 }
 
 QStringList FilesFromArguments(const QStringList& arguments) {
@@ -170,6 +201,10 @@ QStringList FilesFromArguments(const QStringList& arguments) {
         const QString& a = arguments[i];
         if (options && a == QLatin1String("--")) {
             options = false;
+        } else if (options && a == QLatin1String("--follow")) {
+            if (++i == arguments.size()) std::fprintf(stderr, "tracewell32: --follow needs a file to follow\n");
+        } else if (options && a.startsWith(QLatin1String("--follow="))) {
+            // the file to follow, not one to open
         } else if (options && a.startsWith(u'-') && a.size() > 1) {
             std::fprintf(stderr, "tracewell32: unknown option %s ignored\n", qPrintable(a));
         } else {

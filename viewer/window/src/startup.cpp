@@ -1,5 +1,6 @@
 #include "tw/window/startup.hpp"
 
+#include "tw/window/capture_commands.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/recent_files.hpp"
 #include "tw/window/remembered.hpp"
@@ -67,6 +68,7 @@ std::unique_ptr<FrmMain> Main(QApplication& app, int splashMilliseconds) {
     splash.reset();
     // tracewell32 FILE...: the files open as soon as the window runs.
     OpenLater(*form, FilesFromArguments(QCoreApplication::arguments()));
+    FollowLater(*form, FollowFromArguments(QCoreApplication::arguments()));
     return form;
 }
 

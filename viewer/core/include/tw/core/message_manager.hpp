@@ -33,6 +33,11 @@ public:
     // Stores the message in the default tree (dropped while the switch is off), updates
     // the count, then runs the watch and autos hooks when their options are on.
     void Add(const MessageRef& message);
+    // The same for a message read from a file: with a send time (microseconds since 1970 UTC)
+    // the line takes it as its receipt time and its time stamp from it, as a received line
+    // does from the moment it arrives; 0 (a log file's line) stands for the time of reading.
+    // origin (may be nullptr) names the file, process and thread it came from.
+    void Add(const MessageRef& message, qint64 sentAt, const LineOrigin* origin);
     // Makes room for that many more lines on the page Add appends to (a load that knows
     // roughly how many lines it brings).
     void ReserveLines(qint64 more);

@@ -3,6 +3,7 @@
 
 #include "tw/core/line_text.hpp"
 #include "tw/core/message_sink.hpp"
+#include "tw/core/origin_column.hpp"
 #include "tw/core/receipt_column.hpp"
 
 #include <QString>
@@ -98,6 +99,13 @@ public:
     Stamp StampOf(int index) const { return line(index).stamp; }
     // When the line was received: microseconds since 1970-01-01 UTC, 0 when unknown.
     qint64 ReceivedAt(int index) const { return m_received.At(std::size_t(checked(index) - 1)); }
+    // Where the line was read from (file, process and thread), nullptr for a received line.
+    const LineOrigin* OriginOf(int index) const { return m_origins.At(std::size_t(checked(index) - 1)); }
+    // Files and processes the lines came from; more than one shows a Source column.
+    int SourceCount() const { return m_origins.SourceCount(); }
+    // The Source column's text for a line (empty for a line without an origin).
+    QString SourceText(int index) const;
+    QStringList SourceTexts() const { return m_origins.SourceTexts(); }
     // The line text: record number (at least five digits), two blanks, time stamp, two
     // blanks, message. Built on each call.
     QString Text(int index) const;
@@ -125,9 +133,10 @@ public:
     // Appends a line as the last child of parent (0: top level) and returns its index.
     // parent must be the last line or one of its ancestors (or 0), and not on kMaxLevel
     // (std::length_error).
-    int Append(int parent, MessageRef message, Stamp stamp, qint64 receivedAt = 0);
-    // Appends a top-level copy of another tree's line: same message, time stamp and receipt
-    // time, default colours, not bold, no children.
+    int Append(int parent, MessageRef message, Stamp stamp, qint64 receivedAt = 0,
+               const LineOrigin* origin = nullptr);
+    // Appends a top-level copy of another tree's line: same message, time stamp, receipt
+    // time and origin, default colours, not bold, no children.
     int AppendCopy(const TraceTree& source, int sourceIndex);
     void SetExpanded(int index, bool expanded);
     // Expands or collapses every line with children in first..last, telling observers once.
@@ -198,6 +207,7 @@ private:
     bool m_serialsKept = false;            // a line was removed since the last Clear
     std::vector<std::uint64_t> m_colours;  // empty while every line has the default colours
     ReceiptColumn m_received;        // receipt time of each line, beside m_lines
+    OriginColumn m_origins;          // where lines read from files came from
     // Child index lists, slot 0 for the top level; each sorted ascending.
     std::vector<std::vector<std::uint32_t>> m_childLists;
     std::vector<std::uint32_t> m_freeSlots;

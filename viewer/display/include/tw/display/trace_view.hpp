@@ -77,6 +77,9 @@ public:
     // Time columns before the line text, in this order; none by default (and no header).
     void SetTimeColumns(const std::vector<TimeColumn>& columns);
     const std::vector<TimeColumn>& TimeColumns() const { return m_timeColumns; }
+    // The Source column, before the time columns: shown while the tree holds lines of more
+    // than one file or process (TraceTree::SourceCount), naming each line's.
+    bool ShowsSourceColumn() const { return m_sourceWidth > 0; }
     // Marks the matches of the highlighter's pattern in the painted lines (nullptr: none).
     void SetHighlighter(std::shared_ptr<const MatchHighlighter> highlighter);
     const MatchHighlighter* Highlighter() const { return m_highlighter.get(); }
@@ -152,6 +155,10 @@ private:
     // The x of a line's expand box and of its picture, from the row's left edge.
     int Indent(int line) const;
     int TimeColumnsWidth() const;
+    // The Source and time columns together, from the row's left edge.
+    int LeadingWidth() const { return m_sourceWidth + TimeColumnsWidth(); }
+    // Shows, hides or widens the Source column as the tree's sources change.
+    void UpdateSourceColumn();
     int TimeColumnWidth(TimeColumn column) const;
     void PaintRow(QPainter& painter, int line, const QRect& row, QString& text) const;
     void PaintHeader(QPainter& painter, const QRect& area) const;
@@ -170,6 +177,8 @@ private:
     int m_shownCount = 0;      // rows the scroll bars and screen readers know of
     QTimer m_refresh;
     std::vector<TimeColumn> m_timeColumns;
+    int m_sourceWidth = 0;    // 0: no Source column
+    int m_sourceCount = 0;    // the tree's sources when the column was sized
     std::shared_ptr<const MatchHighlighter> m_highlighter;
     MarkTest m_markTest;
     QWidget* m_header = nullptr;

@@ -6,7 +6,10 @@
 //  - a file dropped on the main window;
 //  - files named on the command line: tracewell32 FILE...
 // Each opens as Open Logfile opens its file: appended to the trace through the store, with the
-// hourglass, the progress window for a long file and the error box of a failed load.
+// hourglass, the progress window for a long file and the error box of a failed load. Several
+// files dropped or named together are merged by send time into one page.
+
+#include "tw/core/log.hpp"
 
 #include <QString>
 #include <QStringList>
@@ -26,15 +29,22 @@ void AddRecentFile(const QString& path);
 void RemoveRecentFile(const QString& path);
 void ClearRecentFiles();
 
-// Loads a log file as Open Logfile does and, unless it could not be read at all, puts it on
-// the list.
+// Where scratch envelopes of a capture file go: the window's scratch list.
+viewer::Log::ScratchTarget ScratchTargetOf(FrmMain& form);
+// Loads a log or capture file as Open Logfile does and, unless it could not be read at all,
+// puts it on the list.
 void OpenLogfilePath(FrmMain& form, const QString& path);
-// Opens the files one after the other once the event loop runs (after a drop has returned,
-// after start-up).
+// Several files opened together: merged into the default page by send time (see
+// Log::LoadMerged), each put on the list; one file opens as OpenLogfilePath opens it.
+void OpenMergedPaths(FrmMain& form, const QStringList& paths);
+// Opens the files together once the event loop runs (after a drop has returned, after
+// start-up).
 void OpenLater(FrmMain& form, const QStringList& paths);
 // The files named on a command line (arguments after the program's name); options (words
-// starting with "-", up to a "--") are not files.
+// starting with "-", up to a "--") are not files, nor is the file of "--follow FILE".
 QStringList FilesFromArguments(const QStringList& arguments);
+// The file of "--follow FILE" (or "--follow=FILE") on a command line; empty without one.
+QString FollowFromArguments(const QStringList& arguments);
 
 // Adds Recent Logfiles to the File menu and lets files be dropped on the window.
 void ConnectRecentFiles(FrmMain& form);
