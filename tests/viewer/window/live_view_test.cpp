@@ -594,3 +594,68 @@ TEST_F(LiveViewTest, ReceiptTimesSurviveRemovalAndCopies) {
 
 }  // namespace
 }  // namespace tw::window
+
+#include "tw/window/profile_view.hpp"
+
+#include <QStandardItemModel>
+#include <QTableView>
+
+namespace tw::window {
+namespace {
+
+// The profile pane through its object names: the slowest formula first with its times, the
+// entry of its slowest call selected from the table; Nest by Calls re-nests the trace.
+TEST_F(LiveViewTest, ProfilePaneAndNestByCalls) {
+    TestClock clock;
+    setClock(&clock);
+    const QDateTime t0(QDate(2026, 12, 8), QTime(14, 0), Qt::UTC);
+    auto at = [&](int ms, int type, int record, const char* text) {
+        clock.now = t0.addMSecs(ms);
+        Send(type, record, QString::fromLatin1(text));
+    };
+    at(0, 6, 1, "{@Total}");
+    at(10, 6, 1, "{@Tax}");  // inside {@Total}: drawn as its sibling unless nested by calls
+    at(20, 4, 1, "x");
+    at(410, 7, 0, "");
+    at(500, 7, 0, "");
+    at(600, 6, 2, "{@Tax}");
+    at(650, 7, 0, "");
+    setClock(nullptr);
+    Settle();
+
+    QAction* show = form->findChild<QAction*>("mnuViewProfile");
+    ASSERT_NE(show, nullptr);
+    EXPECT_TRUE(form->Menu("mnuView")->actions().contains(show));
+    show->trigger();
+    QApplication::processEvents();
+    auto* table = form->findChild<QTableView*>("tblProfile");
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->accessibleName(), "Profile");
+    const QAbstractItemModel* model = table->model();
+    ASSERT_EQ(model->rowCount(), 2);
+    auto cell = [&](int row, int column) { return model->index(row, column).data().toString(); };
+    EXPECT_EQ(cell(0, 0), "{@Total}");
+    EXPECT_EQ(cell(0, 2), "500.0 ms");
+    EXPECT_EQ(cell(0, 3), "100.0 ms");  // less the 400 ms of {@Tax} inside it
+    EXPECT_EQ(cell(1, 0), "{@Tax}");
+    EXPECT_EQ(cell(1, 1), "2");
+    EXPECT_EQ(cell(1, 6), "400.0 ms");
+    emit table->doubleClicked(model->index(1, 0));
+    EXPECT_EQ(Trace().Selected(), 2);  // the entry of the slowest {@Tax}
+    EXPECT_NE(form->findChild<QTableView*>("tblByRecord"), nullptr);
+
+    settings::Remove(QStringLiteral("view/nestByCalls"));
+    QAction* nest = form->commands().Action("mnuViewNestByCalls");
+    ASSERT_NE(nest, nullptr);
+    EXPECT_FALSE(nest->isChecked());
+    EXPECT_EQ(Trace().Parent(2), 0);
+    nest->trigger();
+    EXPECT_EQ(Trace().Parent(2), 1);
+    EXPECT_EQ(Trace().Parent(3), 2);
+    nest->trigger();
+    EXPECT_EQ(Trace().Parent(2), 0);
+    settings::Remove(QStringLiteral("view/nestByCalls"));
+}
+
+}  // namespace
+}  // namespace tw::window

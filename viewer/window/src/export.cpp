@@ -1,5 +1,8 @@
 #include "tw/window/export.hpp"
 
+#include "tw/core/profiler.hpp"
+#include "tw/window/profile_view.hpp"
+
 #include "tw/common/files.hpp"
 #include "tw/core/log.hpp"
 #include "tw/core/reception.hpp"
@@ -249,6 +252,38 @@ ExportResult ExportTree(const viewer::TraceTree& tree, const QString& fileName, 
 
 namespace {
 
+// The run as a Chrome trace, or the profile table as CSV, from the default page's profile.
+void ExportProfile(FrmMain& form, const QString& fileName, bool chromeTrace) {
+    auto* view = form.findChild<ProfileView*>(QStringLiteral("profileView"));
+    if (!view) return;
+    const viewer::Profiler& profile = view->Profile();
+    std::string bytes;
+    if (chromeTrace) {
+        const viewer::TraceTree& tree = form.Viewer().GetDefault();
+        std::string name, value, message;
+        int line = 0;
+        bytes = viewer::ChromeTraceJson(profile, [&](viewer::TraceMessage& m) {
+            if (++line > tree.Count()) return false;
+            const viewer::MessageSink& sink = tree.Message(line);
+            name.clear();
+            value.clear();
+            message.clear();
+            sink.AppendObjectNameBytes(name);
+            sink.AppendObjectValueBytes(value);
+            sink.AppendMessageBytes(message);
+            m = {sink.MessageType(), sink.RecordNumber(), name, value, message, tree.ReceivedAt(line), 0};
+            return true;
+        });
+    } else {
+        bytes = viewer::ProfileCsv(profile);
+    }
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) ||
+        !file.commit())
+        ShowErrors(QString::fromLatin1(kCaption), nullptr,
+                   {kExportErrFileAccess, QStringLiteral("Cannot write the file %1: %2").arg(fileName, file.errorString())});
+}
+
 void ExportCurrentPage(FrmMain& form) {
     QFileDialog dialog(&form, QStringLiteral("Export"));
     dialog.setObjectName(QStringLiteral("dlgExport"));
@@ -256,15 +291,24 @@ void ExportCurrentPage(FrmMain& form) {
     dialog.setFileMode(QFileDialog::AnyFile);
     const QString text = QStringLiteral("Text (*.txt)");
     const QString csv = QStringLiteral("CSV (*.csv)");
-    dialog.setNameFilters({text, csv});
+    const QString timeline = QStringLiteral("Timeline (Chrome trace JSON) (*.json)");
+    const QString profile = QStringLiteral("Profile (CSV) (*.csv)");
+    dialog.setNameFilters({text, csv, timeline, profile});
     dialog.setDefaultSuffix(QStringLiteral("txt"));
     dialog.setDirectory(FileDialogFolder());
-    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, csv](const QString& filter) {
-        dialog.setDefaultSuffix(filter == csv ? QStringLiteral("csv") : QStringLiteral("txt"));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, text, timeline](const QString& filter) {
+        dialog.setDefaultSuffix(filter == text ? QStringLiteral("txt")
+                                : filter == timeline ? QStringLiteral("json")
+                                                     : QStringLiteral("csv"));
     });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const QString name = dialog.selectedFiles().first();
     RememberFileDialogFolder(name);
+    // The profile of the run and its timeline come from the default page.
+    if (dialog.selectedNameFilter() == timeline || dialog.selectedNameFilter() == profile) {
+        ExportProfile(form, name, dialog.selectedNameFilter() == timeline);
+        return;
+    }
     // The name's own ending decides; without a known one, the chosen file type does.
     const QString suffix = QFileInfo(name).suffix().toLower();
     const ExportFormat format = suffix == QLatin1String("csv")   ? ExportFormat::Csv
