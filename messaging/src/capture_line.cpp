@@ -163,7 +163,8 @@ void AppendCaptureLine(std::string& out, std::int64_t sentAtMicros, std::uint32_
     out += "\r\n";
 }
 
-bool ParseCaptureLine(std::string_view line, CaptureRecord& out, std::string* why) {
+bool ParseCaptureLineView(std::string_view line, std::int64_t& sentAtMicros, std::uint32_t& processId,
+                          std::uint32_t& threadId, std::string_view& envelope, std::string& scratch, std::string* why) {
     auto fail = [why](const char* reason) {
         if (why) *why = reason;
         return false;
@@ -174,12 +175,25 @@ bool ParseCaptureLine(std::string_view line, CaptureRecord& out, std::string* wh
     const std::size_t t2 = t1 == std::string_view::npos ? t1 : line.find('\t', t1 + 1);
     const std::size_t t3 = t2 == std::string_view::npos ? t2 : line.find('\t', t2 + 1);
     if (t3 == std::string_view::npos) return fail("fewer than four fields");
-    if (!ReadTime(line.substr(0, t1), out.sentAtMicros))
-        return fail("not a time such as 2026-12-08T14:03:07.123456Z");
-    if (!ReadNumber(line.substr(t1 + 1, t2 - t1 - 1), out.processId)) return fail("no process id");
-    if (!ReadNumber(line.substr(t2 + 1, t3 - t2 - 1), out.threadId)) return fail("no thread id");
-    if (!Unescape(line.substr(t3 + 1), out.envelope)) return fail("a backslash that escapes nothing");
-    if (out.envelope.empty()) return fail("no envelope");
+    if (!ReadTime(line.substr(0, t1), sentAtMicros)) return fail("not a time such as 2026-12-08T14:03:07.123456Z");
+    if (!ReadNumber(line.substr(t1 + 1, t2 - t1 - 1), processId)) return fail("no process id");
+    if (!ReadNumber(line.substr(t2 + 1, t3 - t2 - 1), threadId)) return fail("no thread id");
+    const std::string_view field = line.substr(t3 + 1);
+    if (field.find('\\') == std::string_view::npos) {
+        envelope = field;
+    } else {
+        if (!Unescape(field, scratch)) return fail("a backslash that escapes nothing");
+        envelope = scratch;
+    }
+    if (envelope.empty()) return fail("no envelope");
+    return true;
+}
+
+bool ParseCaptureLine(std::string_view line, CaptureRecord& out, std::string* why) {
+    std::string_view envelope;
+    std::string scratch;
+    if (!ParseCaptureLineView(line, out.sentAtMicros, out.processId, out.threadId, envelope, scratch, why)) return false;
+    out.envelope.assign(envelope);
     return true;
 }
 

@@ -595,6 +595,7 @@ TEST_F(LiveViewTest, ReceiptTimesSurviveRemovalAndCopies) {
 }  // namespace
 }  // namespace tw::window
 
+#include "tw/display/timeline_view.hpp"
 #include "tw/window/profile_view.hpp"
 
 #include <QStandardItemModel>
@@ -643,6 +644,16 @@ TEST_F(LiveViewTest, ProfilePaneAndNestByCalls) {
     emit table->doubleClicked(model->index(1, 0));
     EXPECT_EQ(Trace().Selected(), 2);  // the entry of the slowest {@Tax}
     EXPECT_NE(form->findChild<QTableView*>("tblByRecord"), nullptr);
+
+    // The timeline: {@Total} across the whole width on the first row; a click there selects its entry.
+    form->findChild<QAction*>("mnuViewTimeline")->trigger();
+    auto* timeline = form->findChild<viewer::TimelineView*>("timelineView");
+    ASSERT_NE(timeline, nullptr);
+    timeline->resize(650, 100);
+    timeline->ShowAll();
+    QTest::mouseClick(timeline, Qt::LeftButton, {}, QPoint(250, viewer::TimelineView::kRowHeight / 2));
+    EXPECT_EQ(Trace().Selected(), 1);
+    EXPECT_EQ(timeline->CallAt(QPoint(640, viewer::TimelineView::kRowHeight / 2)), 2);  // the later {@Tax}
 
     settings::Remove(QStringLiteral("view/nestByCalls"));
     QAction* nest = form->commands().Action("mnuViewNestByCalls");

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 
 namespace tw::viewer {
 
@@ -48,7 +47,17 @@ void Profiler::NoteRecord(std::int32_t record, std::int64_t micros) {
         }
         m_passLowest = std::min(m_passLowest, record);
     }
-    RecordSpan& span = m_records[RecordKey(m_pass, record)];
+    const std::uint64_t key = RecordKey(m_pass, record);
+    if (key != m_lastKey) {
+        const auto [it, added] = m_spanIndex.try_emplace(key, std::uint32_t(m_spans.size()));
+        if (added) {
+            m_spans.emplace_back();
+            m_spanKeys.push_back(key);
+        }
+        m_lastKey = key;
+        m_lastSpan = it->second;
+    }
+    RecordSpan& span = m_spans[m_lastSpan];
     if (span.messages == 0) span.first = micros;
     span.last = micros;
     ++span.messages;
@@ -157,34 +166,42 @@ std::vector<Profiler::Row> Profiler::Rows(int pass) const {
 }
 
 std::vector<Profiler::RecordRow> Profiler::ByRecord(int pass) const {
-    std::map<std::pair<int, std::int32_t>, RecordRow> out;
-    for (const auto& [key, span] : m_records) {
-        const int p = int(key >> 32);
+    std::vector<RecordRow> rows;
+    rows.reserve(m_spans.size());
+    for (std::size_t i = 0; i < m_spans.size(); ++i) {
+        const int p = int(m_spanKeys[i] >> 32);
         if (pass >= 0 && p != pass) continue;
-        RecordRow& row = out[{p, std::int32_t(std::uint32_t(key))}];
-        row.record = std::int32_t(std::uint32_t(key));
+        RecordRow row;
+        row.record = std::int32_t(std::uint32_t(m_spanKeys[i]));
         row.pass = p;
-        row.first = span.first;
-        row.last = span.last;
-        row.messages = span.messages;
+        row.first = m_spans[i].first;
+        row.last = m_spans[i].last;
+        row.messages = m_spans[i].messages;
+        rows.push_back(std::move(row));
     }
-    // Self time a formula spent in each record.
-    std::map<std::pair<int, std::int32_t>, std::unordered_map<std::uint32_t, std::int64_t>> self;
+    std::sort(rows.begin(), rows.end(),
+              [](const RecordRow& a, const RecordRow& b) { return a.pass != b.pass ? a.pass < b.pass : a.record < b.record; });
+    // The self time each formula spent in each record, the greatest three kept.
+    auto find = [&rows](int p, std::int32_t record) -> RecordRow* {
+        const auto it = std::lower_bound(rows.begin(), rows.end(), std::pair(p, record), [](const RecordRow& r, const auto& k) {
+            return r.pass != k.first ? r.pass < k.first : r.record < k.second;
+        });
+        return it != rows.end() && it->pass == p && it->record == record ? &*it : nullptr;
+    };
     for (const Call& call : m_calls) {
         if (call.end < 0 || call.mainRecord <= 0 || (pass >= 0 && call.pass != pass)) continue;
-        self[{call.pass, call.mainRecord}][call.name] += call.end - call.start - call.childTime;
+        RecordRow* row = find(call.pass, call.mainRecord);
+        if (!row) continue;
+        const std::int64_t self = call.end - call.start - call.childTime;
+        auto it = std::find_if(row->top.begin(), row->top.end(), [&](const auto& t) { return t.first == call.name; });
+        if (it != row->top.end()) it->second += self;
+        else row->top.emplace_back(call.name, self);
     }
-    std::vector<RecordRow> rows;
-    rows.reserve(out.size());
-    for (auto& [key, row] : out) {
-        if (const auto it = self.find(key); it != self.end()) {
-            row.top.assign(it->second.begin(), it->second.end());
-            std::sort(row.top.begin(), row.top.end(), [](const auto& a, const auto& b) {
-                return a.second != b.second ? a.second > b.second : a.first < b.first;
-            });
-            if (row.top.size() > 3) row.top.resize(3);
-        }
-        rows.push_back(std::move(row));
+    for (RecordRow& row : rows) {
+        std::sort(row.top.begin(), row.top.end(), [](const auto& a, const auto& b) {
+            return a.second != b.second ? a.second > b.second : a.first < b.first;
+        });
+        if (row.top.size() > 3) row.top.resize(3);
     }
     return rows;
 }

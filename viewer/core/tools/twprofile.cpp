@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,37 +37,55 @@ void Usage(FILE* to) {
         to);
 }
 
-struct Message {
-    std::int64_t micros = 0;
-    std::uint64_t stream = 0;  // process id << 32 | thread id
-    std::string envelope;
+// One file's lines, read in blocks; a view of a line lasts until the next one is asked for.
+class LineSource {
+public:
+    bool Open(const std::string& path, std::string& why) {
+        m_file = std::fopen(path.c_str(), "rb");
+        if (!m_file) {
+            why = std::strerror(errno);
+            return false;
+        }
+        return true;
+    }
+    ~LineSource() {
+        if (m_file) std::fclose(m_file);
+    }
+    bool Next(std::string_view& line) {
+        for (;;) {
+            const std::size_t end = m_buffer.find('\n', m_pos);
+            if (end != std::string::npos) {
+                line = std::string_view(m_buffer).substr(m_pos, end - m_pos);
+                m_pos = end + 1;
+                return true;
+            }
+            if (m_eof) {
+                if (m_pos >= m_buffer.size()) return false;
+                line = std::string_view(m_buffer).substr(m_pos);  // a last line without its end
+                m_pos = m_buffer.size();
+                return true;
+            }
+            m_buffer.erase(0, m_pos);
+            m_pos = 0;
+            const std::size_t have = m_buffer.size();
+            m_buffer.resize(have + kBlock);
+            const std::size_t got = std::fread(m_buffer.data() + have, 1, kBlock, m_file);
+            m_buffer.resize(have + got);
+            if (got < kBlock) m_eof = true;
+        }
+    }
+
+private:
+    static constexpr std::size_t kBlock = 4 << 20;
+    FILE* m_file = nullptr;
+    std::string m_buffer;
+    std::size_t m_pos = 0;
+    bool m_eof = false;
 };
 
-bool ReadWhole(const std::string& path, std::string& bytes, std::string& why) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        why = std::strerror(errno);
-        return false;
-    }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) {
-        why = "cannot tell its size";
-        return false;
-    }
-    in.seekg(0);
-    bytes.resize(std::size_t(size));
-    if (size > 0 && !in.read(bytes.data(), size)) {
-        why = "read error";
-        return false;
-    }
-    return true;
-}
-
 // A log line back to its envelope: the zero byte introduces an escaped CR, LF or zero byte.
-std::string UnescapeLogLine(std::string_view line) {
-    std::string out;
-    out.reserve(line.size());
+void UnescapeLogLine(std::string_view line, std::string& out) {
+    out.clear();
     for (std::size_t i = 0; i < line.size(); ++i) {
         if (line[i] != '\0') {
             out += line[i];
@@ -76,54 +94,136 @@ std::string UnescapeLogLine(std::string_view line) {
             out += e == 'r' ? '\r' : e == 'n' ? '\n' : e == '0' ? '\0' : e;
         }
     }
-    return out;
 }
 
-// Reads one file's messages; false (with the reason) when it cannot be read or holds none.
-bool ReadFile(const std::string& path, std::vector<Message>& out, bool& timed, std::string& why) {
-    std::string bytes;
-    if (!ReadWhole(path, bytes, why)) return false;
-    std::string_view rest(bytes);
-    const std::size_t firstEnd = rest.find('\n');
-    const bool capture = tw::messaging::LooksLikeCaptureLine(rest.substr(0, firstEnd));
-    timed = capture;
-    long number = 0, bad = 0, firstBad = 0;
-    tw::messaging::CaptureRecord record;
-    while (!rest.empty()) {
-        const std::size_t end = rest.find('\n');
-        std::string_view line = rest.substr(0, end);
-        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-        ++number;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.empty()) continue;
-        Message m;
-        if (capture) {
-            if (!tw::messaging::ParseCaptureLine(line, record)) {
-                if (!bad++) firstBad = number;
-                continue;
+// The messages of one file in order, with their times for a capture file.
+struct FileReader {
+    std::string path;
+    LineSource source;
+    bool capture = false;
+    long number = 0, bad = 0, firstBad = 0, good = 0;
+    std::string scratch;
+    std::string pending;  // the first line, read to tell the kind of file
+    bool havePending = false;
+    // The current message.
+    std::int64_t micros = 0;
+    std::uint64_t stream = 0;
+    std::string_view envelope;
+    tw::messaging::EnvelopeView fields;
+
+    bool Open(std::string& why) {
+        if (!source.Open(path, why)) return false;
+        std::string_view first;
+        if (source.Next(first)) {
+            pending.assign(first);
+            havePending = true;
+            std::string_view l = first;
+            if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
+            capture = tw::messaging::LooksLikeCaptureLine(l);
+        }
+        return true;
+    }
+    // The next good message; false at the end.
+    bool Next() {
+        for (;;) {
+            std::string_view line;
+            if (havePending) {
+                line = pending;
+                havePending = false;
+            } else if (!source.Next(line)) {
+                return false;
             }
-            m.micros = record.sentAtMicros;
-            m.stream = (std::uint64_t(record.processId) << 32) | record.threadId;
-            m.envelope = std::move(record.envelope);
-        } else {
-            m.envelope =
-                line.find('\0') == std::string_view::npos ? std::string(line) : UnescapeLogLine(line);
-        }
-        if (!tw::messaging::ReadEnvelopeView(m.envelope)) {
+            ++number;
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            if (line.empty()) continue;
+            bool ok;
+            if (capture) {
+                std::uint32_t pid = 0, tid = 0;
+                ok = tw::messaging::ParseCaptureLineView(line, micros, pid, tid, envelope, scratch);
+                stream = (std::uint64_t(pid) << 32) | tid;
+            } else {
+                micros = 0;
+                stream = 0;
+                if (line.find('\0') == std::string_view::npos) {
+                    envelope = line;
+                } else {
+                    UnescapeLogLine(line, scratch);
+                    envelope = scratch;
+                }
+                ok = true;
+            }
+            if (ok) {
+                const auto read = tw::messaging::ReadEnvelopeView(envelope);
+                if (read) {
+                    fields = *read;
+                    ++good;
+                    return true;
+                }
+            }
             if (!bad++) firstBad = number;
-            continue;
         }
-        out.push_back(std::move(m));
     }
-    if (bad)
-        std::fprintf(stderr, "twprofile: %s: %ld line%s skipped, the first is line %ld\n", path.c_str(), bad,
-                     bad == 1 ? "" : "s", firstBad);
-    if (out.empty()) {
-        why = "no trace line in it";
-        return false;
+};
+
+// The messages of several files merged by time (each file is in time order already), or one
+// file after the other when they have no times.
+class Merged {
+public:
+    bool Open(const std::vector<std::string>& paths, bool report) {
+        m_report = report;
+        for (const std::string& path : paths) {
+            auto reader = std::make_unique<FileReader>();
+            reader->path = path;
+            std::string why;
+            if (!reader->Open(why)) {
+                std::fprintf(stderr, "twprofile: cannot read %s: %s\n", path.c_str(), why.c_str());
+                return false;
+            }
+            m_timed = m_timed && reader->capture;
+            m_readers.push_back(std::move(reader));
+        }
+        for (auto& r : m_readers) m_live.push_back(r->Next() ? r.get() : Finish(r.get()));
+        return true;
     }
-    return true;
-}
+    bool Timed() const { return m_timed; }
+    // The next message; nullptr at the end.
+    FileReader* Next() {
+        if (m_current) m_live[m_currentSlot] = m_current->Next() ? m_current : Finish(m_current);
+        m_current = nullptr;
+        for (std::size_t i = 0; i < m_live.size(); ++i) {
+            FileReader* r = m_live[i];
+            if (!r) continue;
+            if (!m_current || (m_timed && r->micros < m_current->micros)) {
+                m_current = r;
+                m_currentSlot = i;
+            }
+            if (!m_timed) break;  // one file after the other
+        }
+        return m_current;
+    }
+    bool AllHadLines() const {
+        for (const auto& r : m_readers)
+            if (r->good == 0) {
+                std::fprintf(stderr, "twprofile: cannot read %s: no trace line in it\n", r->path.c_str());
+                return false;
+            }
+        return true;
+    }
+
+private:
+    FileReader* Finish(FileReader* r) {
+        if (m_report && r->bad)
+            std::fprintf(stderr, "twprofile: %s: %ld line%s skipped, the first is line %ld\n", r->path.c_str(), r->bad,
+                         r->bad == 1 ? "" : "s", r->firstBad);
+        return nullptr;
+    }
+    std::vector<std::unique_ptr<FileReader>> m_readers;
+    std::vector<FileReader*> m_live;
+    FileReader* m_current = nullptr;
+    std::size_t m_currentSlot = 0;
+    bool m_timed = true;
+    bool m_report = true;
+};
 
 std::string Utf8(std::string_view codePage) { return tw::messaging::CodePageToUtf8(codePage); }
 
@@ -170,27 +270,13 @@ int main(int argc, char** argv) {
         Usage(stderr);
         return 1;
     }
-    std::vector<Message> messages;
-    bool timed = true;
-    for (const std::string& file : files) {
-        std::string why;
-        bool fileTimed = false;
-        if (!ReadFile(file, messages, fileTimed, why)) {
-            std::fprintf(stderr, "twprofile: cannot read %s: %s\n", file.c_str(), why.c_str());
-            return 2;
-        }
-        timed = timed && fileTimed;
-    }
-    // Several captures: by send time (each file is in time order already).
-    if (timed && files.size() > 1)
-        std::stable_sort(messages.begin(), messages.end(),
-                         [](const Message& a, const Message& b) { return a.micros < b.micros; });
-
+    Merged merged;
+    if (!merged.Open(files, true)) return 2;
+    const bool timed = merged.Timed();
     Profiler p;
-    for (const Message& m : messages) {
-        const auto e = tw::messaging::ReadEnvelopeView(m.envelope);
-        p.Add(e->type, e->recordNumber, e->message, m.micros, 0, m.stream);
-    }
+    while (FileReader* r = merged.Next())
+        p.Add(r->fields.type, r->fields.recordNumber, r->fields.message, r->micros, 0, r->stream);
+    if (!merged.AllHadLines()) return 2;
 
     if (!csv) {
         std::printf("twprofile: %zu messages, %zu calls", std::size_t(p.Messages()), p.Calls().size());
@@ -245,18 +331,19 @@ int main(int argc, char** argv) {
                         static_cast<unsigned long long>(r.messages));
         }
     }
-    std::size_t next = 0;
-    const std::string json =
-        chrome.empty() ? std::string() : tw::viewer::ChromeTraceJson(p, [&](tw::viewer::TraceMessage& m) {
-            while (next < messages.size()) {
-                const Message& source = messages[next++];
-                const auto e = tw::messaging::ReadEnvelopeView(source.envelope);
-                m = {e->type,    e->recordNumber, e->objectName, e->objectValue,
-                     e->message, source.micros,   source.stream};
-                return true;
-            }
-            return false;
+    std::string json;
+    if (!chrome.empty()) {
+        // The messages once more, for their instants.
+        Merged again;
+        if (!again.Open(files, false)) return 2;
+        json = tw::viewer::ChromeTraceJson(p, [&](tw::viewer::TraceMessage& m) {
+            FileReader* r = again.Next();
+            if (!r) return false;
+            m = {r->fields.type, r->fields.recordNumber, r->fields.objectName, r->fields.objectValue, r->fields.message,
+                 r->micros, r->stream};
+            return true;
         });
+    }
     FILE* out = chrome.empty() ? nullptr : std::fopen(chrome.c_str(), "wb");
     const bool written = out && std::fwrite(json.data(), 1, json.size(), out) == json.size();
     if (out && std::fclose(out) != 0) out = nullptr;

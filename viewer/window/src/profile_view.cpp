@@ -2,6 +2,7 @@
 
 #include "tw/core/message_manager.hpp"
 #include "tw/core/message_types.hpp"
+#include "tw/display/timeline_view.hpp"
 #include "tw/display/viewer.hpp"
 #include "tw/messaging/codepage.hpp"
 #include "tw/window/commands.hpp"
@@ -102,12 +103,38 @@ ProfileView::ProfileView(FrmMain& form) : QObject(&form), m_form(form), m_tree(&
     show->setObjectName(QStringLiteral("mnuViewProfile"));
     show->setText(QStringLiteral("&Profile"));
 
+    // The timeline: a dock of its own, shown by View > Timeline.
+    m_timeline = new viewer::TimelineView;
+    m_timeline->SetProfiler(&m_profiler);
+    m_timelineDock = new QDockWidget(QStringLiteral("Timeline"), &form);
+    m_timelineDock->setObjectName(QStringLiteral("dockTimeline"));
+    m_timelineDock->setWidget(m_timeline);
+    form.addDockWidget(Qt::BottomDockWidgetArea, m_timelineDock);
+    m_timelineDock->hide();
+    QAction* timeline = m_timelineDock->toggleViewAction();
+    timeline->setObjectName(QStringLiteral("mnuViewTimeline"));
+    timeline->setText(QStringLiteral("&Timeline"));
+    connect(m_timeline, &viewer::TimelineView::callChosen, this, [this](int line) {
+        if (!m_tree || line < 1 || line > m_tree->Count()) return;
+        m_form.Viewer().SetCurrentPage(0);
+        m_tree->Select(line);
+    });
+    connect(m_timelineDock, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (visible) {
+            Refresh();
+            m_refresh.start();
+        } else if (!m_dock->isVisible()) {
+            m_refresh.stop();
+        }
+    });
+
     // Nest by Calls: off by default, remembered.
     QAction* nest = form.commands().Add(QStringLiteral("mnuViewNestByCalls"), QStringLiteral("Nest by &Calls"));
     nest->setCheckable(true);
     if (QMenu* view = form.Menu(QStringLiteral("mnuView"))) {
         view->addSeparator();
         view->addAction(show);
+        view->addAction(timeline);
         view->addAction(nest);
     }
     connect(nest, &QAction::toggled, this, [this](bool on) {
@@ -124,7 +151,7 @@ ProfileView::ProfileView(FrmMain& form) : QObject(&form), m_form(form), m_tree(&
         if (visible) {
             Refresh();
             m_refresh.start();
-        } else {
+        } else if (!m_timelineDock->isVisible()) {
             m_refresh.stop();
         }
     });
@@ -167,6 +194,7 @@ const viewer::Profiler& ProfileView::Profile() {
 void ProfileView::Refresh() {
     const viewer::Profiler& p = Profile();
     m_changed = false;
+    m_timeline->CallsChanged();
     const bool timed = p.HasTimes();
     // The pass selector, when record numbers began again.
     const int passes = p.PassCount();

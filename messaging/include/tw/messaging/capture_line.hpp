@@ -29,6 +29,11 @@ void AppendCaptureLine(std::string& out, std::int64_t sentAtMicros, std::uint32_
 std::string CaptureTimeText(std::int64_t sentAtMicros, bool dateOnly = false);
 // Reads a line back (with or without its CR LF). False for a damaged line, with the reason.
 bool ParseCaptureLine(std::string_view line, CaptureRecord& out, std::string* why = nullptr);
+// The same without copying: the envelope is a view into the line, or into scratch when it held
+// escapes. Valid while both are.
+bool ParseCaptureLineView(std::string_view line, std::int64_t& sentAtMicros, std::uint32_t& processId,
+                          std::uint32_t& threadId, std::string_view& envelope, std::string& scratch,
+                          std::string* why = nullptr);
 // Whether a line reads as a capture line (how a capture file is told from a log by its first line).
 bool LooksLikeCaptureLine(std::string_view line);
 // The escaping alone, both ways; Unescape is false for a backslash followed by anything else.

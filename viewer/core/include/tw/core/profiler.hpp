@@ -110,7 +110,11 @@ class Profiler {
         std::int64_t first = 0, last = 0;
         std::uint64_t messages = 0;
     };
-    std::unordered_map<std::uint64_t, RecordSpan> m_records;
+    std::vector<RecordSpan> m_spans;  // in the order records first appeared
+    std::vector<std::uint64_t> m_spanKeys;
+    std::unordered_map<std::uint64_t, std::uint32_t> m_spanIndex;
+    std::uint64_t m_lastKey = ~std::uint64_t(0);  // the record of the message before, most often the same
+    std::uint32_t m_lastSpan = 0;
     // Gaps between back-to-back messages inside one call, a sample for SendCost.
     std::vector<std::int64_t> m_gaps;
 };

@@ -17,6 +17,10 @@ class QLabel;
 class QStandardItemModel;
 class QTableView;
 
+namespace tw::viewer {
+class TimelineView;
+}
+
 namespace tw::window {
 
 class FrmMain;
@@ -32,6 +36,7 @@ public:
     // Fills the tables now (a timer does it while the pane is shown).
     void Refresh();
     QDockWidget* Dock() const { return m_dock; }
+    viewer::TimelineView* Timeline() const { return m_timeline; }
 
 private:
     void LinesAppended() override;
@@ -55,6 +60,8 @@ private:
     QStandardItemModel* m_model = nullptr;
     QStandardItemModel* m_recordModel = nullptr;
     QTimer m_refresh;
+    viewer::TimelineView* m_timeline = nullptr;
+    QDockWidget* m_timelineDock = nullptr;
 };
 
 }  // namespace tw::window
