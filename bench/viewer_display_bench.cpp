@@ -10,11 +10,13 @@
 #include "tw/display/filter.hpp"
 #include "tw/display/find.hpp"
 #include "tw/display/navigator.hpp"
+#include "tw/display/timeline_view.hpp"
 #include "tw/display/trace_view.hpp"
 #include "tw/display/viewer.hpp"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <benchmark/benchmark.h>
@@ -306,8 +308,37 @@ void BM_ViewFindFails(benchmark::State& state) {
     state.SetLabel("case folded");
 }
 
+// The timeline of 1,000,000 calls (nested three deep) painted whole and zoomed in: a frame.
+void BM_TimelineFrame(benchmark::State& state) {
+    static Profiler profiler = [] {
+        Profiler p;
+        std::int64_t t = 0;
+        for (int i = 0; i < 250'000; ++i) {
+            p.Add(6, i, "{@Outer}", t += 3);
+            p.Add(6, i, "{@Middle}", t += 3);
+            p.Add(6, i, "{@Inner}", t += 3);
+            p.Add(4, i, "", t += 2);
+            p.Add(7, 0, "", t += 5);
+            p.Add(6, i, "{@Tax}", t += 1);
+            p.Add(7, 0, "", t += 4);
+            p.Add(7, 0, "", t += 2);
+            p.Add(7, 0, "", t += 2);
+        }
+        return p;
+    }();
+    TimelineView view;
+    view.resize(1200, 200);
+    view.SetProfiler(&profiler);
+    if (state.range(0)) view.ZoomAround(600, 1e-3);
+    QImage frame(view.size(), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) view.render(&frame);
+    state.counters["calls"] = double(profiler.Calls().size());
+    state.SetLabel(state.range(0) ? "zoomed in a thousand times" : "the whole run");
+}
+
 }  // namespace
 
+BENCHMARK(BM_TimelineFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewPaintScreen)->Arg(kLines)->Arg(10 * kLines)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewCollapseExpandAll)->Arg(kLines)->Arg(10 * kLines)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewThumbTopToBottom)->Arg(kLines)->Arg(10 * kLines)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -97,6 +97,8 @@ void Profiler::Add(int type, std::int32_t record, std::string_view text, std::in
         call.entryLine = line;
         call.pass = m_pass;
         call.stream = stream;
+        call.parent = stack.empty() ? kNone : stack.back();
+        call.lastInside = std::uint32_t(m_calls.size());
         if (type == kEnterSubreport) ++m_lastStream->subreports;
         stack.push_back(std::uint32_t(m_calls.size()));
         m_calls.push_back(call);
@@ -107,6 +109,7 @@ void Profiler::Add(int type, std::int32_t record, std::string_view text, std::in
             return;
         }
         Call& call = m_calls[stack.back()];
+        call.lastInside = std::uint32_t(m_calls.size() - 1);
         stack.pop_back();
         if (m_subreport[call.name]) --m_lastStream->subreports;
         call.end = std::max(micros, call.start);

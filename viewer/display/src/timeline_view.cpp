@@ -83,25 +83,25 @@ void TimelineView::ZoomAround(int x, double factor) {
 
 void TimelineView::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    if (!m_profiler) return;
+    if (!m_profiler || m_profiler->Calls().empty()) return;
     const auto& calls = m_profiler->Calls();
     const int w = width();
     const int rows = height() / kRowHeight + 1;
-    // Per depth, the last pixel column drawn: calls that fall into it are merged.
+    // Per depth, the last pixel column drawn: calls that fall into it are merged, and the calls
+    // made inside them with them.
     std::vector<int> drawnTo(std::size_t(rows), -1);
     const QFontMetrics metrics = fontMetrics();
-    p.setPen(palette().color(QPalette::Text));
-    for (std::size_t i = 0; i < calls.size(); ++i) {
+    auto paint = [&](std::size_t i) -> std::size_t {  // returns the last call index taken care of
         const Profiler::Call& call = calls[i];
-        if (int(call.depth) >= rows) continue;
+        const std::size_t inside = call.end < 0 ? calls.size() - 1 : call.lastInside;
+        if (int(call.depth) >= rows) return inside;
         const double x0 = (double(call.start) - m_from) / m_scale;
-        if (x0 > w) break;  // calls come by start: the rest lie to the right
         const double x1 = (double(EndOf(call)) - m_from) / m_scale;
-        if (x1 < 0) continue;
+        if (x1 < 0) return inside;  // it and everything inside end before the left edge
         int left = int(std::floor(std::max(0.0, x0)));
         const int right = int(std::ceil(std::min(double(w), x1)));
         int& drawn = drawnTo[call.depth];
-        if (right <= drawn) continue;  // within a pixel already drawn
+        if (right <= drawn) return inside;  // within a pixel already drawn
         left = std::max(left, drawn + 1);
         const QRect bar(left, int(call.depth) * kRowHeight, std::max(1, right - left), kRowHeight - 1);
         const QColor colour = ColourOf(call.name);
@@ -113,6 +113,19 @@ void TimelineView::paintEvent(QPaintEvent*) {
             p.drawText(bar.adjusted(3, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft,
                        metrics.elidedText(name, Qt::ElideRight, bar.width() - 5));
         }
+        return i;
+    };
+    // The first call that starts in sight, and the calls it was made in that reach into sight.
+    const auto first = std::lower_bound(calls.begin(), calls.end(), m_from,
+                                        [](const Profiler::Call& c, double time) { return double(c.start) < time; });
+    const std::size_t start = std::size_t(first - calls.begin());
+    std::vector<std::uint32_t> spanning;
+    for (std::uint32_t a = start > 0 ? std::uint32_t(start - 1) : Profiler::kNone; a != Profiler::kNone; a = calls[a].parent)
+        if (double(EndOf(calls[a])) >= m_from) spanning.push_back(a);
+    for (auto it = spanning.rbegin(); it != spanning.rend(); ++it) paint(*it);
+    for (std::size_t i = start; i < calls.size(); ++i) {
+        if ((double(calls[i].start) - m_from) / m_scale > w) break;  // calls come by start
+        i = paint(i);
     }
 }
 

@@ -34,7 +34,10 @@ class Profiler {
         int entryLine = 0;            // the entry's line in the trace (0: none)
         int pass = 0;
         std::uint64_t stream = 0;  // which caller made it (see Add)
+        std::uint32_t parent = 0xFFFFFFFFu;  // the call it was made in (kNone: none)
+        std::uint32_t lastInside = 0;        // the last call made inside it (itself when none; set at its exit)
     };
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
     struct Row {
         std::uint32_t name = 0;
         bool subreport = false;
