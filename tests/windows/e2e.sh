@@ -194,6 +194,13 @@ wine 'C:\windows\syswow64\cscript.exe' //nologo "$(winpath "$work/idle.vbs")" >/
 captured_ms=$(tr -d '\r' <"$work/rate.txt" 2>/dev/null || echo 0)
 captured=$(cat "$WINEPREFIX"/drive_c/users/Public/capture-*.txt 2>/dev/null | wc -l)
 wine "$check_exe" >"$work/check-noviewer.txt" 2>&1 && check_status=0 || check_status=$?
+# The profile of that capture, by the installed twprofile.exe.
+profiled=$(ls "$WINEPREFIX"/drive_c/users/Public/capture-*.txt 2>/dev/null | head -n1 || true)
+if [ -n "$profiled" ]; then
+  wine "C:\\Program Files (x86)\\Tracewell\\twprofile.exe" "$(winpath "$profiled")" >"$work/profile.txt" 2>&1 || true
+  tr -d '\r' <"$work/profile.txt" | head -n 3 | sed 's/^/e2e: twprofile: /'
+  grep -q "^twprofile: $idle_calls messages" "$work/profile.txt" || fail "twprofile.exe did not profile the capture"
+fi
 wine reg delete 'HKCU\Software\Tracewell\Tracetap' /f >/dev/null 2>&1
 wineserver -k >/dev/null 2>&1 || true
 [ "$captured" -eq "$idle_calls" ] || fail "the capture file holds $captured lines for $idle_calls calls"

@@ -60,7 +60,7 @@ QTableView* MakeTable(const QString& name, QStandardItemModel* model) {
 ProfileView::ProfileView(FrmMain& form) : QObject(&form), m_form(form), m_tree(&form.Viewer().GetDefault()) {
     setObjectName(QStringLiteral("profileView"));
     m_tree->AddObserver(this);
-    Rebuild();
+    m_stale = true;  // made when a pane shows
 
     m_model = new QStandardItemModel(this);
     m_model->setSortRole(kSortRole);
@@ -175,6 +175,8 @@ void ProfileView::AddLine(int line) {
 
 void ProfileView::LinesAppended() {
     m_changed = true;
+    // While neither pane is shown, arrivals cost nothing: the profile is made when one shows.
+    if (!m_dock->isVisible() && !m_timelineDock->isVisible()) m_stale = true;
     if (!m_stale && m_tree) AddLine(m_tree->Count());
 }
 

@@ -50,7 +50,9 @@ private:
     FrmMain& m_form;
     viewer::TraceTree* m_tree;
     viewer::Profiler m_profiler;
-    bool m_stale = false;  // lines were removed: the profile is made again before it is read
+    // Lines were removed, or arrived while no pane was shown: the profile is made again before
+    // it is read.
+    bool m_stale = false;
     bool m_changed = true;
     QDockWidget* m_dock = nullptr;
     QLabel* m_summary = nullptr;
