@@ -110,6 +110,7 @@ ProfileView::ProfileView(FrmMain& form) : QObject(&form), m_form(form), m_tree(&
     m_timelineDock->setObjectName(QStringLiteral("dockTimeline"));
     m_timelineDock->setWidget(m_timeline);
     form.addDockWidget(Qt::BottomDockWidgetArea, m_timelineDock);
+    form.tabifyDockWidget(m_dock, m_timelineDock);  // both shown: one above the other's tab
     m_timelineDock->hide();
     QAction* timeline = m_timelineDock->toggleViewAction();
     timeline->setObjectName(QStringLiteral("mnuViewTimeline"));
@@ -129,7 +130,7 @@ ProfileView::ProfileView(FrmMain& form) : QObject(&form), m_form(form), m_tree(&
     });
 
     // Nest by Calls: off by default, remembered.
-    QAction* nest = form.commands().Add(QStringLiteral("mnuViewNestByCalls"), QStringLiteral("Nest by &Calls"));
+    QAction* nest = form.commands().Add(QStringLiteral("mnuViewNestByCalls"), QStringLiteral("Nest &by Calls"));
     nest->setCheckable(true);
     if (QMenu* view = form.Menu(QStringLiteral("mnuView"))) {
         view->addSeparator();
@@ -238,8 +239,13 @@ void ProfileView::Refresh() {
                             Number(qint64(r.messages), QString::number(r.messages))});
     }
     // Total, most first, until the user sorts otherwise.
-    if (sortColumn <= 0 && order == Qt::AscendingOrder) m_table->sortByColumn(2, Qt::DescendingOrder);
-    else m_table->sortByColumn(sortColumn, order);
+    if (!m_sorted) {
+        m_table->sortByColumn(2, Qt::DescendingOrder);
+        m_sorted = true;
+    } else {
+        m_table->sortByColumn(sortColumn, order);
+    }
+    m_table->resizeColumnToContents(0);
 
     m_recordModel->removeRows(0, m_recordModel->rowCount());
     for (const auto& r : p.ByRecord(pass)) {

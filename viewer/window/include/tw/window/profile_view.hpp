@@ -54,6 +54,7 @@ private:
     // it is read.
     bool m_stale = false;
     bool m_changed = true;
+    bool m_sorted = false;  // sorted by total once; then as the user chooses
     QDockWidget* m_dock = nullptr;
     QLabel* m_summary = nullptr;
     QComboBox* m_pass = nullptr;
