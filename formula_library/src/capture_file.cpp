@@ -25,6 +25,21 @@ namespace {
 // one failed open a second, not one a call.
 constexpr std::int64_t kRetryOpenMicros = 1'000'000;
 
+// The count file's text read into now; with add, added to it and written back into text (its
+// length returned; 0 without add).
+int UpdateCounts(char (&text)[256], const TapCounts* add, TapCounts& now, const char* lineEnd) {
+    unsigned long long skipped = 0, timed = 0;
+    std::sscanf(text, "captures-skipped %llu timed-out %llu", &skipped, &timed);
+    now.capturesSkipped = skipped;
+    now.timedOut = timed;
+    if (!add) return 0;
+    now.capturesSkipped += add->capturesSkipped;
+    now.timedOut += add->timedOut;
+    return std::snprintf(text, sizeof text, "captures-skipped %llu timed-out %llu%s",
+                         static_cast<unsigned long long>(now.capturesSkipped),
+                         static_cast<unsigned long long>(now.timedOut), lineEnd);
+}
+
 }  // namespace
 
 std::int64_t NowMicros() {
@@ -144,17 +159,9 @@ bool LockedUpdate(const std::string& path, const TapCounts* add, TapCounts& now)
     char text[256] = {};
     DWORD read = 0;
     ReadFile(h, text, sizeof text - 1, &read, nullptr);
-    unsigned long long skipped = 0, timed = 0;
-    std::sscanf(text, "captures-skipped %llu timed-out %llu", &skipped, &timed);
-    now.capturesSkipped = skipped;
-    now.timedOut = timed;
+    const int n = UpdateCounts(text, add, now, "\r\n");
     bool ok = true;
     if (add) {
-        now.capturesSkipped += add->capturesSkipped;
-        now.timedOut += add->timedOut;
-        const int n = std::snprintf(text, sizeof text, "captures-skipped %llu timed-out %llu\r\n",
-                                    static_cast<unsigned long long>(now.capturesSkipped),
-                                    static_cast<unsigned long long>(now.timedOut));
         DWORD written = 0;
         SetFilePointer(h, 0, nullptr, FILE_BEGIN);
         ok = WriteFile(h, text, DWORD(n), &written, nullptr) && SetEndOfFile(h);
@@ -272,17 +279,9 @@ bool LockedUpdate(const std::string& path, const TapCounts* add, TapCounts& now)
     char text[256] = {};
     const ssize_t r = ::pread(fd, text, sizeof text - 1, 0);
     (void)r;
-    unsigned long long skipped = 0, timed = 0;
-    std::sscanf(text, "captures-skipped %llu timed-out %llu", &skipped, &timed);
-    now.capturesSkipped = skipped;
-    now.timedOut = timed;
+    const int n = UpdateCounts(text, add, now, "\n");
     bool ok = true;
     if (add) {
-        now.capturesSkipped += add->capturesSkipped;
-        now.timedOut += add->timedOut;
-        const int n = std::snprintf(text, sizeof text, "captures-skipped %llu timed-out %llu\n",
-                                    static_cast<unsigned long long>(now.capturesSkipped),
-                                    static_cast<unsigned long long>(now.timedOut));
         ok = ::pwrite(fd, text, std::size_t(n), 0) == n && ::ftruncate(fd, n) == 0;
     }
     ::close(fd);

@@ -240,16 +240,6 @@ void Json(std::string& out, std::string_view codePage) {
     out += '"';
 }
 
-std::string Csv(const std::string& text) {
-    if (text.find_first_of(",\"\n") == std::string::npos) return text;
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
 }  // namespace
 
 std::string ChromeTraceJson(const Profiler& p, const std::function<bool(TraceMessage&)>& next) {
@@ -298,12 +288,22 @@ std::string ChromeTraceJson(const Profiler& p, const std::function<bool(TraceMes
     return out;
 }
 
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
 std::string ProfileCsv(const Profiler& p, int pass) {
     std::string out = "Formula,Calls,Total us,Self us,Self~ us,Mean us,Max us,Max at record,Messages\n";
     for (const auto& r : p.Rows(pass)) {
         const std::string name = messaging::CodePageToUtf8(p.Names()[r.name]) +
                                  (r.open ? " (" + std::to_string(r.open) + " open)" : "");
-        out += Csv(name) + "," + std::to_string(r.calls) + "," + std::to_string(r.total) + "," +
+        out += CsvField(name) + "," + std::to_string(r.calls) + "," + std::to_string(r.total) + "," +
                std::to_string(r.self) + "," + std::to_string(p.SelfWithoutSends(r)) + "," +
                std::to_string(r.Mean()) + "," + std::to_string(r.max) + "," + std::to_string(r.maxRecord) +
                "," + std::to_string(r.messages) + "\n";

@@ -227,15 +227,6 @@ private:
 
 std::string Utf8(std::string_view codePage) { return tw::messaging::CodePageToUtf8(codePage); }
 
-std::string Csv(const std::string& text) {
-    if (text.find_first_of(",\"\n") == std::string::npos) return text;
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
 
 }  // namespace
 
@@ -308,7 +299,7 @@ int main(int argc, char** argv) {
             const std::string time = timed ? DurationText(r.last - r.first) : "";
             if (csv)
                 std::printf("%d,%d,%s,%llu,%s\n", r.pass + 1, r.record, time.c_str(),
-                            static_cast<unsigned long long>(r.messages), Csv(tops).c_str());
+                            static_cast<unsigned long long>(r.messages), tw::viewer::CsvField(tops).c_str());
             else
                 std::printf("%-5d %-10d %12s %9llu  %s\n", r.pass + 1, r.record, time.c_str(),
                             static_cast<unsigned long long>(r.messages), tops.c_str());

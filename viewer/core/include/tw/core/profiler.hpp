@@ -138,6 +138,8 @@ struct TraceMessage {
 // with its record number and text or object name and value. next gives the messages in order
 // and returns false after the last.
 std::string ChromeTraceJson(const Profiler& profiler, const std::function<bool(TraceMessage&)>& next);
+// A text as one CSV field (quoted when it holds a comma, a quote or a line break).
+std::string CsvField(const std::string& text);
 // The profile table as CSV (times in microseconds), total most first.
 std::string ProfileCsv(const Profiler& profiler, int pass = -1);
 
