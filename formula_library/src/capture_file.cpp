@@ -113,18 +113,7 @@ bool CaptureFile::CanAppend(const std::string& path, std::string* why) {
     return true;
 }
 
-bool CaptureFile::Write(std::int64_t sentAtMicros, std::uint32_t processId, std::uint32_t threadId,
-                        std::string_view envelope) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_handle == -1) {
-        if (sentAtMicros < m_nextTry || !Open()) {
-            m_nextTry = sentAtMicros + kRetryOpenMicros;
-            return false;
-        }
-    }
-    m_line.clear();
-    messaging::AppendCaptureLine(m_line, sentAtMicros, processId, threadId, envelope);
-    if (m_maxBytes && !RotateIfFull(m_line.size())) return false;
+bool CaptureFile::WriteLine() {
     DWORD written = 0;
     if (!WriteFile(AsHandle(m_handle), m_line.data(), DWORD(m_line.size()), &written, nullptr) ||
         written != m_line.size()) {
@@ -233,18 +222,7 @@ bool CaptureFile::CanAppend(const std::string& path, std::string* why) {
     return regular;
 }
 
-bool CaptureFile::Write(std::int64_t sentAtMicros, std::uint32_t processId, std::uint32_t threadId,
-                        std::string_view envelope) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_handle < 0) {
-        if (sentAtMicros < m_nextTry || !Open()) {
-            m_nextTry = sentAtMicros + kRetryOpenMicros;
-            return false;
-        }
-    }
-    m_line.clear();
-    messaging::AppendCaptureLine(m_line, sentAtMicros, processId, threadId, envelope);
-    if (m_maxBytes && !RotateIfFull(m_line.size())) return false;
+bool CaptureFile::WriteLine() {
     // One write a line: with O_APPEND the line lands whole at the end, whoever else appends.
     ssize_t n;
     do {
@@ -295,6 +273,21 @@ CaptureFile::CaptureFile(std::string path, std::uint64_t maxBytes)
     : m_path(std::move(path)), m_maxBytes(maxBytes) {}
 
 CaptureFile::~CaptureFile() { Close(); }
+
+bool CaptureFile::Write(std::int64_t sentAtMicros, std::uint32_t processId, std::uint32_t threadId,
+                        std::string_view envelope) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_handle == -1) {
+        if (sentAtMicros < m_nextTry || !Open()) {
+            m_nextTry = sentAtMicros + kRetryOpenMicros;
+            return false;
+        }
+    }
+    m_line.clear();
+    messaging::AppendCaptureLine(m_line, sentAtMicros, processId, threadId, envelope);
+    if (m_maxBytes && !RotateIfFull(m_line.size())) return false;
+    return WriteLine();
+}
 
 bool AddToCountFile(const TapCounts& add) {
     TapCounts now;

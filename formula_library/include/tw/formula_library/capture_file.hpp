@@ -31,6 +31,8 @@ class CaptureFile {
     bool Open();
     void Close();
     bool RotateIfFull(std::size_t adding);
+    // Appends m_line with one write; closes the file when that fails.
+    bool WriteLine();
 
     std::string m_path;
     std::uint64_t m_maxBytes;
