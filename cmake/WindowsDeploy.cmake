@@ -60,7 +60,7 @@ if(TW_MAKENSIS AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   # The installer carries the programs without their debug information and local symbols (half the size
   # or less): copies stripped into stage/; bin/ keeps the full ones for crash analysis.
   set(tw_stage ${CMAKE_BINARY_DIR}/stage)
-  set(tw_stage_files tracewell32.exe Stepwright9.exe Stepwright85.exe Tracetap.dll TracetapCheck.exe twprofile.exe
+  set(tw_stage_files tracewell32.exe Stepwright9.exe Stepwright85.exe Tracetap.dll TracetapCheck.exe twprofile.exe twdiff.exe
       Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6PrintSupport.dll
       libgcc_s_dw2-1.dll libstdc++-6.dll libwinpthread-1.dll
       platforms/qwindows.dll styles/qwindowsvistastyle.dll)
@@ -94,7 +94,7 @@ if(TW_MAKENSIS AND CMAKE_SIZEOF_VOID_P EQUAL 4)
     ${tw_stage_commands}
     COMMAND ${TW_MAKENSIS} -V2 -NOCD ${tw_nsis_defines} ${PROJECT_SOURCE_DIR}/installer/tracewell.nsi
     DEPENDS ${PROJECT_SOURCE_DIR}/installer/tracewell.nsi ${PROJECT_SOURCE_DIR}/LICENSE
-            tracewell32 Stepwright9 Stepwright85 Tracetap TracetapCheck twprofile tw_windows_runtime ${TW_TRACETAP64_DLL}
+            tracewell32 Stepwright9 Stepwright85 Tracetap TracetapCheck twprofile twdiff tw_windows_runtime ${TW_TRACETAP64_DLL}
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}/installer
     COMMENT "Making the installer Tracewell-${PROJECT_VERSION}-setup.exe"
     VERBATIM)
