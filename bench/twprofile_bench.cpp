@@ -27,10 +27,11 @@ std::string MakeCapture(const std::string& p, bool changed) {
             const int k = i % 8;
             const int type = k == 0 ? 6 : k == 7 ? 7 : k == 3 ? 4 : 0;
             const bool other = changed && type == 4 && i % 10'000 == 3;
-            tw::messaging::AppendCaptureLine(out, t += 7 + i % 13, 4711, 4712,
-                                             tw::messaging::BuildEnvelope(type, type == 6 ? "{@LineTotal}" : "record computed",
-                                                                          i / 8 + 1, type == 4 ? "Total" : "",
-                                                                          type == 4 ? (other ? "1,234.51" : "1,234.50") : ""));
+            tw::messaging::AppendCaptureLine(
+                out, t += 7 + i % 13, 4711, 4712,
+                tw::messaging::BuildEnvelope(type, type == 6 ? "{@LineTotal}" : "record computed", i / 8 + 1,
+                                             type == 4 ? "Total" : "",
+                                             type == 4 ? (other ? "1,234.51" : "1,234.50") : ""));
             std::fwrite(out.data(), 1, out.size(), f);
         }
         std::fclose(f);
@@ -56,7 +57,8 @@ void Time(benchmark::State& state, const std::string& command, int expected = 0)
         const auto start = std::chrono::steady_clock::now();
         const int status = std::system(command.c_str());
         if (!WIFEXITED(status) || WEXITSTATUS(status) != expected) state.SkipWithError("the command failed");
-        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
     rusage children{};
     ::getrusage(RUSAGE_CHILDREN, &children);
@@ -64,7 +66,9 @@ void Time(benchmark::State& state, const std::string& command, int expected = 0)
 }
 
 void BM_WcL(benchmark::State& state) { Time(state, "wc -l " + CaptureFile() + " > /dev/null"); }
-void BM_Twprofile(benchmark::State& state) { Time(state, Bin() + "/twprofile " + CaptureFile() + " > /dev/null"); }
+void BM_Twprofile(benchmark::State& state) {
+    Time(state, Bin() + "/twprofile " + CaptureFile() + " > /dev/null");
+}
 // Two runs of 1,000,000 lines: the same, and with 100 differences.
 void BM_TwdiffSame(benchmark::State& state) {
     Time(state, Bin() + "/twdiff " + CaptureFile() + " " + CaptureFile() + " > /dev/null");

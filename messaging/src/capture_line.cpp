@@ -164,7 +164,8 @@ void AppendCaptureLine(std::string& out, std::int64_t sentAtMicros, std::uint32_
 }
 
 bool ParseCaptureLineView(std::string_view line, std::int64_t& sentAtMicros, std::uint32_t& processId,
-                          std::uint32_t& threadId, std::string_view& envelope, std::string& scratch, std::string* why) {
+                          std::uint32_t& threadId, std::string_view& envelope, std::string& scratch,
+                          std::string* why) {
     auto fail = [why](const char* reason) {
         if (why) *why = reason;
         return false;
@@ -175,7 +176,8 @@ bool ParseCaptureLineView(std::string_view line, std::int64_t& sentAtMicros, std
     const std::size_t t2 = t1 == std::string_view::npos ? t1 : line.find('\t', t1 + 1);
     const std::size_t t3 = t2 == std::string_view::npos ? t2 : line.find('\t', t2 + 1);
     if (t3 == std::string_view::npos) return fail("fewer than four fields");
-    if (!ReadTime(line.substr(0, t1), sentAtMicros)) return fail("not a time such as 2026-12-08T14:03:07.123456Z");
+    if (!ReadTime(line.substr(0, t1), sentAtMicros))
+        return fail("not a time such as 2026-12-08T14:03:07.123456Z");
     if (!ReadNumber(line.substr(t1 + 1, t2 - t1 - 1), processId)) return fail("no process id");
     if (!ReadNumber(line.substr(t2 + 1, t3 - t2 - 1), threadId)) return fail("no thread id");
     const std::string_view field = line.substr(t3 + 1);
@@ -192,7 +194,8 @@ bool ParseCaptureLineView(std::string_view line, std::int64_t& sentAtMicros, std
 bool ParseCaptureLine(std::string_view line, CaptureRecord& out, std::string* why) {
     std::string_view envelope;
     std::string scratch;
-    if (!ParseCaptureLineView(line, out.sentAtMicros, out.processId, out.threadId, envelope, scratch, why)) return false;
+    if (!ParseCaptureLineView(line, out.sentAtMicros, out.processId, out.threadId, envelope, scratch, why))
+        return false;
     out.envelope.assign(envelope);
     return true;
 }

@@ -8,10 +8,12 @@ namespace {
 DiffMessage M(int type, int record, const char* text) { return {type, record, text}; }
 
 // The lines of the hunks as "-text"/"+text"/" text".
-std::vector<std::string> Lines(const DiffResult& r, const std::vector<DiffMessage>& a, const std::vector<DiffMessage>& b) {
+std::vector<std::string> Lines(const DiffResult& r, const std::vector<DiffMessage>& a,
+                               const std::vector<DiffMessage>& b) {
     std::vector<std::string> out;
     for (const auto& h : r.hunks)
-        for (const auto& l : h.lines) out.push_back(l.kind + (l.kind == '+' ? b[std::size_t(l.b)] : a[std::size_t(l.a)]).text);
+        for (const auto& l : h.lines)
+            out.push_back(l.kind + (l.kind == '+' ? b[std::size_t(l.b)] : a[std::size_t(l.a)]).text);
     return out;
 }
 
@@ -45,8 +47,8 @@ TEST(TraceDiff, CallsAreMatchedFirstAndOnlyTheirDifferencesShow) {
     EXPECT_EQ(r.hunks[0].record, 1);
     EXPECT_EQ(r.hunks[1].record, 2);
     EXPECT_EQ(r.hunks[2].path, "{@Total}");
-    EXPECT_EQ(Lines(r, a, b), (std::vector<std::string>{"-rate looked up", "-Tax = 19.00", "+Tax = 19.01", "+{@Discount}",
-                                                        "+Discount = 5%", "+"}));
+    EXPECT_EQ(Lines(r, a, b), (std::vector<std::string>{"-rate looked up", "-Tax = 19.00", "+Tax = 19.01",
+                                                        "+{@Discount}", "+Discount = 5%", "+"}));
     // Context lines around, and runs that agree.
     EXPECT_EQ(CompareRuns(a, b, {false, 1, 4000}).hunks[0].lines.front().kind, ' ');
     EXPECT_TRUE(CompareRuns(a, a, {}).Same());

@@ -105,8 +105,8 @@ Outcome Twdiff(const QStringList& args) {
     const auto bin = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "twdiff";
     p.start(QString::fromStdString(bin.string()), args);
     p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
 // twdiff's exit status: 0 the runs agree (whatever their times), 1 they differ, 2 a file that is
@@ -116,9 +116,12 @@ TEST(Twdiff, ExitStatusAndOutput) {
     auto write = [&](const char* name, std::int64_t shift, const char* value) {
         std::string capture;
         const std::int64_t t0 = 1'796'738'587'000'000LL + shift;
-        tw::messaging::AppendCaptureLine(capture, t0, 1, 1, tw::messaging::BuildEnvelope(6, "{@Total}", 3, "", ""));
-        tw::messaging::AppendCaptureLine(capture, t0 + 5, 1, 1, tw::messaging::BuildEnvelope(4, "", 3, "Total", value));
-        tw::messaging::AppendCaptureLine(capture, t0 + 9, 1, 1, tw::messaging::BuildEnvelope(7, "", 0, "", ""));
+        tw::messaging::AppendCaptureLine(capture, t0, 1, 1,
+                                         tw::messaging::BuildEnvelope(6, "{@Total}", 3, "", ""));
+        tw::messaging::AppendCaptureLine(capture, t0 + 5, 1, 1,
+                                         tw::messaging::BuildEnvelope(4, "", 3, "Total", value));
+        tw::messaging::AppendCaptureLine(capture, t0 + 9, 1, 1,
+                                         tw::messaging::BuildEnvelope(7, "", 0, "", ""));
         QFile f(dir.filePath(name));
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(capture.data(), qint64(capture.size()));
@@ -129,8 +132,9 @@ TEST(Twdiff, ExitStatusAndOutput) {
     EXPECT_EQ(Twdiff({a, later}).status, 0);
     const Outcome differ = Twdiff({a, b});
     EXPECT_EQ(differ.status, 1);
-    EXPECT_TRUE(differ.out.contains("@@ {@Total} record 3 @@\n 0000003 EnterFormula   {@Total}\n"
-                                    "-0000003 SendObject     Total = 10.00\n+0000003 SendObject     Total = 10.50\n"))
+    EXPECT_TRUE(
+        differ.out.contains("@@ {@Total} record 3 @@\n 0000003 EnterFormula   {@Total}\n"
+                            "-0000003 SendObject     Total = 10.00\n+0000003 SendObject     Total = 10.50\n"))
         << differ.out.toStdString();
     QFile text(dir.filePath("notes.txt"));
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));

@@ -46,8 +46,10 @@ int MessageManager::ParentFor(TraceTree& tree, qint32 type, int last) {
         // The innermost call still open (a deleted entry no longer counts).
         int open = 0;
         while (!m_openCalls.empty() && (open = tree.IndexOf(m_openCalls.back())) == 0) m_openCalls.pop_back();
-        if (IsExit(type)) parent = open ? tree.Parent(open) : 0;  // beside its entry
-        else parent = open;
+        if (IsExit(type))
+            parent = open ? tree.Parent(open) : 0;  // beside its entry
+        else
+            parent = open;
     } else if (IsEnter(type)) {
         parent = tree.Parent(last);  // a sibling of the last line
     } else if (IsExit(type)) {
@@ -66,8 +68,10 @@ int MessageManager::ParentFor(TraceTree& tree, qint32 type, int last) {
 
 void MessageManager::CallAppended(TraceTree& tree, qint32 type, int line) {
     if (!m_nestByCalls) return;
-    if (IsEnter(type)) m_openCalls.push_back(tree.Handle(line));
-    else if (IsExit(type) && !m_openCalls.empty()) m_openCalls.pop_back();
+    if (IsEnter(type))
+        m_openCalls.push_back(tree.Handle(line));
+    else if (IsExit(type) && !m_openCalls.empty())
+        m_openCalls.pop_back();
 }
 
 void MessageManager::SetNestByCalls(bool on) {
@@ -83,9 +87,7 @@ void MessageManager::SetNestByCalls(bool on) {
     });
 }
 
-void MessageManager::Add(const MessageRef& message) {
-    Add(message, 0, nullptr);
-}
+void MessageManager::Add(const MessageRef& message) { Add(message, 0, nullptr); }
 
 void MessageManager::Add(const MessageRef& message, qint64 sentAt, const LineOrigin* origin) {
     if (!m_processMessages || !message) return;
@@ -142,7 +144,8 @@ void MessageManager::CountTextInto(qint64 count, QChar groupSeparator, QString& 
     char16_t* start = end - 10;
     std::copy(tail, tail + 10, start);
     const bool negative = count < 0;
-    start = WriteDigitsBefore(start, negative ? quint64(-count) : quint64(count), 0, groupSeparator.unicode());
+    start =
+        WriteDigitsBefore(start, negative ? quint64(-count) : quint64(count), 0, groupSeparator.unicode());
     if (negative) *--start = u'-';
     out.resize(end - start);
     std::copy(start, end, reinterpret_cast<char16_t*>(out.data()));

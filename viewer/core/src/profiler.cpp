@@ -182,13 +182,15 @@ std::vector<Profiler::RecordRow> Profiler::ByRecord(int pass) const {
         row.messages = m_spans[i].messages;
         rows.push_back(std::move(row));
     }
-    std::sort(rows.begin(), rows.end(),
-              [](const RecordRow& a, const RecordRow& b) { return a.pass != b.pass ? a.pass < b.pass : a.record < b.record; });
+    std::sort(rows.begin(), rows.end(), [](const RecordRow& a, const RecordRow& b) {
+        return a.pass != b.pass ? a.pass < b.pass : a.record < b.record;
+    });
     // The self time each formula spent in each record, the greatest three kept.
     auto find = [&rows](int p, std::int32_t record) -> RecordRow* {
-        const auto it = std::lower_bound(rows.begin(), rows.end(), std::pair(p, record), [](const RecordRow& r, const auto& k) {
-            return r.pass != k.first ? r.pass < k.first : r.record < k.second;
-        });
+        const auto it = std::lower_bound(
+            rows.begin(), rows.end(), std::pair(p, record), [](const RecordRow& r, const auto& k) {
+                return r.pass != k.first ? r.pass < k.first : r.record < k.second;
+            });
         return it != rows.end() && it->pass == p && it->record == record ? &*it : nullptr;
     };
     for (const Call& call : m_calls) {
@@ -196,9 +198,12 @@ std::vector<Profiler::RecordRow> Profiler::ByRecord(int pass) const {
         RecordRow* row = find(call.pass, call.mainRecord);
         if (!row) continue;
         const std::int64_t self = call.end - call.start - call.childTime;
-        auto it = std::find_if(row->top.begin(), row->top.end(), [&](const auto& t) { return t.first == call.name; });
-        if (it != row->top.end()) it->second += self;
-        else row->top.emplace_back(call.name, self);
+        auto it = std::find_if(row->top.begin(), row->top.end(),
+                               [&](const auto& t) { return t.first == call.name; });
+        if (it != row->top.end())
+            it->second += self;
+        else
+            row->top.emplace_back(call.name, self);
     }
     for (RecordRow& row : rows) {
         std::sort(row.top.begin(), row.top.end(), [](const auto& a, const auto& b) {

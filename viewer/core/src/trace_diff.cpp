@@ -91,7 +91,8 @@ bool Myers(const std::vector<std::uint64_t>& a, const std::vector<std::uint64_t>
                 for (int dd = d; dd > 0; --dd) {
                     const std::vector<int>& pv = trace[std::size_t(dd)];
                     const int ck = cx - cy;
-                    const bool down = ck == -dd || (ck != dd && pv[std::size_t(offset + ck - 1)] < pv[std::size_t(offset + ck + 1)]);
+                    const bool down = ck == -dd || (ck != dd && pv[std::size_t(offset + ck - 1)] <
+                                                                    pv[std::size_t(offset + ck + 1)]);
                     const int pk = down ? ck + 1 : ck - 1;
                     const int px = pv[std::size_t(offset + pk)];
                     const int py = px - pk;
@@ -121,8 +122,9 @@ struct Out {
 };
 
 class Comparer {
-public:
-    Comparer(const Run& a, const Run& b, const DiffOptions& o, DiffResult& r) : m_a(a), m_b(b), m_options(o), m_result(r) {}
+  public:
+    Comparer(const Run& a, const Run& b, const DiffOptions& o, DiffResult& r)
+        : m_a(a), m_b(b), m_options(o), m_result(r) {}
 
     void Level(const std::vector<int>& as, const std::vector<int>& bs) {
         // The common start and end first: most of two runs of one report are the same.
@@ -144,8 +146,10 @@ public:
                 script.clear();
                 const std::size_t both = std::min(ka.size(), kb.size());
                 for (std::size_t i = 0; i < both; ++i) {
-                    if (ka[i] == kb[i]) script.push_back(Op::Same);
-                    else script.insert(script.end(), {Op::Delete, Op::Insert});
+                    if (ka[i] == kb[i])
+                        script.push_back(Op::Same);
+                    else
+                        script.insert(script.end(), {Op::Delete, Op::Insert});
                 }
                 script.insert(script.end(), ka.size() - both, Op::Delete);
                 script.insert(script.end(), kb.size() - both, Op::Insert);
@@ -159,7 +163,8 @@ public:
             while (p < deleted.size() || q < inserted.size()) {
                 if (p < deleted.size() && q < inserted.size() && Pairs(deleted[p], inserted[q])) {
                     Changed(deleted[p++], inserted[q++]);
-                } else if (p < deleted.size() && (q >= inserted.size() || !HasPair(inserted[q], deleted, p))) {
+                } else if (p < deleted.size() &&
+                           (q >= inserted.size() || !HasPair(inserted[q], deleted, p))) {
                     Whole(m_a, deleted[p++], '-');
                 } else {
                     Whole(m_b, inserted[q++], '+');
@@ -186,7 +191,7 @@ public:
     std::vector<std::string> paths{std::string()};
     std::vector<std::int32_t> records{0};
 
-private:
+  private:
     static std::uint64_t Key(const Run& r, int node) { return r.nodes[std::size_t(node)].key; }
 
     bool Pairs(int a, int b) const {
@@ -227,9 +232,12 @@ private:
         m_stack.push_back(int(paths.size() - 1));
         Level(na.children, nb.children);
         Leave();
-        if (na.last >= 0 && nb.last >= 0) Emit(' ', na.last, nb.last);
-        else if (na.last >= 0) Line(m_a, na.last, '-');
-        else if (nb.last >= 0) Line(m_b, nb.last, '+');
+        if (na.last >= 0 && nb.last >= 0)
+            Emit(' ', na.last, nb.last);
+        else if (na.last >= 0)
+            Line(m_a, na.last, '-');
+        else if (nb.last >= 0)
+            Line(m_b, nb.last, '+');
     }
     void Changed(int a, int b) {
         ++m_result.changed;
@@ -261,7 +269,8 @@ private:
 
 }  // namespace
 
-DiffResult CompareRuns(const std::vector<DiffMessage>& a, const std::vector<DiffMessage>& b, const DiffOptions& options) {
+DiffResult CompareRuns(const std::vector<DiffMessage>& a, const std::vector<DiffMessage>& b,
+                       const DiffOptions& options) {
     DiffResult result;
     const Run ra(a, options), rb(b, options);
     Comparer c(ra, rb, options, result);
@@ -277,7 +286,8 @@ DiffResult CompareRuns(const std::vector<DiffMessage>& a, const std::vector<Diff
         DiffHunk hunk;
         const Out& first = c.out[std::size_t(i)];
         hunk.path = c.paths[std::size_t(first.depth)];
-        const DiffMessage& m = first.line.a >= 0 ? a[std::size_t(first.line.a)] : b[std::size_t(first.line.b)];
+        const DiffMessage& m =
+            first.line.a >= 0 ? a[std::size_t(first.line.a)] : b[std::size_t(first.line.b)];
         hunk.record = m.record != 0 ? m.record : c.records[std::size_t(first.depth)];
         const int begin = std::max(0, i - context);
         // Changes closer than twice the context to the last one belong to the same hunk.

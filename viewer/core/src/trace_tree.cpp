@@ -132,7 +132,8 @@ void TraceTree::Reserve(std::size_t lines) {
     m_received.Reserve(lines);
 }
 
-int TraceTree::Append(int parent, MessageRef message, Stamp stamp, qint64 receivedAt, const LineOrigin* origin) {
+int TraceTree::Append(int parent, MessageRef message, Stamp stamp, qint64 receivedAt,
+                      const LineOrigin* origin) {
     if (!message) throw std::invalid_argument("trace line without a message");
     if (parent < 0 || parent > Count()) throw std::out_of_range("parent line out of range");
     const int level = parent ? m_lines[std::size_t(parent - 1)].level + 1 : 0;
@@ -185,9 +186,11 @@ void TraceTree::BeginRenest() {
 void TraceTree::PlaceInRenest(int line, int parent) {
     // Only the path from the top level to the line before can take a new line.
     bool onPath = parent == 0;
-    for (int a = line - 1; a > 0 && !onPath; a = int(m_lines[std::size_t(a - 1)].parent)) onPath = a == parent;
+    for (int a = line - 1; a > 0 && !onPath; a = int(m_lines[std::size_t(a - 1)].parent))
+        onPath = a == parent;
     if (!onPath || parent >= line) parent = 0;
-    if (parent && m_lines[std::size_t(parent - 1)].level >= kMaxLevel) parent = int(m_lines[std::size_t(parent - 1)].parent);
+    if (parent && m_lines[std::size_t(parent - 1)].level >= kMaxLevel)
+        parent = int(m_lines[std::size_t(parent - 1)].parent);
     Line& l = m_lines[std::size_t(line - 1)];
     l.parent = std::uint32_t(parent);
     l.level = parent ? std::uint8_t(m_lines[std::size_t(parent - 1)].level + 1) : 0;
@@ -227,7 +230,8 @@ void TraceTree::SetExpandedRange(int first, int last, bool expanded) {
     bool changed = false;
     for (int i = first; i <= last; ++i) {
         Line& l = m_lines[std::size_t(i - 1)];
-        if (!l.children || m_childLists[l.children].empty() || bool(l.flags & kExpanded) == expanded) continue;
+        if (!l.children || m_childLists[l.children].empty() || bool(l.flags & kExpanded) == expanded)
+            continue;
         l.flags = expanded ? std::uint8_t(l.flags | kExpanded) : std::uint8_t(l.flags & ~kExpanded);
         changed = true;
     }
@@ -294,9 +298,7 @@ void TraceTree::Select(int index) {
     for (auto* o : m_observers) o->SelectionChanged(index, true);
 }
 
-void TraceTree::SetSelectedFromView(int index) {
-    m_selected = index ? Handle(index).serial : 0;
-}
+void TraceTree::SetSelectedFromView(int index) { m_selected = index ? Handle(index).serial : 0; }
 
 void TraceTree::RemoveSubtree(int index) {
     const int first = index;

@@ -17,7 +17,7 @@ namespace tw::tools {
 
 // One file's lines, read in blocks; a view of a line lasts until the next one is asked for.
 class LineSource {
-public:
+  public:
     bool Open(const std::string& path, std::string& why) {
         m_file = std::fopen(path.c_str(), "rb");
         if (!m_file) {
@@ -53,7 +53,7 @@ public:
         }
     }
 
-private:
+  private:
     static constexpr std::size_t kBlock = 4 << 20;
     FILE* m_file = nullptr;
     std::string m_buffer;
@@ -146,7 +146,7 @@ struct FileReader {
 // The messages of several files merged by time (each file is in time order already), or one
 // file after the other when they have no times.
 class Merged {
-public:
+  public:
     // tool names the command in what it says about the files.
     bool Open(const char* tool, const std::vector<std::string>& paths, bool report) {
         m_tool = tool;
@@ -190,11 +190,11 @@ public:
         return true;
     }
 
-private:
+  private:
     FileReader* Finish(FileReader* r) {
         if (m_report && r->bad)
-            std::fprintf(stderr, "%s: %s: %ld line%s skipped, the first is line %ld\n", m_tool, r->path.c_str(), r->bad,
-                         r->bad == 1 ? "" : "s", r->firstBad);
+            std::fprintf(stderr, "%s: %s: %ld line%s skipped, the first is line %ld\n", m_tool,
+                         r->path.c_str(), r->bad, r->bad == 1 ? "" : "s", r->firstBad);
         return nullptr;
     }
     std::vector<std::unique_ptr<FileReader>> m_readers;
@@ -205,6 +205,5 @@ private:
     bool m_report = true;
     const char* m_tool = "";
 };
-
 
 }  // namespace tw::tools

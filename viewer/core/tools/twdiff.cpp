@@ -30,8 +30,9 @@ void Usage(FILE* to) {
 }
 
 const char* TypeName(int type) {
-    static const char* names[] = {"SendMsg", "SendNote", "SendError", "SendWarning", "SendObject",
-                                  "SendScratch", "EnterFormula", "ExitFormula", "EnterSubReport", "ExitSubReport"};
+    static const char* names[] = {"SendMsg",        "SendNote",     "SendError",    "SendWarning",
+                                  "SendObject",     "SendScratch",  "EnterFormula", "ExitFormula",
+                                  "EnterSubReport", "ExitSubReport"};
     if (type >= 0 && type <= 9) return names[type];
     return type == 14 ? "AddCheckPoint" : "Message";
 }
@@ -56,7 +57,8 @@ bool ReadRun(const std::string& path, std::vector<DiffMessage>& out) {
 }
 
 void PrintLine(char kind, const DiffMessage& m) {
-    std::printf("%c%07d %-14s %s\n", kind, m.record, TypeName(m.type), tw::messaging::CodePageToUtf8(m.text).c_str());
+    std::printf("%c%07d %-14s %s\n", kind, m.record, TypeName(m.type),
+                tw::messaging::CodePageToUtf8(m.text).c_str());
 }
 
 }  // namespace
@@ -98,18 +100,21 @@ int main(int argc, char** argv) {
     if (!ReadRun(files[0], a) || !ReadRun(files[1], b)) return 2;
     const tw::viewer::DiffResult r = tw::viewer::CompareRuns(a, b, options);
     if (r.fellBack)
-        std::fprintf(stderr, "twdiff: the runs have little in common in places: those were lined up line by line\n");
+        std::fprintf(stderr,
+                     "twdiff: the runs have little in common in places: those were lined up line by line\n");
     if (summary) {
-        if (r.Same()) std::printf("twdiff: the runs agree (%zu and %zu messages)\n", a.size(), b.size());
+        if (r.Same())
+            std::printf("twdiff: the runs agree (%zu and %zu messages)\n", a.size(), b.size());
         else
-            std::printf("twdiff: %zu lines only in %s, %zu only in %s (%zu of them changed), in %zu places\n", r.onlyA,
-                        files[0].c_str(), r.onlyB, files[1].c_str(), r.changed, r.hunks.size());
+            std::printf("twdiff: %zu lines only in %s, %zu only in %s (%zu of them changed), in %zu places\n",
+                        r.onlyA, files[0].c_str(), r.onlyB, files[1].c_str(), r.changed, r.hunks.size());
         return r.Same() ? 0 : 1;
     }
     if (r.Same()) return 0;
     std::printf("--- %s\n+++ %s\n", files[0].c_str(), files[1].c_str());
     for (const tw::viewer::DiffHunk& hunk : r.hunks) {
-        std::printf("@@ %s record %d @@\n", hunk.path.empty() ? "(top)" : tw::messaging::CodePageToUtf8(hunk.path).c_str(),
+        std::printf("@@ %s record %d @@\n",
+                    hunk.path.empty() ? "(top)" : tw::messaging::CodePageToUtf8(hunk.path).c_str(),
                     hunk.record);
         for (const tw::viewer::DiffLine& line : hunk.lines)
             PrintLine(line.kind, line.kind == '+' ? b[std::size_t(line.b)] : a[std::size_t(line.a)]);

@@ -1,7 +1,7 @@
 // twprofile: the profile of traced runs from capture files (or logs, which have no times):
 // which formula took how long, per formula or per record, as a table, CSV or Chrome trace.
-#include "tw/core/profiler.hpp"
 #include "trace_files.hpp"
+#include "tw/core/profiler.hpp"
 #include "tw/messaging/capture_line.hpp"
 #include "tw/messaging/codepage.hpp"
 #include "tw/messaging/envelope.hpp"
@@ -41,7 +41,6 @@ void Usage(FILE* to) {
 }
 
 std::string Utf8(std::string_view codePage) { return tw::messaging::CodePageToUtf8(codePage); }
-
 
 }  // namespace
 
@@ -145,8 +144,13 @@ int main(int argc, char** argv) {
         json = tw::viewer::ChromeTraceJson(p, [&](tw::viewer::TraceMessage& m) {
             FileReader* r = again.Next();
             if (!r) return false;
-            m = {r->fields.type, r->fields.recordNumber, r->fields.objectName, r->fields.objectValue, r->fields.message,
-                 r->micros, r->stream};
+            m = {r->fields.type,
+                 r->fields.recordNumber,
+                 r->fields.objectName,
+                 r->fields.objectValue,
+                 r->fields.message,
+                 r->micros,
+                 r->stream};
             return true;
         });
     }

@@ -18,7 +18,7 @@ namespace {
 
 QColor ColourOf(std::uint32_t name) {
     // Hues spread by the golden angle, so neighbouring names differ.
-    const int hue = int((name * 137.508) ) % 360;
+    const int hue = int((name * 137.508)) % 360;
     return QColor::fromHsv(hue, 90, 235);
 }
 
@@ -65,8 +65,10 @@ void TimelineView::ShowAll() {
 }
 
 void TimelineView::CallsChanged() {
-    if (!m_zoomed) ShowAll();
-    else update();
+    if (!m_zoomed)
+        ShowAll();
+    else
+        update();
 }
 
 void TimelineView::resizeEvent(QResizeEvent*) {
@@ -108,7 +110,8 @@ void TimelineView::paintEvent(QPaintEvent*) {
         p.fillRect(bar, call.end < 0 ? colour.lighter(115) : colour);
         drawn = bar.right();
         if (bar.width() > 24) {
-            const QString name = QString::fromStdString(messaging::CodePageToUtf8(m_profiler->Names()[call.name]));
+            const QString name =
+                QString::fromStdString(messaging::CodePageToUtf8(m_profiler->Names()[call.name]));
             p.setPen(QColor(20, 20, 20));  // dark text on the light bars, whatever the palette
             p.drawText(bar.adjusted(3, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft,
                        metrics.elidedText(name, Qt::ElideRight, bar.width() - 5));
@@ -116,11 +119,13 @@ void TimelineView::paintEvent(QPaintEvent*) {
         return i;
     };
     // The first call that starts in sight, and the calls it was made in that reach into sight.
-    const auto first = std::lower_bound(calls.begin(), calls.end(), m_from,
-                                        [](const Profiler::Call& c, double time) { return double(c.start) < time; });
+    const auto first =
+        std::lower_bound(calls.begin(), calls.end(), m_from,
+                         [](const Profiler::Call& c, double time) { return double(c.start) < time; });
     const std::size_t start = std::size_t(first - calls.begin());
     std::vector<std::uint32_t> spanning;
-    for (std::uint32_t a = start > 0 ? std::uint32_t(start - 1) : Profiler::kNone; a != Profiler::kNone; a = calls[a].parent)
+    for (std::uint32_t a = start > 0 ? std::uint32_t(start - 1) : Profiler::kNone; a != Profiler::kNone;
+         a = calls[a].parent)
         if (double(EndOf(calls[a])) >= m_from) spanning.push_back(a);
     for (auto it = spanning.rbegin(); it != spanning.rend(); ++it) paint(*it);
     for (std::size_t i = start; i < calls.size(); ++i) {
@@ -154,11 +159,15 @@ bool TimelineView::event(QEvent* e) {
             return true;
         }
         const Profiler::Call& call = m_profiler->Calls()[std::size_t(index)];
-        const QString name = QString::fromStdString(messaging::CodePageToUtf8(m_profiler->Names()[call.name]));
+        const QString name =
+            QString::fromStdString(messaging::CodePageToUtf8(m_profiler->Names()[call.name]));
         const QString duration = call.end < 0 ? QStringLiteral("still open")
                                               : QString::fromStdString(DurationText(call.end - call.start));
         QToolTip::showText(help->globalPos(),
-                           QStringLiteral("%1\n%2, record %3, %4 messages").arg(name, duration).arg(call.record).arg(call.messages),
+                           QStringLiteral("%1\n%2, record %3, %4 messages")
+                               .arg(name, duration)
+                               .arg(call.record)
+                               .arg(call.messages),
                            this);
         return true;
     }

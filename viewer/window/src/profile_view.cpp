@@ -28,7 +28,9 @@ constexpr int kRefreshMs = 500;
 constexpr int kSortRole = Qt::UserRole;
 constexpr int kLineRole = Qt::UserRole + 1;
 
-QString Text(const std::string& codePage) { return QString::fromStdString(messaging::CodePageToUtf8(codePage)); }
+QString Text(const std::string& codePage) {
+    return QString::fromStdString(messaging::CodePageToUtf8(codePage));
+}
 
 QStandardItem* Number(qint64 value, const QString& shown) {
     auto* item = new QStandardItem(shown);
@@ -64,14 +66,15 @@ ProfileView::ProfileView(FrmMain& form) : QObject(&form), m_form(form), m_tree(&
 
     m_model = new QStandardItemModel(this);
     m_model->setSortRole(kSortRole);
-    m_model->setHorizontalHeaderLabels({QStringLiteral("Formula"), QStringLiteral("Calls"), QStringLiteral("Total"),
-                                        QStringLiteral("Self"), QStringLiteral("Self \u2248"), QStringLiteral("Mean"),
-                                        QStringLiteral("Max"), QStringLiteral("Max at record"),
-                                        QStringLiteral("Messages")});
+    m_model->setHorizontalHeaderLabels(
+        {QStringLiteral("Formula"), QStringLiteral("Calls"), QStringLiteral("Total"), QStringLiteral("Self"),
+         QStringLiteral("Self \u2248"), QStringLiteral("Mean"), QStringLiteral("Max"),
+         QStringLiteral("Max at record"), QStringLiteral("Messages")});
     m_recordModel = new QStandardItemModel(this);
     m_recordModel->setSortRole(kSortRole);
-    m_recordModel->setHorizontalHeaderLabels({QStringLiteral("Pass"), QStringLiteral("Record"), QStringLiteral("Time"),
-                                              QStringLiteral("Messages"), QStringLiteral("Top formulas")});
+    m_recordModel->setHorizontalHeaderLabels({QStringLiteral("Pass"), QStringLiteral("Record"),
+                                              QStringLiteral("Time"), QStringLiteral("Messages"),
+                                              QStringLiteral("Top formulas")});
 
     auto* pane = new QWidget;
     auto* layout = new QVBoxLayout(pane);
@@ -130,7 +133,8 @@ ProfileView::ProfileView(FrmMain& form) : QObject(&form), m_form(form), m_tree(&
     });
 
     // Nest by Calls: off by default, remembered.
-    QAction* nest = form.commands().Add(QStringLiteral("mnuViewNestByCalls"), QStringLiteral("Nest &by Calls"));
+    QAction* nest =
+        form.commands().Add(QStringLiteral("mnuViewNestByCalls"), QStringLiteral("Nest &by Calls"));
     nest->setCheckable(true);
     if (QMenu* view = form.Menu(QStringLiteral("mnuView"))) {
         view->addSeparator();
@@ -157,8 +161,10 @@ ProfileView::ProfileView(FrmMain& form) : QObject(&form), m_form(form), m_tree(&
         }
     });
     connect(m_pass, &QComboBox::currentIndexChanged, this, [this] { Refresh(); });
-    connect(m_table, &QAbstractItemView::activated, this, [this](const QModelIndex& index) { GoToSlowest(index.row()); });
-    connect(m_table, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) { GoToSlowest(index.row()); });
+    connect(m_table, &QAbstractItemView::activated, this,
+            [this](const QModelIndex& index) { GoToSlowest(index.row()); });
+    connect(m_table, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex& index) { GoToSlowest(index.row()); });
 }
 
 ProfileView::~ProfileView() {
@@ -214,13 +220,17 @@ void ProfileView::Refresh() {
 
     QStringList notes;
     notes << QStringLiteral("%1 calls in %2 messages.").arg(p.Calls().size()).arg(p.Messages());
-    if (!timed) notes << QStringLiteral("The lines have no times: calls and messages only.");
+    if (!timed)
+        notes << QStringLiteral("The lines have no times: calls and messages only.");
     else if (p.SendCost() > 0)
-        notes << QStringLiteral("One send costs about %1 here (the median gap between back-to-back messages); "
-                                "\"Self \u2248\" takes the sends of each call's messages out.")
+        notes << QStringLiteral(
+                     "One send costs about %1 here (the median gap between back-to-back messages); "
+                     "\"Self \u2248\" takes the sends of each call's messages out.")
                      .arg(QString::fromStdString(viewer::DurationText(p.SendCost())));
-    if (passes > 1) notes << QStringLiteral("Record numbers began again: %1 passes, shown apart.").arg(passes);
-    if (p.StrayExits()) notes << QStringLiteral("%1 exits with no call open were left out.").arg(p.StrayExits());
+    if (passes > 1)
+        notes << QStringLiteral("Record numbers began again: %1 passes, shown apart.").arg(passes);
+    if (p.StrayExits())
+        notes << QStringLiteral("%1 exits with no call open were left out.").arg(p.StrayExits());
     m_summary->setText(notes.join(QLatin1Char(' ')));
 
     const int sortColumn = m_table->horizontalHeader()->sortIndicatorSection();
@@ -251,8 +261,9 @@ void ProfileView::Refresh() {
     for (const auto& r : p.ByRecord(pass)) {
         QStringList top;
         for (const auto& [name, self] : r.top)
-            top << Text(p.Names()[name]) + (timed ? QStringLiteral(" ") + QString::fromStdString(viewer::DurationText(self))
-                                                  : QString());
+            top << Text(p.Names()[name]) +
+                       (timed ? QStringLiteral(" ") + QString::fromStdString(viewer::DurationText(self))
+                              : QString());
         auto* topItem = new QStandardItem(top.join(QStringLiteral(", ")));
         topItem->setEditable(false);
         m_recordModel->appendRow({Number(r.pass + 1, QString::number(r.pass + 1)),

@@ -20,8 +20,8 @@ struct DiffMessage {
 
 struct DiffOptions {
     bool ignoreRecords = false;
-    int context = 2;               // unchanged lines shown around each difference
-    std::size_t maxEdits = 4000;   // a level with more edits than this is lined up one by one
+    int context = 2;              // unchanged lines shown around each difference
+    std::size_t maxEdits = 4000;  // a level with more edits than this is lined up one by one
 };
 
 struct DiffLine {
@@ -31,8 +31,8 @@ struct DiffLine {
 };
 
 struct DiffHunk {
-    std::string path;        // the calls the first difference lies in, "{@Total}/{@Tax}"; empty on top
-    std::int32_t record = 0; // its record number (or its call's)
+    std::string path;         // the calls the first difference lies in, "{@Total}/{@Tax}"; empty on top
+    std::int32_t record = 0;  // its record number (or its call's)
     std::vector<DiffLine> lines;
 };
 
@@ -44,6 +44,7 @@ struct DiffResult {
     bool Same() const { return onlyA == 0 && onlyB == 0; }
 };
 
-DiffResult CompareRuns(const std::vector<DiffMessage>& a, const std::vector<DiffMessage>& b, const DiffOptions& options);
+DiffResult CompareRuns(const std::vector<DiffMessage>& a, const std::vector<DiffMessage>& b,
+                       const DiffOptions& options);
 
 }  // namespace tw::viewer

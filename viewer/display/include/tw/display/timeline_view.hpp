@@ -13,7 +13,7 @@ namespace tw::viewer {
 
 class TimelineView : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TimelineView(QWidget* parent = nullptr);
 
     // The profiler must outlive the view or be replaced first; nullptr shows nothing.
@@ -31,11 +31,11 @@ public:
 
     static constexpr int kRowHeight = 18;
 
-signals:
+  signals:
     // A call was clicked: its entry line in the trace (0 when it has none).
     void callChosen(int entryLine);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -44,13 +44,13 @@ protected:
     bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     std::int64_t EndOf(const Profiler::Call& call) const;
     void Range(std::int64_t& first, std::int64_t& last) const;
 
     const Profiler* m_profiler = nullptr;
-    double m_from = 0;     // microseconds at x = 0
-    double m_scale = 1;    // microseconds a pixel
+    double m_from = 0;      // microseconds at x = 0
+    double m_scale = 1;     // microseconds a pixel
     bool m_zoomed = false;  // the user zoomed or panned: arrivals keep the view
     QPoint m_dragFrom;
     double m_dragStart = 0;

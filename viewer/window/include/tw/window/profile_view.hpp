@@ -27,7 +27,7 @@ class FrmMain;
 
 class ProfileView : public QObject, private viewer::TraceTreeObserver {
     Q_OBJECT
-public:
+  public:
     explicit ProfileView(FrmMain& form);
     ~ProfileView() override;
 
@@ -38,7 +38,7 @@ public:
     QDockWidget* Dock() const { return m_dock; }
     viewer::TimelineView* Timeline() const { return m_timeline; }
 
-private:
+  private:
     void LinesAppended() override;
     void LinesRemoved(int, int) override { m_stale = true; }
     void Cleared() override { m_stale = true; }
