@@ -670,3 +670,46 @@ TEST_F(LiveViewTest, ProfilePaneAndNestByCalls) {
 
 }  // namespace
 }  // namespace tw::window
+
+#include "tw/window/compare_view.hpp"
+
+#include <QPushButton>
+#include <QShortcut>
+
+namespace tw::window {
+namespace {
+
+// Two runs side by side: a changed value, a line only on the left, a whole call only on the
+// right; the gaps opposite keep the rows together, F8 steps from difference to difference.
+TEST(CompareWindowTest, RunsLinedUpSideBySideWithDifferencesToStepThrough) {
+    using viewer::DiffMessage;
+    const std::vector<DiffMessage> a{{6, 1, "{@Total}"}, {4, 1, "Total = 10"}, {0, 1, "only here"}, {7, 0, ""}, {0, 2, "end"}};
+    const std::vector<DiffMessage> b{{6, 1, "{@Total}"}, {4, 1, "Total = 11"}, {7, 0, ""},
+                                     {6, 2, "{@New}"},   {7, 0, ""},             {0, 2, "end"}};
+    CompareWindow window(a, "a.txt", b, "b.txt");
+    window.show();
+    EXPECT_EQ(window.Side(0).Count(), window.Side(1).Count());
+    EXPECT_EQ(window.DifferenceCount(), 2);
+    EXPECT_EQ(window.Side(0).BackColour(2), window.Side(1).BackColour(2));  // the changed pair
+    EXPECT_EQ(window.Side(1).Message(3).Message(), "");                    // the gap opposite "only here"
+    auto* status = window.findChild<QLabel*>("lblCompareStatus");
+    ASSERT_NE(status, nullptr);
+    bool f8 = false;
+    for (const QShortcut* key : window.findChildren<QShortcut*>()) f8 = f8 || key->key() == QKeySequence(Qt::Key_F8);
+    EXPECT_TRUE(f8);
+    window.findChild<QPushButton*>("cmdNextDifference")->click();
+    EXPECT_EQ(status->text(), "difference 1 of 2");
+    EXPECT_EQ(window.Side(0).Selected(), 2);
+    window.findChild<QPushButton*>("cmdNextDifference")->click();
+    EXPECT_EQ(status->text(), "difference 2 of 2");
+    EXPECT_EQ(window.Side(1).Message(window.Side(1).Selected()).Message(), "{@New}");
+    auto* left = window.findChild<viewer::TraceView*>("tvwCompareA");
+    auto* right = window.findChild<viewer::TraceView*>("tvwCompareB");
+    ASSERT_TRUE(left && right);
+    left->verticalScrollBar()->setValue(left->verticalScrollBar()->maximum());
+    EXPECT_EQ(right->verticalScrollBar()->value(), left->verticalScrollBar()->value());
+    EXPECT_TRUE(CompareWindow(a, "a", a, "a").findChild<QLabel*>("lblCompareStatus")->text() == "The runs agree.");
+}
+
+}  // namespace
+}  // namespace tw::window

@@ -242,7 +242,9 @@ class Comparer {
     void Changed(int a, int b) {
         ++m_result.changed;
         Line(m_a, m_a.nodes[std::size_t(a)].first, '-');
+        out.back().line.changed = true;
         Line(m_b, m_b.nodes[std::size_t(b)].first, '+');
+        out.back().line.changed = true;
     }
     void Line(const Run&, int message, char kind) {
         if (kind == '-') {
@@ -275,6 +277,10 @@ DiffResult CompareRuns(const std::vector<DiffMessage>& a, const std::vector<Diff
     const Run ra(a, options), rb(b, options);
     Comparer c(ra, rb, options, result);
     c.Level(ra.top, rb.top);
+    if (options.keepAll) {
+        result.all.reserve(c.out.size());
+        for (const Out& o : c.out) result.all.push_back(o.line);
+    }
     // Hunks: the changed lines with `context` lines around them, overlapping ones joined.
     const int context = std::max(0, options.context);
     const int count = int(c.out.size());

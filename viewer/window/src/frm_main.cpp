@@ -13,6 +13,7 @@
 #include "tw/window/context_menus.hpp"
 #include "tw/window/layout.hpp"
 #include "tw/window/live_view.hpp"
+#include "tw/window/compare_view.hpp"
 #include "tw/window/profile_view.hpp"
 #include "tw/window/menus.hpp"
 #include "tw/window/status_panels.hpp"
@@ -88,6 +89,7 @@ FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent), m_commands(this), m_ico
     Load();
     new LiveView(*this);
     new ProfileView(*this);
+    ConnectCompareCommands(*this);
 }
 
 FrmMain::~FrmMain() {

@@ -203,6 +203,8 @@ QStringList FilesFromArguments(const QStringList& arguments) {
             options = false;
         } else if (options && a == QLatin1String("--follow")) {
             if (++i == arguments.size()) std::fprintf(stderr, "tracewell32: --follow needs a file to follow\n");
+        } else if (options && a == QLatin1String("--compare")) {
+            i += 2;  // the two files to compare, not to open
         } else if (options && a.startsWith(QLatin1String("--follow="))) {
             // the file to follow, not one to open
         } else if (options && a.startsWith(u'-') && a.size() > 1) {

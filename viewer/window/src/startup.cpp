@@ -1,6 +1,7 @@
 #include "tw/window/startup.hpp"
 
 #include "tw/window/capture_commands.hpp"
+#include "tw/window/compare_view.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/recent_files.hpp"
 #include "tw/window/remembered.hpp"
@@ -69,6 +70,7 @@ std::unique_ptr<FrmMain> Main(QApplication& app, int splashMilliseconds) {
     // tracewell32 FILE...: the files open as soon as the window runs.
     OpenLater(*form, FilesFromArguments(QCoreApplication::arguments()));
     FollowLater(*form, FollowFromArguments(QCoreApplication::arguments()));
+    CompareLater(*form, QCoreApplication::arguments());
     return form;
 }
 
