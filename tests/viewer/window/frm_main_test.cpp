@@ -61,7 +61,7 @@ TEST_F(FrmMainTest, MenuTreeHasEveryItemWithCaptionAndShortcut) {
     EXPECT_EQ(Describe(form->Menu("mnuFile")),
               QStringList({"mnuFileOpen|&Open Logfile...|Ctrl+O", "mnuFileFollowFile|&Follow File...|",
                            "mnuFileSave|&Save Logfile...|Ctrl+S", "mnuFileSaveCapture|Save &Capture...|",
-                           "mnuFileExport|E&xport...|", "mnuFileRecent|Recent &Logfiles|", "mnuFileCompareWith|Co&mpare With...|", "mnuFileBar1|-|", "mnuFileDelete|&Delete Logfile...|Ctrl+D", "mnuFileBar2|-|",
+                           "mnuFileExport|E&xport...|", "mnuFileRecent|Recent &Logfiles|", "mnuFileCompareWith|Co&mpare With...|", "mnuFileCompareWithPage|Compare With P&age...|", "mnuFileBar1|-|", "mnuFileDelete|&Delete Logfile...|Ctrl+D", "mnuFileBar2|-|",
                            "mnuFilePrint|&Print...|Ctrl+P", "mnuFileBar3|-|", "mnuFileExit|&Exit|"}));
     EXPECT_EQ(Describe(form->Menu("mnuEdit")),
               QStringList({"mnuEditStart|&Start Messaging|", "mnuEditStop|Sto&p Messaging|", "mnuEditBar0|-|",

@@ -706,6 +706,7 @@ TEST(CompareWindowTest, RunsLinedUpSideBySideWithDifferencesToStepThrough) {
     auto* left = window.findChild<viewer::TraceView*>("tvwCompareA");
     auto* right = window.findChild<viewer::TraceView*>("tvwCompareB");
     ASSERT_TRUE(left && right);
+    EXPECT_GT(MarkedPixels(left->viewport()), 0);  // "0" against "1" in "Total = 10"
     left->verticalScrollBar()->setValue(left->verticalScrollBar()->maximum());
     EXPECT_EQ(right->verticalScrollBar()->value(), left->verticalScrollBar()->value());
     EXPECT_TRUE(CompareWindow(a, "a", a, "a").findChild<QLabel*>("lblCompareStatus")->text() == "The runs agree.");

@@ -326,19 +326,17 @@ void TraceView::PaintRow(QPainter& p, int line, const QRect& row, QString& text)
     const QFontMetrics textMetrics = isBold ? QFontMetrics(bold) : metrics;
     const int textWidth = textMetrics.horizontalAdvance(text);
     p.drawText(textLeft, baseline, text);
-    if (m_highlighter && m_highlighter->IsActive()) {
-        std::vector<std::pair<int, int>> ranges;
-        m_highlighter->Matches(text, ranges);
-        for (const auto& [start, length] : ranges) {
-            const int mx = textLeft + textMetrics.horizontalAdvance(text.left(start));
-            const QString part = text.mid(start, length);
-            p.fillRect(QRect(mx, row.top() + 1, textMetrics.horizontalAdvance(part), row.height() - 2),
-                       kMatchBackground);
-            p.setPen(kMatchText);
-            p.drawText(mx, baseline, part);
-        }
-        p.setPen(pen);
+    std::vector<std::pair<int, int>> ranges;
+    if (m_highlighter && m_highlighter->IsActive()) m_highlighter->Matches(text, ranges);
+    if (m_partMarks) m_partMarks(line, ranges);
+    for (const auto& [start, length] : ranges) {
+        const int mx = textLeft + textMetrics.horizontalAdvance(text.left(start));
+        const QString part = text.mid(start, length);
+        p.fillRect(QRect(mx, row.top() + 1, textMetrics.horizontalAdvance(part), row.height() - 2), kMatchBackground);
+        p.setPen(kMatchText);
+        p.drawText(mx, baseline, part);
     }
+    p.setPen(pen);
     if (isBold) p.setFont(font());
     if (m_markTest && m_markTest(tree, line)) {
         // The marker at the left edge: blue with a white edge, so it shows on any row.

@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -69,8 +70,19 @@ CompareWindow::CompareWindow(const std::vector<viewer::DiffMessage>& a, const QS
         if (!inDifference) m_differences.push_back(row);
         inDifference = true;
         if (l.kind == '-' && l.changed && i + 1 < result.all.size() && result.all[i + 1].kind == '+') {
-            add(0, &a[std::size_t(l.a)], kChanged);
-            add(1, &b[std::size_t(result.all[++i].b)], kChanged);
+            const viewer::DiffMessage& left = a[std::size_t(l.a)];
+            const viewer::DiffMessage& right = b[std::size_t(result.all[++i].b)];
+            add(0, &left, kChanged);
+            add(1, &right, kChanged);
+            // The part that differs: what lies between the common start and the common end.
+            const QString x = m_trees[0]->Message(row + 1).Message(), y = m_trees[1]->Message(row + 1).Message();
+            qsizetype head = 0;
+            while (head < x.size() && head < y.size() && x[head] == y[head]) ++head;
+            qsizetype tail = 0;
+            while (tail < x.size() - head && tail < y.size() - head && x[x.size() - 1 - tail] == y[y.size() - 1 - tail]) ++tail;
+            m_changedParts.emplace(row + 1, std::array<std::pair<int, int>, 2>{
+                                                std::pair<int, int>(int(head), int(x.size() - head - tail)),
+                                                std::pair<int, int>(int(head), int(y.size() - head - tail))});
         } else if (l.kind == '-') {
             add(0, &a[std::size_t(l.a)], kOnlyA);
             add(1, nullptr, kGap);
@@ -93,6 +105,17 @@ CompareWindow::CompareWindow(const std::vector<viewer::DiffMessage>& a, const QS
         m_views[side]->SetFollowing(false);
         layout->addWidget(caption);
         layout->addWidget(m_views[side]);
+    }
+    // The changed part of a changed pair marked on each side, after the line's record and time.
+    for (int side = 0; side < 2; ++side) {
+        m_views[side]->SetPartMarks([this, side](int line, std::vector<std::pair<int, int>>& ranges) {
+            const auto it = m_changedParts.find(line);
+            if (it == m_changedParts.end()) return;
+            const auto [start, length] = it->second[std::size_t(side)];
+            const viewer::TraceTree& tree = *m_trees[side];
+            const int before = int(tree.Text(line).size() - tree.Message(line).Message().size());
+            if (length > 0) ranges.emplace_back(before + start, length);
+        });
     }
     // The two sides scroll together.
     for (int side = 0; side < 2; ++side) {
@@ -238,9 +261,34 @@ void CompareWithFile(FrmMain& form) {
                    QFileInfo(file).fileName());
 }
 
+void CompareWithPage(FrmMain& form) {
+    viewer::Viewer& v = form.Viewer();
+    QTabWidget* tabs = v.TabWidget();
+    if (!tabs) return;
+    QStringList names;
+    std::vector<int> pages;
+    for (int page = 0; page < 5; ++page)
+        if (page != v.CurrentPage() && tabs->isTabVisible(page)) {
+            names << tabs->tabText(page);
+            pages.push_back(page);
+        }
+    if (pages.empty()) {
+        ShowErrors(QString::fromLatin1(kCaption), nullptr, {0, QStringLiteral("No other page is open to compare with.")});
+        return;
+    }
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(&form, QStringLiteral("Compare With Page"),
+                                                 QStringLiteral("Compare this page with:"), names, 0, false, &ok);
+    if (!ok) return;
+    const int other = pages[std::size_t(names.indexOf(chosen))];
+    ShowComparison(form, RunOfTree(v.GetCurrent()), tabs->tabText(v.CurrentPage()), RunOfTree(v.Tree(other)), chosen);
+}
+
 }  // namespace
 
 void ConnectCompareCommands(FrmMain& form) {
+    QAction* withPage = form.commands().Add(QStringLiteral("mnuFileCompareWithPage"), QStringLiteral("Compare With P&age..."));
+    form.commands().On(QStringLiteral("mnuFileCompareWithPage"), [&form] { CompareWithPage(form); });
     QAction* compare = form.commands().Add(QStringLiteral("mnuFileCompareWith"), QStringLiteral("Co&mpare With..."));
     // After the recent logfiles, before the separator that follows them.
     if (QMenu* file = form.Menu(QStringLiteral("mnuFile"))) {
@@ -249,6 +297,7 @@ void ConnectCompareCommands(FrmMain& form) {
         for (qsizetype i = 0; i < items.size(); ++i)
             if (items[i]->menu() && items[i]->menu()->objectName() == QLatin1String("mnuFileRecent")) at = i + 1;
         file->insertAction(at < items.size() ? items[at] : nullptr, compare);
+        file->insertAction(at < items.size() ? items[at] : nullptr, withPage);
     }
     form.commands().On(QStringLiteral("mnuFileCompareWith"), [&form] { CompareWithFile(form); });
 }

@@ -83,6 +83,13 @@ public:
     // Marks the matches of the highlighter's pattern in the painted lines (nullptr: none).
     void SetHighlighter(std::shared_ptr<const MatchHighlighter> highlighter);
     const MatchHighlighter* Highlighter() const { return m_highlighter.get(); }
+    // Parts of a line's text to mark as matches are marked (start, length), besides the
+    // highlighter's: what a comparison found changed, say.
+    using PartMarks = std::function<void(int line, std::vector<std::pair<int, int>>& ranges)>;
+    void SetPartMarks(PartMarks marks) {
+        m_partMarks = std::move(marks);
+        viewport()->update();
+    }
     // Whether a line carries a mark (drawn at the left edge and in the overview).
     using MarkTest = std::function<bool(const TraceTree&, int line)>;
     void SetMarkTest(MarkTest test);
@@ -181,6 +188,7 @@ private:
     int m_sourceCount = 0;    // the tree's sources when the column was sized
     std::shared_ptr<const MatchHighlighter> m_highlighter;
     MarkTest m_markTest;
+    PartMarks m_partMarks;
     QWidget* m_header = nullptr;
     OverviewStrip* m_overview = nullptr;
     bool m_menuOnPress = false;

@@ -9,7 +9,9 @@
 
 #include <QWidget>
 
+#include <array>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 class QLabel;
@@ -44,6 +46,8 @@ private:
     std::unique_ptr<viewer::TraceTree> m_trees[2];
     viewer::TraceView* m_views[2] = {nullptr, nullptr};
     std::vector<int> m_differences;  // the first row of each difference
+    // Changed pairs: their line and the differing part of each side's message (start, length).
+    std::unordered_map<int, std::array<std::pair<int, int>, 2>> m_changedParts;
     int m_current = -1;
     QLabel* m_status = nullptr;
 };
