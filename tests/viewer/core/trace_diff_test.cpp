@@ -54,6 +54,17 @@ TEST(TraceDiff, CallsAreMatchedFirstAndOnlyTheirDifferencesShow) {
     EXPECT_TRUE(CompareRuns(a, a, {}).Same());
 }
 
+TEST(TraceDiff, ACallThatStandsElsewhereIsMoved) {
+    const std::vector<DiffMessage> a{M(6, 1, "{@Header}"), M(0, 1, "x"), M(7, 0, ""), M(0, 1, "body")};
+    const std::vector<DiffMessage> b{M(0, 1, "body"), M(6, 1, "{@Header}"), M(0, 1, "x"), M(7, 0, "")};
+    DiffOptions o;
+    o.keepAll = true;
+    const DiffResult r = CompareRuns(a, b, o);
+    std::size_t moved = 0;
+    for (const DiffLine& l : r.all) moved += l.moved;
+    EXPECT_EQ(moved, 6u);  // the call's three lines, on each side
+}
+
 TEST(TraceDiff, RecordNumbersCanBeLeftOutAndTooManyEditsFallBack) {
     const std::vector<DiffMessage> a{M(6, 1, "{@F}"), M(0, 1, "x"), M(7, 0, "")};
     const std::vector<DiffMessage> b{M(6, 9, "{@F}"), M(0, 9, "x"), M(7, 0, "")};

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace tw::viewer {
 
@@ -155,6 +157,7 @@ class Comparer {
                 script.insert(script.end(), kb.size() - both, Op::Insert);
             }
         }
+        FindMoves(as, bs, head, script);
         std::size_t i = head, j = head;
         std::vector<int> deleted, inserted;
         auto flush = [&] {
@@ -193,6 +196,43 @@ class Comparer {
 
   private:
     static std::uint64_t Key(const Run& r, int node) { return r.nodes[std::size_t(node)].key; }
+
+    // A call's whole content: its key, what was sent inside, its exit.
+    static std::uint64_t Content(const Run& r, int node, std::vector<std::uint64_t>& memo) {
+        if (memo.empty()) memo.assign(r.nodes.size(), 0);
+        std::uint64_t& h = memo[std::size_t(node)];
+        if (h) return h;
+        const Node& n = r.nodes[std::size_t(node)];
+        h = Hash(n.key, std::uint64_t(n.last >= 0 ? 1 : 0));
+        for (int child : n.children) h = Hash(h, Content(r, child, memo));
+        return h ? h : 1;
+    }
+
+    // Calls this level removes and adds again, the same inside: moved.
+    void FindMoves(const std::vector<int>& as, const std::vector<int>& bs, std::size_t head,
+                   const std::vector<Op>& script) {
+        std::vector<int> removed, added;
+        std::size_t i = head, j = head;
+        for (const Op op : script) {
+            if (op == Op::Same)
+                ++i, ++j;
+            else if (op == Op::Delete)
+                removed.push_back(as[i++]);
+            else
+                added.push_back(bs[j++]);
+        }
+        std::unordered_multimap<std::uint64_t, int> byContent;
+        for (int node : added)
+            if (m_b.nodes[std::size_t(node)].call) byContent.emplace(Content(m_b, node, m_memoB), node);
+        for (int node : removed) {
+            if (!m_a.nodes[std::size_t(node)].call) continue;
+            const auto it = byContent.find(Content(m_a, node, m_memoA));
+            if (it == byContent.end()) continue;
+            m_movedA.insert(node);
+            m_movedB.insert(it->second);
+            byContent.erase(it);
+        }
+    }
 
     bool Pairs(int a, int b) const {
         const Node& na = m_a.nodes[std::size_t(a)];
@@ -255,11 +295,16 @@ class Comparer {
             Emit('+', -1, message);
         }
     }
-    void Whole(const Run& r, int node, char kind) {
+    void Whole(const Run& r, int node, char kind, bool moved = false) {
         const Node& n = r.nodes[std::size_t(node)];
+        moved = moved || (kind == '-' ? m_movedA : m_movedB).count(node) > 0;
         Line(r, n.first, kind);
-        for (int child : n.children) Whole(r, child, kind);
-        if (n.last >= 0) Line(r, n.last, kind);
+        out.back().line.moved = moved;
+        for (int child : n.children) Whole(r, child, kind, moved);
+        if (n.last >= 0) {
+            Line(r, n.last, kind);
+            out.back().line.moved = moved;
+        }
     }
 
     const Run& m_a;
@@ -267,6 +312,8 @@ class Comparer {
     const DiffOptions& m_options;
     DiffResult& m_result;
     std::vector<int> m_stack{0};  // path indexes of the calls being compared
+    std::vector<std::uint64_t> m_memoA, m_memoB;
+    std::unordered_set<int> m_movedA, m_movedB;
 };
 
 }  // namespace

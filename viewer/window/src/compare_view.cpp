@@ -6,9 +6,9 @@
 #include "tw/display/viewer.hpp"
 #include "tw/messaging/codepage.hpp"
 #include "tw/window/commands.hpp"
-#include "tw/window/recent_files.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/menu_items.hpp"
+#include "tw/window/recent_files.hpp"
 
 #include <QDir>
 #include <QFileDialog>
@@ -34,6 +34,7 @@ constexpr viewer::Colour kOnlyA = 0x00C8C8FFu;
 constexpr viewer::Colour kOnlyB = 0x00C8FFC8u;
 constexpr viewer::Colour kChanged = 0x0080F0FFu;
 constexpr viewer::Colour kGap = 0x00E6E6E6u;
+constexpr viewer::Colour kMoved = 0x00FFE0C0u;  // a call that stands elsewhere on the other side
 
 viewer::MessageRef Sink(const viewer::DiffMessage& m) {
     return viewer::MessageSink::CreateEx(qint16(m.type), m.record,
@@ -43,7 +44,8 @@ viewer::MessageRef Sink(const viewer::DiffMessage& m) {
 }  // namespace
 
 CompareWindow::CompareWindow(const std::vector<viewer::DiffMessage>& a, const QString& captionA,
-                             const std::vector<viewer::DiffMessage>& b, const QString& captionB, QWidget* parent)
+                             const std::vector<viewer::DiffMessage>& b, const QString& captionB,
+                             QWidget* parent)
     : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("frmCompare"));
     setWindowTitle(QStringLiteral("Compare: %1 with %2").arg(captionA, captionB));
@@ -75,20 +77,23 @@ CompareWindow::CompareWindow(const std::vector<viewer::DiffMessage>& a, const QS
             add(0, &left, kChanged);
             add(1, &right, kChanged);
             // The part that differs: what lies between the common start and the common end.
-            const QString x = m_trees[0]->Message(row + 1).Message(), y = m_trees[1]->Message(row + 1).Message();
+            const QString x = m_trees[0]->Message(row + 1).Message(),
+                          y = m_trees[1]->Message(row + 1).Message();
             qsizetype head = 0;
             while (head < x.size() && head < y.size() && x[head] == y[head]) ++head;
             qsizetype tail = 0;
-            while (tail < x.size() - head && tail < y.size() - head && x[x.size() - 1 - tail] == y[y.size() - 1 - tail]) ++tail;
+            while (tail < x.size() - head && tail < y.size() - head &&
+                   x[x.size() - 1 - tail] == y[y.size() - 1 - tail])
+                ++tail;
             m_changedParts.emplace(row + 1, std::array<std::pair<int, int>, 2>{
                                                 std::pair<int, int>(int(head), int(x.size() - head - tail)),
                                                 std::pair<int, int>(int(head), int(y.size() - head - tail))});
         } else if (l.kind == '-') {
-            add(0, &a[std::size_t(l.a)], kOnlyA);
+            add(0, &a[std::size_t(l.a)], l.moved ? kMoved : kOnlyA);
             add(1, nullptr, kGap);
         } else {
             add(0, nullptr, kGap);
-            add(1, &b[std::size_t(l.b)], kOnlyB);
+            add(1, &b[std::size_t(l.b)], l.moved ? kMoved : kOnlyB);
         }
     }
 
@@ -101,7 +106,8 @@ CompareWindow::CompareWindow(const std::vector<viewer::DiffMessage>& a, const QS
         auto* caption = new QLabel(captions[side], panel);
         caption->setObjectName(side == 0 ? QStringLiteral("lblCompareA") : QStringLiteral("lblCompareB"));
         m_views[side] = new viewer::TraceView(*m_trees[side], panel);
-        m_views[side]->setObjectName(side == 0 ? QStringLiteral("tvwCompareA") : QStringLiteral("tvwCompareB"));
+        m_views[side]->setObjectName(side == 0 ? QStringLiteral("tvwCompareA")
+                                               : QStringLiteral("tvwCompareB"));
         m_views[side]->SetFollowing(false);
         layout->addWidget(caption);
         layout->addWidget(m_views[side]);
@@ -120,7 +126,8 @@ CompareWindow::CompareWindow(const std::vector<viewer::DiffMessage>& a, const QS
     // The two sides scroll together.
     for (int side = 0; side < 2; ++side) {
         viewer::TraceView* other = m_views[1 - side];
-        connect(m_views[side]->verticalScrollBar(), &QScrollBar::valueChanged, other->verticalScrollBar(), &QScrollBar::setValue);
+        connect(m_views[side]->verticalScrollBar(), &QScrollBar::valueChanged, other->verticalScrollBar(),
+                &QScrollBar::setValue);
         connect(m_views[side]->horizontalScrollBar(), &QScrollBar::valueChanged, other->horizontalScrollBar(),
                 &QScrollBar::setValue);
     }
@@ -147,7 +154,8 @@ CompareWindow::CompareWindow(const std::vector<viewer::DiffMessage>& a, const QS
     resize(1000, 600);
     m_status->setText(StatusText());
     if (result.fellBack)
-        m_status->setText(m_status->text() + QStringLiteral(" Parts with little in common were lined up line by line."));
+        m_status->setText(m_status->text() +
+                          QStringLiteral(" Parts with little in common were lined up line by line."));
 }
 
 CompareWindow::~CompareWindow() {
@@ -160,7 +168,8 @@ CompareWindow::~CompareWindow() {
 
 QString CompareWindow::StatusText() const {
     if (m_differences.empty()) return QStringLiteral("The runs agree.");
-    if (m_current < 0) return QStringLiteral("%1 differences. F8 goes to the next.").arg(m_differences.size());
+    if (m_current < 0)
+        return QStringLiteral("%1 differences. F8 goes to the next.").arg(m_differences.size());
     return QStringLiteral("difference %1 of %2").arg(m_current + 1).arg(m_differences.size());
 }
 
@@ -244,15 +253,17 @@ void ShowComparison(FrmMain& form, const std::vector<viewer::DiffMessage>& a, co
 }
 
 void CompareWithFile(FrmMain& form) {
-    const QString file = QFileDialog::getOpenFileName(&form, QStringLiteral("Compare With"), FileDialogFolder(),
-                                                      QStringLiteral("Log files (*.log *.txt);;All files (*)"));
+    const QString file =
+        QFileDialog::getOpenFileName(&form, QStringLiteral("Compare With"), FileDialogFolder(),
+                                     QStringLiteral("Log files (*.log *.txt);;All files (*)"));
     if (file.isEmpty()) return;
     RememberFileDialogFolder(file);
     std::vector<viewer::DiffMessage> other;
     QString why;
     if (!ReadRunForCompare(file, other, why)) {
-        ShowErrors(QString::fromLatin1(kCaption), nullptr,
-                   {75, QStringLiteral("Cannot compare with %1: %2").arg(QDir::toNativeSeparators(file), why)});
+        ShowErrors(
+            QString::fromLatin1(kCaption), nullptr,
+            {75, QStringLiteral("Cannot compare with %1: %2").arg(QDir::toNativeSeparators(file), why)});
         return;
     }
     viewer::Viewer& v = form.Viewer();
@@ -273,29 +284,35 @@ void CompareWithPage(FrmMain& form) {
             pages.push_back(page);
         }
     if (pages.empty()) {
-        ShowErrors(QString::fromLatin1(kCaption), nullptr, {0, QStringLiteral("No other page is open to compare with.")});
+        ShowErrors(QString::fromLatin1(kCaption), nullptr,
+                   {0, QStringLiteral("No other page is open to compare with.")});
         return;
     }
     bool ok = false;
-    const QString chosen = QInputDialog::getItem(&form, QStringLiteral("Compare With Page"),
-                                                 QStringLiteral("Compare this page with:"), names, 0, false, &ok);
+    const QString chosen =
+        QInputDialog::getItem(&form, QStringLiteral("Compare With Page"),
+                              QStringLiteral("Compare this page with:"), names, 0, false, &ok);
     if (!ok) return;
     const int other = pages[std::size_t(names.indexOf(chosen))];
-    ShowComparison(form, RunOfTree(v.GetCurrent()), tabs->tabText(v.CurrentPage()), RunOfTree(v.Tree(other)), chosen);
+    ShowComparison(form, RunOfTree(v.GetCurrent()), tabs->tabText(v.CurrentPage()), RunOfTree(v.Tree(other)),
+                   chosen);
 }
 
 }  // namespace
 
 void ConnectCompareCommands(FrmMain& form) {
-    QAction* withPage = form.commands().Add(QStringLiteral("mnuFileCompareWithPage"), QStringLiteral("Compare With P&age..."));
+    QAction* withPage = form.commands().Add(QStringLiteral("mnuFileCompareWithPage"),
+                                            QStringLiteral("Compare With P&age..."));
     form.commands().On(QStringLiteral("mnuFileCompareWithPage"), [&form] { CompareWithPage(form); });
-    QAction* compare = form.commands().Add(QStringLiteral("mnuFileCompareWith"), QStringLiteral("Co&mpare With..."));
+    QAction* compare =
+        form.commands().Add(QStringLiteral("mnuFileCompareWith"), QStringLiteral("Co&mpare With..."));
     // After the recent logfiles, before the separator that follows them.
     if (QMenu* file = form.Menu(QStringLiteral("mnuFile"))) {
         const QList<QAction*> items = file->actions();
         qsizetype at = items.size();
         for (qsizetype i = 0; i < items.size(); ++i)
-            if (items[i]->menu() && items[i]->menu()->objectName() == QLatin1String("mnuFileRecent")) at = i + 1;
+            if (items[i]->menu() && items[i]->menu()->objectName() == QLatin1String("mnuFileRecent"))
+                at = i + 1;
         file->insertAction(at < items.size() ? items[at] : nullptr, compare);
         file->insertAction(at < items.size() ? items[at] : nullptr, withPage);
     }
@@ -313,10 +330,12 @@ void CompareLater(FrmMain& form, const QStringList& arguments) {
     QTimer::singleShot(0, &form, [&form, a, b] {
         std::vector<viewer::DiffMessage> ra, rb;
         QString why;
-        for (const auto& [path, run] : {std::pair<const QString&, std::vector<viewer::DiffMessage>&>{a, ra}, {b, rb}}) {
+        for (const auto& [path, run] :
+             {std::pair<const QString&, std::vector<viewer::DiffMessage>&>{a, ra}, {b, rb}}) {
             if (!ReadRunForCompare(path, run, why)) {
-                ShowErrors(QString::fromLatin1(kCaption), nullptr,
-                           {75, QStringLiteral("Cannot compare %1: %2").arg(QDir::toNativeSeparators(path), why)});
+                ShowErrors(
+                    QString::fromLatin1(kCaption), nullptr,
+                    {75, QStringLiteral("Cannot compare %1: %2").arg(QDir::toNativeSeparators(path), why)});
                 return;
             }
         }

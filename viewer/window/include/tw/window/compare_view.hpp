@@ -26,10 +26,11 @@ class FrmMain;
 
 class CompareWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     // Compares two runs given as messages; the captions name them.
     CompareWindow(const std::vector<viewer::DiffMessage>& a, const QString& captionA,
-                  const std::vector<viewer::DiffMessage>& b, const QString& captionB, QWidget* parent = nullptr);
+                  const std::vector<viewer::DiffMessage>& b, const QString& captionB,
+                  QWidget* parent = nullptr);
     ~CompareWindow() override;
 
     int DifferenceCount() const { return int(m_differences.size()); }
@@ -40,7 +41,7 @@ public:
     viewer::TraceTree& Side(int side) const { return *m_trees[std::size_t(side)]; }
     QString StatusText() const;
 
-private:
+  private:
     void GoTo(int difference);
 
     std::unique_ptr<viewer::TraceTree> m_trees[2];
