@@ -21,14 +21,17 @@ struct Outcome {
     QString out, err;
 };
 
-Outcome Twprofile(const QStringList& args) {
+// Runs one of the tools built beside this test.
+Outcome Tool(const char* name, const QStringList& args) {
     QProcess p;
-    const auto bin = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "twprofile";
+    const auto bin = std::filesystem::read_symlink("/proc/self/exe").parent_path() / name;
     p.start(QString::fromStdString(bin.string()), args);
     p.waitForFinished(60000);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
             QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
+
+Outcome Twprofile(const QStringList& args) { return Tool("twprofile", args); }
 
 TEST(Twprofile, TableCsvChromeTraceAndBadFiles) {
     QTemporaryDir dir;
@@ -100,14 +103,7 @@ TEST(Twprofile, TableCsvChromeTraceAndBadFiles) {
 
 namespace {
 
-Outcome Twdiff(const QStringList& args) {
-    QProcess p;
-    const auto bin = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "twdiff";
-    p.start(QString::fromStdString(bin.string()), args);
-    p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-}
+Outcome Twdiff(const QStringList& args) { return Tool("twdiff", args); }
 
 // twdiff's exit status: 0 the runs agree (whatever their times), 1 they differ, 2 a file that is
 // no trace; the differences printed like a unified diff.

@@ -2,6 +2,7 @@
 // blocks, several merged by send time (each file is in time order already).
 #pragma once
 
+#include "tw/core/trace_diff.hpp"
 #include "tw/messaging/capture_line.hpp"
 #include "tw/messaging/envelope.hpp"
 
@@ -205,5 +206,20 @@ class Merged {
     bool m_report = true;
     const char* m_tool = "";
 };
+
+// A read message as a comparison sees it: an object as "name = value".
+inline viewer::DiffMessage ToDiffMessage(const messaging::EnvelopeView& f) {
+    viewer::DiffMessage m;
+    m.type = f.type;
+    m.record = f.recordNumber;
+    if (m.type == 4) {
+        m.text.assign(f.objectName);
+        m.text += " = ";
+        m.text.append(f.objectValue);
+    } else {
+        m.text.assign(f.message);
+    }
+    return m;
+}
 
 }  // namespace tw::tools

@@ -41,17 +41,7 @@ bool ReadRun(const std::string& path, std::vector<DiffMessage>& out) {
     tw::tools::Merged reader;
     if (!reader.Open("twdiff", {path}, true)) return false;
     while (tw::tools::FileReader* r = reader.Next()) {
-        DiffMessage m;
-        m.type = r->fields.type;
-        m.record = r->fields.recordNumber;
-        if (m.type == 4) {
-            m.text.assign(r->fields.objectName);
-            m.text += " = ";
-            m.text.append(r->fields.objectValue);
-        } else {
-            m.text.assign(r->fields.message);
-        }
-        out.push_back(std::move(m));
+        out.push_back(tw::tools::ToDiffMessage(r->fields));
     }
     return reader.AllHadLines();
 }

@@ -200,17 +200,7 @@ bool ReadRunForCompare(const QString& path, std::vector<viewer::DiffMessage>& ou
         return false;
     }
     while (reader.Next()) {
-        viewer::DiffMessage m;
-        m.type = reader.fields.type;
-        m.record = reader.fields.recordNumber;
-        if (m.type == 4) {
-            m.text.assign(reader.fields.objectName);
-            m.text += " = ";
-            m.text.append(reader.fields.objectValue);
-        } else {
-            m.text.assign(reader.fields.message);
-        }
-        out.push_back(std::move(m));
+        out.push_back(tw::tools::ToDiffMessage(reader.fields));
     }
     if (out.empty()) {
         why = reader.bad ? QStringLiteral("line %1 is no trace line").arg(reader.firstBad)
