@@ -12,12 +12,14 @@ namespace tw::builder::testing {
 namespace {
 
 class RecordedBoxes final : public MessageBoxService {
-public:
+  public:
     RecordedBoxes() { setMessageBoxes(this); }
     ~RecordedBoxes() override { setMessageBoxes(nullptr); }
     RecordedBoxes(const RecordedBoxes&) = delete;
     RecordedBoxes& operator=(const RecordedBoxes&) = delete;
-    void Show(const QString& prompt, const QString& caption, BoxIcon) override { shown << caption + QStringLiteral(": ") + prompt; }
+    void Show(const QString& prompt, const QString& caption, BoxIcon) override {
+        shown << caption + QStringLiteral(": ") + prompt;
+    }
     QStringList shown;
 };
 
@@ -30,7 +32,8 @@ T* Control(const DlgStepwright& dialog, const QString& name) {
 
 }  // namespace
 
-StepwrightDump DumpStepwright(const ApplicationFactory& factory, engine::EngineVersion version, const QString& fileName) {
+StepwrightDump DumpStepwright(const ApplicationFactory& factory, engine::EngineVersion version,
+                              const QString& fileName) {
     RecordedBoxes boxes;
     ProgramInfo info;
     info.engineVersion = version;
@@ -45,7 +48,9 @@ StepwrightDump DumpStepwright(const ApplicationFactory& factory, engine::EngineV
     out += QStringLiteral("entries: %1\n").arg(entries->count());
     for (int e = 0; e < entries->count(); ++e) {
         // The first entry is the file's name, which differs between a report and its definition.
-        out += QStringLiteral("entry %1: %2\n").arg(e + 1).arg(e == 0 ? QStringLiteral("(the report)") : entries->itemText(e));
+        out += QStringLiteral("entry %1: %2\n")
+                   .arg(e + 1)
+                   .arg(e == 0 ? QStringLiteral("(the report)") : entries->itemText(e));
         entries->setCurrentIndex(e);
         emit entries->activated(e);
         for (int v = 0; v < 4; ++v) {
@@ -56,7 +61,9 @@ StepwrightDump DumpStepwright(const ApplicationFactory& factory, engine::EngineV
             out += QStringLiteral("view %1: %2\n").arg(v).arg(headers.join(QStringLiteral(" | ")));
             for (int r = 0; r < list->rowCount(); ++r) {
                 const ObjectRow& row = list->Row(r);
-                out += QStringLiteral("%1 %2 icon %3").arg(list->IsChecked(r) ? QStringLiteral("[x]") : QStringLiteral("[ ]"), row.text).arg(row.icon);
+                out += QStringLiteral("%1 %2 icon %3")
+                           .arg(list->IsChecked(r) ? QStringLiteral("[x]") : QStringLiteral("[ ]"), row.text)
+                           .arg(row.icon);
                 for (const QString& sub : row.subItems) out += QStringLiteral(" | ") + sub;
                 out += QLatin1Char('\n');
             }

@@ -40,7 +40,8 @@ std::string Hex(unsigned long value) {
 }
 
 std::string Type(ITypeInfo* info, const TYPEDESC& desc) {
-    if (desc.vt == VT_PTR || desc.vt == VT_SAFEARRAY) return std::to_string(desc.vt) + "(" + Type(info, *desc.lptdesc) + ")";
+    if (desc.vt == VT_PTR || desc.vt == VT_SAFEARRAY)
+        return std::to_string(desc.vt) + "(" + Type(info, *desc.lptdesc) + ")";
     if (desc.vt == VT_USERDEFINED) {
         ITypeInfo* ref = nullptr;
         BSTR name = nullptr;
@@ -109,7 +110,8 @@ std::vector<std::string> Describe(const wchar_t* path) {
                 baseName = Doc(base, MEMBERID_NIL);
                 base->Release();
             }
-            lines.push_back(type + " implements " + baseName + " flags " + Hex(static_cast<unsigned long>(flags)));
+            lines.push_back(type + " implements " + baseName + " flags " +
+                            Hex(static_cast<unsigned long>(flags)));
         }
         for (UINT f = 0; f < a->cFuncs; ++f) {
             FUNCDESC* fd = nullptr;
@@ -117,14 +119,16 @@ std::vector<std::string> Describe(const wchar_t* path) {
             BSTR names[16] = {};
             UINT count = 0;
             info->GetNames(fd->memid, names, 16, &count);
-            std::string line = type + " function " + Doc(info, fd->memid) + " id " + Hex(static_cast<unsigned long>(fd->memid)) +
-                               " kind " + std::to_string(fd->funckind) + " invoke " + std::to_string(fd->invkind) +
-                               " callconv " + std::to_string(fd->callconv) + " vtable " + std::to_string(fd->oVft) +
-                               " flags " + Hex(fd->wFuncFlags) + " returns " + Type(info, fd->elemdescFunc.tdesc) +
-                               " optional " + std::to_string(fd->cParamsOpt) + " (";
+            std::string line =
+                type + " function " + Doc(info, fd->memid) + " id " +
+                Hex(static_cast<unsigned long>(fd->memid)) + " kind " + std::to_string(fd->funckind) +
+                " invoke " + std::to_string(fd->invkind) + " callconv " + std::to_string(fd->callconv) +
+                " vtable " + std::to_string(fd->oVft) + " flags " + Hex(fd->wFuncFlags) + " returns " +
+                Type(info, fd->elemdescFunc.tdesc) + " optional " + std::to_string(fd->cParamsOpt) + " (";
             for (SHORT p = 0; p < fd->cParams; ++p) {
                 const ELEMDESC& e = fd->lprgelemdescParam[p];
-                line += (p > 0 ? ", " : "") + Narrow(static_cast<UINT>(p + 1) < count ? names[p + 1] : nullptr) + " " +
+                line += (p > 0 ? ", " : "") +
+                        Narrow(static_cast<UINT>(p + 1) < count ? names[p + 1] : nullptr) + " " +
                         Type(info, e.tdesc) + " " + Hex(e.paramdesc.wParamFlags);
             }
             lines.push_back(line + ")");
@@ -138,12 +142,14 @@ std::vector<std::string> Describe(const wchar_t* path) {
             if (vd->varkind == VAR_CONST && vd->lpvarValue != nullptr) {
                 VARIANT text;
                 VariantInit(&text);
-                if (SUCCEEDED(VariantChangeType(&text, vd->lpvarValue, 0, VT_BSTR))) value = Narrow(text.bstrVal);
+                if (SUCCEEDED(VariantChangeType(&text, vd->lpvarValue, 0, VT_BSTR)))
+                    value = Narrow(text.bstrVal);
                 value += " vt " + std::to_string(vd->lpvarValue->vt);
                 VariantClear(&text);
             }
-            lines.push_back(type + " variable " + Doc(info, vd->memid) + " id " + Hex(static_cast<unsigned long>(vd->memid)) +
-                            " kind " + std::to_string(vd->varkind) + " type " + Type(info, vd->elemdescVar.tdesc) +
+            lines.push_back(type + " variable " + Doc(info, vd->memid) + " id " +
+                            Hex(static_cast<unsigned long>(vd->memid)) + " kind " +
+                            std::to_string(vd->varkind) + " type " + Type(info, vd->elemdescVar.tdesc) +
                             " value " + value + " flags " + Hex(vd->wVarFlags));
             info->ReleaseVarDesc(vd);
         }
@@ -163,7 +169,8 @@ bool EnumInstanceSize(const std::string& written, const std::string& widl) {
 // The same enumeration member but for its help string, which widl leaves empty.
 bool EnumMemberHelp(const std::string& written, const std::string& widl) {
     const auto enumMember = [](const std::string& line) {
-        return line.find("EnumMessageType help") != std::string::npos && line.find(" variable ") != std::string::npos;
+        return line.find("EnumMessageType help") != std::string::npos &&
+               line.find(" variable ") != std::string::npos;
     };
     if (!enumMember(written) || !enumMember(widl)) return false;
     const std::size_t help = written.find(" help \"", written.find(" variable "));
@@ -195,8 +202,10 @@ int main() {
             tw::wintest::Fail(__FILE__, __LINE__, "written: " + written[i] + "\n    widl:    " + widl[i]);
         }
     }
-    std::printf("typelib_test: %zu facts compared; differing: %d enumeration members' help strings, %d "
-                "enumeration instance size\n", written.size(), help, size);
+    std::printf(
+        "typelib_test: %zu facts compared; differing: %d enumeration members' help strings, %d "
+        "enumeration instance size\n",
+        written.size(), help, size);
     CHECK_EQ(help, 11);
     CoUninitialize();
     LocalFree(argv);

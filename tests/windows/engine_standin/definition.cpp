@@ -59,7 +59,8 @@ class XmlReader {
     }
 
     std::unique_ptr<Element> Document() {
-        if (m_text.find_first_not_of(L" \t\n") == std::wstring::npos) throw DefinitionError(L"the file is empty.");
+        if (m_text.find_first_not_of(L" \t\n") == std::wstring::npos)
+            throw DefinitionError(L"the file is empty.");
         SkipMisc();
         if (!Peek(L"<")) Fail(L"no root element");
         auto root = ParseElement();
@@ -89,7 +90,8 @@ class XmlReader {
         m_pos = at + wcslen(end);
     }
     void SkipSpace() {
-        while (m_pos < m_text.size() && (m_text[m_pos] == L' ' || m_text[m_pos] == L'\t' || m_text[m_pos] == L'\n'))
+        while (m_pos < m_text.size() &&
+               (m_text[m_pos] == L' ' || m_text[m_pos] == L'\t' || m_text[m_pos] == L'\n'))
             ++m_pos;
     }
     // Comments, processing instructions, the declaration and a document type before or after the root.
@@ -113,7 +115,8 @@ class XmlReader {
         }
     }
     static bool NameChar(wchar_t c) {
-        return std::iswalnum(static_cast<wint_t>(c)) || c == L'_' || c == L':' || c == L'-' || c == L'.' || c > 0x7F;
+        return std::iswalnum(static_cast<wint_t>(c)) || c == L'_' || c == L':' || c == L'-' || c == L'.' ||
+               c > 0x7F;
     }
     std::wstring Name() {
         const std::size_t start = m_pos;
@@ -139,7 +142,8 @@ class XmlReader {
         const bool hex = ref[1] == L'x';
         wchar_t* stop = nullptr;
         const unsigned long code = std::wcstoul(ref.c_str() + (hex ? 2 : 1), &stop, hex ? 16 : 10);
-        if (stop == nullptr || *stop != L'\0' || code == 0 || code > 0x10FFFF) Fail(L"a bad character reference");
+        if (stop == nullptr || *stop != L'\0' || code == 0 || code > 0x10FFFF)
+            Fail(L"a bad character reference");
         if (code > 0xFFFF) {
             out.push_back(static_cast<wchar_t>(0xD800 + ((code - 0x10000) >> 10)));
             out.push_back(static_cast<wchar_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
@@ -236,9 +240,10 @@ int KindFromName(const std::wstring& name) {
     static const struct {
         const wchar_t* name;
         int kind;
-    } kKinds[] = {{L"FieldObject", 1},     {L"TextObject", 2},      {L"LineObject", 3},   {L"BoxObject", 4},
-                  {L"SubreportObject", 5}, {L"OleObject", 6},       {L"GraphObject", 7},  {L"ChartObject", 7},
-                  {L"CrossTabObject", 8},  {L"BlobFieldObject", 9}, {L"PictureObject", 9}, {L"MapObject", 10},
+    } kKinds[] = {{L"FieldObject", 1},     {L"TextObject", 2},      {L"LineObject", 3},
+                  {L"BoxObject", 4},       {L"SubreportObject", 5}, {L"OleObject", 6},
+                  {L"GraphObject", 7},     {L"ChartObject", 7},     {L"CrossTabObject", 8},
+                  {L"BlobFieldObject", 9}, {L"PictureObject", 9},   {L"MapObject", 10},
                   {L"OlapGridObject", 11}};
     for (const auto& k : kKinds) {
         if (name == k.name) return k.kind;
@@ -278,8 +283,9 @@ void ReadReport(const Element& element, ReportData& report, bool isMain) {
                     TableData table;
                     table.name = t.AttributeOr(L"Alias", L"Name");
                     ForEach(t, L"Fields", [&](const Element& fields) {
-                        ForEach(fields, L"Field",
-                                [&](const Element& f) { table.fields.push_back(f.AttributeOr(L"FormulaForm", L"Name")); });
+                        ForEach(fields, L"Field", [&](const Element& f) {
+                            table.fields.push_back(f.AttributeOr(L"FormulaForm", L"Name"));
+                        });
                     });
                     report.tables.push_back(std::move(table));
                 });
@@ -306,7 +312,8 @@ void ReadReport(const Element& element, ReportData& report, bool isMain) {
                                 for (const auto& o : objects.children) {
                                     ObjectData object;
                                     const std::wstring* kind = o->Attribute(L"Kind");
-                                    object.kind = KindFromName(kind != nullptr && !kind->empty() ? *kind : o->name);
+                                    object.kind =
+                                        KindFromName(kind != nullptr && !kind->empty() ? *kind : o->name);
                                     if (const std::wstring* field = o->Attribute(L"DataSource")) {
                                         object.hasField = true;
                                         object.fieldName = *field;
@@ -333,7 +340,8 @@ std::shared_ptr<const ReportData> ReadDefinition(const std::string& utf8) {
     XmlReader reader(FromUtf8(utf8));
     const auto root = reader.Document();
     if (root->name != L"Report")
-        throw DefinitionError(L"it is XML, but not a report definition (its first element is <" + root->name + L">).");
+        throw DefinitionError(L"it is XML, but not a report definition (its first element is <" + root->name +
+                              L">).");
     auto report = std::make_shared<ReportData>();
     ReadReport(*root, *report, true);
     if (report->sections.empty()) throw DefinitionError(L"the report has no sections.");

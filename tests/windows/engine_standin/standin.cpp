@@ -9,8 +9,9 @@
 //   ReportObjects    Count, Item(i) -> report object { Kind; Field -> { Name }; SubreportName }
 //   Database         Tables: Count, Item(i) -> { Name, Fields: Count, Item(i) -> { Name } }
 //   FormulaFields    Count, Item(i) -> { Name, Text }
-// Failures are exceptions (DISP_E_EXCEPTION with EXCEPINFO); an unknown member is
-// DISP_E_UNKNOWNNAME. Registered by regsvr32 in a test prefix only; never installed.
+// Failures are exceptions (DISP_E_EXCEPTION with EXCEPINFO; a definition that cannot be read
+// leaves its texts to the deferred fill-in); an unknown member is DISP_E_UNKNOWNNAME. Registered by regsvr32
+// in a test prefix only; never installed.
 // clang-format off
 #include <windows.h>
 #include <oleauto.h>
@@ -68,6 +69,24 @@ HRESULT Raise(EXCEPINFO* info, HRESULT code, const std::wstring& description) {
     return DISP_E_EXCEPTION;
 }
 
+// The same, but with the texts left for the client to fill in when it wants them.
+thread_local std::wstring t_deferredDescription;
+HRESULT STDAPICALLTYPE FillIn(EXCEPINFO* info) {
+    info->bstrSource = SysAllocString(L"EngineStandin");
+    info->bstrDescription =
+        SysAllocStringLen(t_deferredDescription.data(), static_cast<UINT>(t_deferredDescription.size()));
+    return S_OK;
+}
+HRESULT RaiseDeferred(EXCEPINFO* info, HRESULT code, const std::wstring& description) {
+    if (info != nullptr) {
+        *info = {};
+        info->scode = code;
+        info->pfnDeferredFillIn = FillIn;
+        t_deferredDescription = description;
+    }
+    return DISP_E_EXCEPTION;
+}
+
 // An object made of named members.
 class Object final : public IDispatch {
   public:
@@ -101,7 +120,8 @@ class Object final : public IDispatch {
     }
     // A member whose value is an object made when it is read.
     Object* Child(const wchar_t* name, std::function<Object*()> make) {
-        return Add(name, [make = std::move(make)](const Args&, VARIANT* r, EXCEPINFO*) { return Give(make(), r); });
+        return Add(name,
+                   [make = std::move(make)](const Args&, VARIANT* r, EXCEPINFO*) { return Give(make(), r); });
     }
 
     static HRESULT Give(Object* object, VARIANT* r) {
@@ -135,7 +155,8 @@ class Object final : public IDispatch {
         if (info != nullptr) *info = nullptr;
         return DISP_E_BADINDEX;
     }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) override {
         if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
         if (names == nullptr || ids == nullptr || count == 0) return E_INVALIDARG;
         HRESULT hr = S_OK;
@@ -146,11 +167,12 @@ class Object final : public IDispatch {
         if (ids[0] == DISPID_UNKNOWN || count > 1) hr = DISP_E_UNKNOWNNAME;  // no named arguments
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                     EXCEPINFO* info, UINT*) override {
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* info, UINT*) override {
         if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
         if (id < 1 || static_cast<std::size_t>(id) > m_members.size()) return DISP_E_MEMBERNOTFOUND;
-        if ((flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) == 0) return DISP_E_MEMBERNOTFOUND;  // read only
+        if ((flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) == 0)
+            return DISP_E_MEMBERNOTFOUND;  // read only
         if (params == nullptr || params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
         Args args;
         for (UINT i = params->cArgs; i > 0; --i) args.push_back(params->rgvarg[i - 1]);
@@ -172,7 +194,8 @@ class Object final : public IDispatch {
 // Reads the argument at `index` as type; false when it is missing or does not convert.
 bool Argument(const Args& args, std::size_t index, VARTYPE type, VARIANT& out) {
     VariantInit(&out);
-    return index < args.size() && SUCCEEDED(VariantChangeType(&out, const_cast<VARIANT*>(&args[index]), 0, type));
+    return index < args.size() &&
+           SUCCEEDED(VariantChangeType(&out, const_cast<VARIANT*>(&args[index]), 0, type));
 }
 
 // A collection of `count` items made by make(i), i from 1. `claimed` is what Count answers.
@@ -183,7 +206,8 @@ Object* Collection(long count, std::function<Object*(long)> make, long claimed =
         if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
         VARIANT index;
         if (!Argument(args, 0, VT_I4, index)) return DISP_E_TYPEMISMATCH;
-        if (index.lVal < 1 || index.lVal > count) return Raise(info, kErrSubscript, L"Subscript out of range");
+        if (index.lVal < 1 || index.lVal > count)
+            return Raise(info, kErrSubscript, L"Subscript out of range");
         return Object::Give(make(index.lVal), r);
     });
     return c;
@@ -210,25 +234,25 @@ Object* Report(std::shared_ptr<const ReportData> report, std::wstring source) {
     r->Child(L"Sections", [report] {
         return ListOf(report->sections, [report](const SectionData& s) {
             return (new Object)->Child(L"ReportObjects", [report, &s] {
-                return Collection(static_cast<long>(s.objects.size()),
-                                  [report, &s](long i) { return ReportObject(s.objects[static_cast<std::size_t>(i - 1)]); },
-                                  s.claimedCount);
+                return Collection(
+                    static_cast<long>(s.objects.size()),
+                    [report, &s](long i) { return ReportObject(s.objects[static_cast<std::size_t>(i - 1)]); },
+                    s.claimedCount);
             });
         });
     });
     r->Child(L"Database", [report] {
         return (new Object)->Child(L"Tables", [report] {
             return ListOf(report->tables, [report](const TableData& t) {
-                return NameOnly(t.name)->Child(L"Fields", [report, &t] { 
+                return NameOnly(t.name)->Child(L"Fields", [report, &t] {
                     return ListOf(t.fields, [report](const std::wstring& f) { return NameOnly(f); });
                 });
             });
         });
     });
     r->Child(L"FormulaFields", [report] {
-        return ListOf(report->formulas, [report](const FormulaData& f) {
-            return NameOnly(f.name)->Text(L"Text", f.text);
-        });
+        return ListOf(report->formulas,
+                      [report](const FormulaData& f) { return NameOnly(f.name)->Text(L"Text", f.text); });
     });
     r->Add(L"OpenSubreport", [report, source](const Args& args, VARIANT* out, EXCEPINFO* info) {
         if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
@@ -247,7 +271,8 @@ Object* Report(std::shared_ptr<const ReportData> report, std::wstring source) {
         }
         if (!found) return Raise(info, kErrNoSubreport, L"Invalid subreport name: " + wanted);
         if (found->sections.empty())
-            return Raise(info, kErrInvalidDefinition, source + L": the subreport " + found->name + L" has no sections.");
+            return Raise(info, kErrInvalidDefinition,
+                         source + L": the subreport " + found->name + L" has no sections.");
         return Object::Give(Report(found, source), out);
     });
     return r;
@@ -262,8 +287,9 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
     if (ok) {
         bytes.resize(static_cast<std::size_t>(size.QuadPart));
         DWORD read = 0;
-        ok = bytes.empty() || (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) != 0 &&
-                               read == bytes.size());
+        ok = bytes.empty() ||
+             (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) != 0 &&
+              read == bytes.size());
     }
     CloseHandle(file);
     return ok;
@@ -282,11 +308,13 @@ HRESULT OpenReport(const std::wstring& version, const Args& args, VARIANT* out, 
         return Raise(info, kErrCannotOpen, L"Not a report file: " + path + who);
     const std::wstring definition = path.substr(0, dot) + L".xml";
     std::string bytes;
-    if (!ReadWholeFile(definition, bytes)) return Raise(info, kErrCannotOpen, L"Cannot open the report file " + path + who);
+    if (!ReadWholeFile(definition, bytes))
+        return Raise(info, kErrCannotOpen, L"Cannot open the report file " + path + who);
     try {
         return Object::Give(Report(ReadDefinition(bytes), path), out);
     } catch (const DefinitionError& error) {
-        return Raise(info, kErrInvalidDefinition, L"The report " + path + L" cannot be read: " + error.why());
+        return RaiseDeferred(info, kErrInvalidDefinition,
+                             L"The report " + path + L" cannot be read: " + error.why());
     }
 }
 
@@ -294,7 +322,8 @@ Object* Application(const wchar_t* version) {
     auto* app = new Object;
     const std::wstring v = version;
     app->Text(L"Version", v);
-    app->Add(L"OpenReport", [v](const Args& args, VARIANT* out, EXCEPINFO* info) { return OpenReport(v, args, out, info); });
+    app->Add(L"OpenReport",
+             [v](const Args& args, VARIANT* out, EXCEPINFO* info) { return OpenReport(v, args, out, info); });
     return app;
 }
 
@@ -351,7 +380,8 @@ std::wstring GuidText(const GUID& guid) {
 
 bool SetValue(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
     HKEY k = nullptr;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr) !=
+        ERROR_SUCCESS)
         return false;
     const LONG rc = RegSetValueExW(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));

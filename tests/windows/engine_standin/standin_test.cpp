@@ -7,11 +7,10 @@
 // clang-format on
 
 #include "automation.hpp"
+#include "check.hpp"
 #include "stepwright_rows.hpp"
 #include "tw/builder/xml_engine.hpp"
 #include "tw/common/platform_start.hpp"
-
-#include "check.hpp"
 
 #include <QApplication>
 #include <QDir>
@@ -35,7 +34,8 @@ int Run(const std::wstring& commandLine) {
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return -1;
     WaitForSingleObject(pi.hProcess, 60000);
     DWORD code = 1;
     GetExitCodeProcess(pi.hProcess, &code);
@@ -71,19 +71,22 @@ void Versions() {
 // Every definition, both versions: the same rows and calls as the definition reader gives.
 void SameAsDefinitions(const QStringList& definitions) {
     for (const QString& xml : definitions) {
-        const auto expected = testing::DumpStepwright([] { return std::make_shared<engine::XmlApplication>(); },
-                                                      engine::EngineVersion::V9, xml);
+        const auto expected = testing::DumpStepwright(
+            [] { return std::make_shared<engine::XmlApplication>(); }, engine::EngineVersion::V9, xml);
         CHECK(expected.boxes.isEmpty());
         CHECK(expected.text.count(QLatin1Char('\n')) > 20);
         for (const auto version : {engine::EngineVersion::V9, engine::EngineVersion::V85}) {
             const auto dump = testing::DumpStepwright(Runtime(version), version, Rpt(xml));
             if (dump.text != expected.text) {
-                tw::wintest::Fail(__FILE__, __LINE__, "through automation differs: " + Text(QFileInfo(xml).fileName()));
-                const QStringList got = dump.text.split(QLatin1Char('\n')), want = expected.text.split(QLatin1Char('\n'));
+                tw::wintest::Fail(__FILE__, __LINE__,
+                                  "through automation differs: " + Text(QFileInfo(xml).fileName()));
+                const QStringList got = dump.text.split(QLatin1Char('\n')),
+                                  want = expected.text.split(QLatin1Char('\n'));
                 for (qsizetype i = 0; i < std::min(got.size(), want.size()); ++i) {
                     if (got[i] != want[i]) {
-                        std::fprintf(stderr, "  line %lld: got  %s\n  line %lld: want %s\n", static_cast<long long>(i + 1),
-                                     qPrintable(got[i]), static_cast<long long>(i + 1), qPrintable(want[i]));
+                        std::fprintf(stderr, "  line %lld: got  %s\n  line %lld: want %s\n",
+                                     static_cast<long long>(i + 1), qPrintable(got[i]),
+                                     static_cast<long long>(i + 1), qPrintable(want[i]));
                         break;
                     }
                 }
@@ -102,25 +105,31 @@ void Failures(const QString& dir) {
         const char* also;
     } cases[] = {
         // A report file the engine cannot open (no definition beside it).
-        {"missing.rpt", engine::EngineVersion::V9, "Stepwright: [-2147217407 - Cannot open the report file ", "stand-in 9)"},
-        {"missing.rpt", engine::EngineVersion::V85, "Stepwright: [-2147217407 - Cannot open the report file ", "stand-in 8.5)"},
+        {"missing.rpt", engine::EngineVersion::V9, "Stepwright: [-2147217407 - Cannot open the report file ",
+         "stand-in 9)"},
+        {"missing.rpt", engine::EngineVersion::V85, "Stepwright: [-2147217407 - Cannot open the report file ",
+         "stand-in 8.5)"},
         // An exception with the engine's description.
-        {"malformed.rpt", engine::EngineVersion::V9, "Stepwright: [-2147217406 - The report ", "malformed at line 4"},
-        {"nosubreport.rpt", engine::EngineVersion::V85, "Stepwright: [-2147217405 - Invalid subreport name: Nowhere]", ""},
+        {"malformed.rpt", engine::EngineVersion::V9, "Stepwright: [-2147217406 - The report ",
+         "malformed at line 4"},
+        {"nosubreport.rpt", engine::EngineVersion::V85,
+         "Stepwright: [-2147217405 - Invalid subreport name: Nowhere]", ""},
         // A member the object lacks, and an item beyond the collection's end.
-        {"nofield.rpt", engine::EngineVersion::V9, "Stepwright: [438 - Object doesn't support this property or method]", ""},
+        {"nofield.rpt", engine::EngineVersion::V9,
+         "Stepwright: [438 - Object doesn't support this property or method]", ""},
         {"shortcount.rpt", engine::EngineVersion::V85, "Stepwright: [9 - Subscript out of range]", ""},
     };
     for (const auto& c : cases) {
-        const auto dump = testing::DumpStepwright(Runtime(c.version), c.version, dir + QLatin1Char('/') + QLatin1String(c.file));
+        const auto dump = testing::DumpStepwright(Runtime(c.version), c.version,
+                                                  dir + QLatin1Char('/') + QLatin1String(c.file));
         CHECK(!dump.boxes.isEmpty());
         const QString box = dump.boxes.value(0);
         if (!box.startsWith(QLatin1String(c.box)) || !box.contains(QLatin1String(c.also)))
             tw::wintest::Fail(__FILE__, __LINE__, std::string(c.file) + ": the box reads " + Text(box));
     }
     // The rows found before a failure stay: the field placed before the bare one is listed.
-    const auto partial = testing::DumpStepwright(Runtime(engine::EngineVersion::V9), engine::EngineVersion::V9,
-                                                 dir + QStringLiteral("/nofield.rpt"));
+    const auto partial = testing::DumpStepwright(
+        Runtime(engine::EngineVersion::V9), engine::EngineVersion::V9, dir + QStringLiteral("/nofield.rpt"));
     CHECK(partial.text.contains(QStringLiteral("[x] {T.before} icon 12\n")));
 }
 
