@@ -70,11 +70,12 @@ HRESULT Raise(EXCEPINFO* info, HRESULT code, const std::wstring& description) {
 }
 
 // The same, but with the texts left for the client to fill in when it wants them.
-thread_local std::wstring t_deferredDescription;
+// One text at a time: a client fills the information in before its next call.
+std::wstring g_deferredDescription;
 HRESULT STDAPICALLTYPE FillIn(EXCEPINFO* info) {
     info->bstrSource = SysAllocString(L"EngineStandin");
     info->bstrDescription =
-        SysAllocStringLen(t_deferredDescription.data(), static_cast<UINT>(t_deferredDescription.size()));
+        SysAllocStringLen(g_deferredDescription.data(), static_cast<UINT>(g_deferredDescription.size()));
     return S_OK;
 }
 HRESULT RaiseDeferred(EXCEPINFO* info, HRESULT code, const std::wstring& description) {
@@ -82,7 +83,7 @@ HRESULT RaiseDeferred(EXCEPINFO* info, HRESULT code, const std::wstring& descrip
         *info = {};
         info->scode = code;
         info->pfnDeferredFillIn = FillIn;
-        t_deferredDescription = description;
+        g_deferredDescription = description;
     }
     return DISP_E_EXCEPTION;
 }
