@@ -168,6 +168,10 @@ printf '%s\r\n' \
   'result.WriteLine Int((Timer - t) * 1000)' 'result.Close' >"$work/rate.vbs"
 wine 'C:\windows\syswow64\cscript.exe' //nologo "$(winpath "$work/rate.vbs")" >/dev/null 2>&1 || true
 ms=$(tr -d '\r' <"$work/rate.txt" 2>/dev/null || echo 0)
+# The library's SendEnvelope and a bare WM_COPYDATA, both into the shown viewer, same run.
+if [ -x "$build/bin/copydata_roundtrip.exe" ]; then
+  wine "$build/bin/copydata_roundtrip.exe" --viewer 400 2>/dev/null | tr -d '\r' | sed 's/^/e2e: scale: /' || true
+fi
 sleep 1
 import -window root "$work/tracewell32-after-rate.png"
 kill "${pids[-1]}" 2>/dev/null || true

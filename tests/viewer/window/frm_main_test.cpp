@@ -62,7 +62,9 @@ TEST_F(FrmMainTest, MenuTreeHasEveryItemWithCaptionAndShortcut) {
               QStringList({"mnuFileOpen|&Open Logfile...|Ctrl+O", "mnuFileFollowFile|&Follow File...|",
                            "mnuFileSave|&Save Logfile...|Ctrl+S", "mnuFileSaveCapture|Save &Capture...|",
                            "mnuFileExport|E&xport...|", "mnuFileRecent|Recent &Logfiles|", "mnuFileCompareWith|Co&mpare With...|", "mnuFileCompareWithPage|Compare With P&age...|", "mnuFileBar1|-|", "mnuFileDelete|&Delete Logfile...|Ctrl+D", "mnuFileBar2|-|",
-                           "mnuFilePrint|&Print...|Ctrl+P", "mnuFileBar3|-|", "mnuFileExit|&Exit|"}));
+                           "mnuFilePrint|&Print...|Ctrl+P",
+                   "mnuFilePrintPreview|Print Pre&view...|", "mnuFilePrintTo|Print &To...|Ctrl+Shift+P",
+                   "mnuFileSavePdf|Save as P&DF...|", "mnuFileBar3|-|", "mnuFileExit|&Exit|"}));
     EXPECT_EQ(Describe(form->Menu("mnuEdit")),
               QStringList({"mnuEditStart|&Start Messaging|", "mnuEditStop|Sto&p Messaging|", "mnuEditBar0|-|",
                            "mnuEditDelete|&Delete...|Del", "mnuEditCopySubtree|Copy with S&ubtree|Ctrl+Shift+C",
