@@ -47,7 +47,7 @@ public:
     // Checks the input of one breakpoint; nullopt with the reason in *why (a sentence to show
     // in the dialog) when it does not make one: an empty or unknown pattern, an unclosed "[",
     // a record number that is none, a watch without name or value or with an unknown operator.
-    static std::optional<Breakpoint> Make(BreakpointKind kind, std::string_view name, std::string_view op = {},
+    static std::optional<Breakpoint> Make(BreakpointKind kind, std::string_view name = {}, std::string_view op = {},
                                           std::string_view value = {}, std::string* why = nullptr);
 
     void Add(Breakpoint breakpoint);
