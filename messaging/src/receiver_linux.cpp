@@ -399,7 +399,7 @@ struct EnvelopeReceiver::Impl {
     void Hold(Connection& conn) {
         const std::int64_t now = NowMs();
         conn.partialSince = 0;
-        Watch(conn, EPOLLRDHUP);
+        if (!Watch(conn, EPOLLRDHUP)) return;  // closed
         TellToWait(conn, now);
         ArmWatchTimer();
     }

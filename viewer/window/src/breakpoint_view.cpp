@@ -269,14 +269,19 @@ BreakpointView::BreakpointView(FrmMain& form) : QObject(&form), m_form(form) {
         r->SetBreakpoints(&m_breakpoints);
         connect(r, &viewer::Reception::paused, this, &BreakpointView::OnPaused);
         connect(r, &viewer::Reception::resumed, this, &BreakpointView::OnResumed);
+        // A held sender that left is counted beside the status, paused or not.
+        connect(r, &viewer::Reception::heldSenderLost, this, [this, r] {
+            const quint64 n = r->HeldSendersLost();
+            m_lost = QStringLiteral("%1 held sender%2 left").arg(n).arg(n == 1 ? "" : "s");
+            ShowStatus();
+        });
     }
     Restore();
     OnResumed();
 }
 
-BreakpointView::~BreakpointView() {
-    if (viewer::Reception* r = m_form.Reception()) r->SetBreakpoints(nullptr);
-}
+// The window's reception, which tests these breakpoints, goes at unload, before this object.
+BreakpointView::~BreakpointView() = default;
 
 DlgBreakpoint& BreakpointView::Dialog() {
     if (!m_dialog) m_dialog = new DlgBreakpoint(&m_form);
@@ -318,9 +323,8 @@ void BreakpointView::OnPaused(const viewer::MessageRef& message, const QString& 
         QStringLiteral("Paused at record %1%2: %3").arg(message ? message->RecordNumber() : 0).arg(in, reason);
     if (line > 0) tree.Select(line);
     m_barText->setText(text);
-    m_status->setText(text);
-    m_status->show();
     m_bar->show();
+    ShowStatus();
     m_continue->setEnabled(true);
     m_step->setEnabled(true);
     m_stepOut->setEnabled(true);
@@ -332,14 +336,22 @@ void BreakpointView::OnPaused(const viewer::MessageRef& message, const QString& 
 
 void BreakpointView::OnResumed() {
     m_bar->hide();
-    m_status->hide();
-    m_status->clear();
     m_barText->clear();
+    ShowStatus();
     m_continue->setShortcut({});
     if (m_jump) m_jump->setShortcut(QKeySequence(Qt::Key_F6));
     m_continue->setEnabled(false);
     m_step->setEnabled(false);
     m_stepOut->setEnabled(false);
+}
+
+// The status field: where the report is paused, and how many held senders left.
+void BreakpointView::ShowStatus() {
+    QStringList parts;
+    if (!m_barText->text().isEmpty()) parts << m_barText->text();
+    if (!m_lost.isEmpty()) parts << m_lost;
+    m_status->setText(parts.join(QStringLiteral("; ")));
+    m_status->setVisible(!parts.isEmpty());
 }
 
 void BreakpointView::Refill() {

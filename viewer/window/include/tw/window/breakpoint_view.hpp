@@ -77,6 +77,7 @@ private:
     void Save() const;
     void Restore();
     void SayWhenSendersGiveUp();
+    void ShowStatus();
 
     FrmMain& m_form;
     viewer::Breakpoints m_breakpoints;
@@ -89,6 +90,7 @@ private:
     QAction* m_stepOut = nullptr;
     QAction* m_jump = nullptr;  // Jump to Bookmark: gives F6 up while paused
     DlgBreakpoint* m_dialog = nullptr;
+    QString m_lost;  // "2 held senders left", once any did
     bool m_filling = false;
     bool m_saidGiveUp = false;
 };
