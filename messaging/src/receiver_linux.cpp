@@ -118,7 +118,7 @@ struct EnvelopeReceiver::Impl {
     // Pause: while paused no envelope reaches the handler; connections whose frame is whole
     // wait in `waitingOrder`, in the order their frames were completed, and are watched for
     // their senders leaving only. At most one connection has its acknowledgement withheld.
-    bool paused = false;
+    bool deliveryPaused = false;
     bool withholdAsked = false;      // the handler asked to withhold the current frame's acknowledgement
     int withheldFd = -1;
     bool withheldLost = false;       // its sender left; reported after the pass
@@ -279,7 +279,7 @@ struct EnvelopeReceiver::Impl {
             CloseConnection(c->fd);
         }
         // A pause ended from inside the handler: the frames that waited go on now.
-        if (!paused && !waitingOrder.empty() && !inHandler) Resume();
+        if (!deliveryPaused && !waitingOrder.empty() && !inHandler) Resume();
         // Waiting connections are looked at again: a connection may have become idle long
         // enough to give its place up.
         if (listenSuspended) {
@@ -408,9 +408,9 @@ struct EnvelopeReceiver::Impl {
     // on in order until one of them is withheld again.
     void Resume() {
         ReleaseWithheld();
-        paused = false;
+        deliveryPaused = false;
         const std::uint64_t closedAt = generation;
-        while (!paused && !waitingOrder.empty() && generation == closedAt) {
+        while (!deliveryPaused && !waitingOrder.empty() && generation == closedAt) {
             const int fd = waitingOrder.front();
             waitingOrder.pop_front();
             const auto it = connections.find(fd);
@@ -581,7 +581,7 @@ struct EnvelopeReceiver::Impl {
 
             const char* payload = conn.buf.data() + local::kFrameHeaderSize;
             const bool envelope = marker == static_cast<std::uint32_t>(kEnvelopeMarker);
-            if (envelope && paused) {
+            if (envelope && deliveryPaused) {
                 // Its sender waits with the frame until the pause ends.
                 conn.waiting = true;
                 waitingOrder.push_back(fd);
@@ -614,7 +614,7 @@ struct EnvelopeReceiver::Impl {
                 if (connections.count(fd) == 0) return true;
                 conn.withheld = true;
                 withheldFd = fd;
-                paused = true;
+                deliveryPaused = true;
                 Hold(conn);
                 return true;
             }
@@ -640,19 +640,19 @@ bool EnvelopeReceiver::WithholdAcknowledgement() {
     return true;
 }
 
-void EnvelopeReceiver::Pause() { m_impl->paused = true; }
+void EnvelopeReceiver::Pause() { m_impl->deliveryPaused = true; }
 
 void EnvelopeReceiver::ReleaseWithheld() { m_impl->ReleaseWithheld(); }
 
 void EnvelopeReceiver::Resume() {
     if (m_impl->inHandler || m_impl->epollFd < 0) {
-        m_impl->paused = false;
+        m_impl->deliveryPaused = false;
         return;
     }
     m_impl->Resume();
 }
 
-bool EnvelopeReceiver::IsPaused() const { return m_impl->paused; }
+bool EnvelopeReceiver::IsPaused() const { return m_impl->deliveryPaused; }
 bool EnvelopeReceiver::HasWithheld() const { return m_impl->withheldFd >= 0; }
 std::size_t EnvelopeReceiver::WaitingCount() const { return m_impl->waitingOrder.size(); }
 void EnvelopeReceiver::OnWithheldLost(std::function<void()> lost) { m_impl->onWithheldLost = std::move(lost); }
@@ -756,7 +756,7 @@ void EnvelopeReceiver::Close() {
     d.withheldFd = -1;
     d.withholdAsked = false;
     d.withheldLost = false;
-    d.paused = false;
+    d.deliveryPaused = false;
     if (d.listenFd >= 0) {
         ::close(d.listenFd);
         d.listenFd = -1;
