@@ -56,7 +56,8 @@ const std::pair<const char*, const char*> kTopics[] = {
     {"tvwWatch", "watches.html"},     {"lvwWatch", "watches.html"},      {"frmValuePlot", "watches.html"},
     {"tvwAutos", "autos.html"},       {"lvwScratch", "scratch.html"},    {"dlgFile", "logfiles.html"},
     {"frmLogProgress", "logfiles.html"}, {"dlgExport", "logfiles.html"}, {"dlgPrint", "printing.html"},
-    {"dlgPrintPreview", "printing.html"}, {"frmHelp", "index.html"},
+    {"dlgPrintPreview", "printing.html"}, {"dockProfile", "runs.html"},
+    {"dockTimeline", "runs.html"},     {"frmCompare", "runs.html"}, {"frmHelp", "index.html"},
     {"lvwBreakpoints", "breakpoints.html"}, {"dlgBreakpoint", "breakpoints.html"}, {"tbrPaused", "breakpoints.html"},
 };
 
