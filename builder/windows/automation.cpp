@@ -179,6 +179,13 @@ Variant Object::Invoke(const wchar_t* name, const std::vector<Variant>& args) co
         m_dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params,
                            result.get(), &info, &argError);
     if (FAILED(hr)) {
+        // A server may leave the exception information to be filled in on demand; filled in
+        // here, its texts are freed below with the rest.
+        if (hr == DISP_E_EXCEPTION && info.pfnDeferredFillIn != nullptr) {
+            const auto fillIn = info.pfnDeferredFillIn;
+            info.pfnDeferredFillIn = nullptr;
+            fillIn(&info);
+        }
         AutomationError error = AutomationError::FromResult(hr, &info);
         SysFreeString(info.bstrSource);
         SysFreeString(info.bstrDescription);
@@ -213,7 +220,8 @@ Object ToObject(const Variant& value) {
 
 std::wstring ToText(const Variant& value) {
     Variant converted;
-    if (FAILED(VariantChangeType(converted.get(), const_cast<VARIANT*>(value.get()), VARIANT_ALPHABOOL, VT_BSTR)))
+    if (FAILED(VariantChangeType(converted.get(), const_cast<VARIANT*>(value.get()), VARIANT_ALPHABOOL,
+                                 VT_BSTR)))
         throw AutomationError(kTypeMismatch, KnownDescription(kTypeMismatch));
     const BSTR text = converted.get()->bstrVal;
     return std::wstring(text, SysStringLen(text));

@@ -7,7 +7,9 @@
 #   3. the log saved through the viewer's own File > Save Logfile (Ctrl+S, typed with xdotool)
 #      and compared byte for byte with the envelopes the same calls make on Linux;
 #   4. numeric values sent and the viewer's Plot Values opened on them;
-#   5. each Stepwright started on a report definition;
+#   5. each Stepwright started on a report definition; then, with the tests' stand-in for the
+#      report engine's runtime registered (EngineStandin.dll, never installed), each opens
+#      every test report through automation and must list and compose what Linux does;
 #   6. the uninstaller run silently: files, registrations and shortcuts gone.
 # Screenshots of each program land in build-wine/e2e/. Needs DISPLAY (scripts/stage-windows.sh
 # provides one), xdotool, ImageMagick's import, and the native build's tracetap and twlisten.
@@ -254,6 +256,60 @@ for program in Stepwright9 Stepwright85; do
   wineserver -k >/dev/null 2>&1 || true
   sleep 1
 done
+
+# 5b. The Stepwrights through automation. The report engine stand-in of the tests serves
+# NAME.rpt from the definition NAME.xml beside it; it is registered in this prefix only, from
+# the build folder. What each program lists and composes for every definition (stepwright_rows,
+# the Stepwright's dialog through its engine factory) must be byte for byte what the Linux build
+# gives for the same definitions through its XML reader.
+standin="$build/bin/EngineStandin.dll"
+[ -f "$standin" ] || fail "no $standin (the report engine stand-in)"
+[ ! -e "$inst/EngineStandin.dll" ] || fail "the installer carries the report engine stand-in"
+[ -x "$native/bin/stepwright_rows" ] || fail "no $native/bin/stepwright_rows (build the Linux tree first)"
+wine 'C:\windows\syswow64\regsvr32.exe' /s "$(winpath "$standin")" || fail "regsvr32 of the stand-in ended with status $?"
+definitions=("$shared"/testdata/report-definitions/*.xml "$root/fuzz/corpus/report_xml/small.xml")
+[ -f "${definitions[0]}" ] || definitions=("$root/fuzz/corpus/report_xml/small.xml")
+QT_QPA_PLATFORM=offscreen "$native/bin/stepwright_rows" --engine xml "$work/rows-linux" "${definitions[@]}" >/dev/null \
+  || fail "stepwright_rows on Linux ended with status $?"
+win_definitions=()
+for d in "${definitions[@]}"; do win_definitions+=("$(winpath "$d")"); done
+first_report="$(winpath "${definitions[0]%.xml}.rpt")"
+for program in Stepwright9 Stepwright85; do
+  # As a user starts it: the engine is there, so no start-up box; the report's rows show.
+  wine "C:\\Program Files (x86)\\Tracewell\\$program.exe" "$first_report" >"$work/$program-automation.log" 2>&1 &
+  pids+=($!)
+  wait_window '^Stepwright v' 90 >/dev/null || fail "$program: no dialog with the engine runtime registered"
+  sleep 3
+  windows=$(xdotool search --onlyvisible --name '^Stepwright' 2>/dev/null | wc -l)
+  import -window root "$work/$program-automation.png"
+  [ "$windows" -eq 1 ] || fail "$program through automation: $windows windows (an error box?)"
+  kill "${pids[-1]}" 2>/dev/null || true
+  wineserver -k >/dev/null 2>&1 || true
+  wine "$build/bin/stepwright_rows.exe" --engine "${program#Stepwright}" "$(winpath "$work/rows-$program")" \
+    "${win_definitions[@]}" >/dev/null 2>&1 || fail "stepwright_rows --engine ${program#Stepwright} ended with status $?"
+  same=0
+  for d in "${definitions[@]}"; do
+    name=$(basename "${d%.xml}").txt
+    if cmp -s "$work/rows-linux/$name" "$work/rows-$program/$name"; then
+      same=$((same + 1))
+    else
+      diff "$work/rows-linux/$name" "$work/rows-$program/$name" | head -10 >&2 || true
+    fi
+  done
+  step "$program through automation: $same of ${#definitions[@]} definitions as on Linux"
+  [ "$same" -eq "${#definitions[@]}" ] || fail "$program through automation differs from Linux"
+done
+# A report file the engine cannot open: the Stepwright's error box with the engine's number
+# and description.
+wine "C:\\Program Files (x86)\\Tracewell\\Stepwright9.exe" "$(winpath "$work/missing.rpt")" >/dev/null 2>&1 &
+pids+=($!)
+wait_window '^Stepwright$' 90 >/dev/null || fail "Stepwright9: no error box for a report that cannot be opened"
+sleep 1
+import -window root "$work/Stepwright9-cannot-open.png"
+kill "${pids[-1]}" 2>/dev/null || true
+wineserver -k >/dev/null 2>&1 || true
+wine 'C:\windows\syswow64\regsvr32.exe' /s /u "$(winpath "$standin")" || true
+wineserver -w
 
 # 6. Uninstall: the uninstaller copies itself away and returns at once, so wait for it.
 step "uninstalling silently"

@@ -288,5 +288,40 @@ TEST_F(PrintingTest, MenuAndToolbarPrintTheWindowsCurrentPage) {
     EXPECT_TRUE(boxes.prompts.isEmpty());
 }
 
+// Preview, Print To... and Save as PDF... print the same layout; with no printer, Print To...
+// writes a PDF; an empty page says so and asks nothing.
+TEST_F(PrintingTest, PreviewPrintToAndPdfShareTheLayout) {
+    FrmMain form;
+    int asked = 0;
+    SetPdfFileAsker([&] { return ++asked, pdf; });
+    ASSERT_TRUE(form.commands().Run("mnuFilePrintTo"));
+    EXPECT_EQ(asked, 0);
+    ASSERT_EQ(boxes.prompts.size(), 1);
+    EXPECT_EQ(boxes.prompts[0], "This page has no lines to print.");
+
+    form.MessageManager().Add(MessageSink::CreateEx(0, 7, u"first line"));
+    form.MessageManager().Add(MessageSink::CreateEx(2, 8, u"second line"));
+    SetPrinterSource([]() -> std::unique_ptr<QPrinter> { return nullptr; });  // no printer installed
+    ASSERT_TRUE(form.commands().Run("mnuFilePrintTo"));
+    EXPECT_EQ(asked, 1);
+    QStringList printed = PrintedLines();
+    ASSERT_EQ(printed.size(), 2);
+    EXPECT_EQ(Squeezed(printed[1]), Squeezed(form.Viewer().GetDefault().Text(2)));
+
+    QFile::remove(pdf);
+    ASSERT_TRUE(form.commands().Run("mnuFileSavePdf"));
+    EXPECT_EQ(PrintedLines(), printed);
+
+    QString previewed;
+    tw::test::OnNextModal([&](QWidget* dialog) {
+        previewed = dialog->objectName();
+        dialog->close();
+    });
+    ASSERT_TRUE(form.commands().Run("mnuFilePrintPreview"));
+    EXPECT_EQ(previewed, "dlgPrintPreview");
+    EXPECT_EQ(boxes.prompts.size(), 1);
+    SetPdfFileAsker({});
+}
+
 }  // namespace
 }  // namespace tw::window

@@ -23,23 +23,6 @@ namespace {
 
 // dlgFile for one file: titled, in the folder last used, with the filters given (the first
 // chosen); a name saved without an extension gets suffix.
-QString AskFile(FrmMain& form, const QString& title, QFileDialog::AcceptMode mode, const QStringList& filters,
-                const QString& suffix = {}) {
-    QFileDialog* dialog = form.controls().dlgFile;
-    dialog->setWindowTitle(title);
-    dialog->setAcceptMode(mode);
-    dialog->setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog->setDirectory(FileDialogFolder());
-    dialog->setNameFilters(filters);
-    dialog->selectNameFilter(filters.front());
-    dialog->setDefaultSuffix(suffix);
-    dialog->selectFile(QString());
-    if (dialog->exec() != QDialog::Accepted) return {};
-    const QStringList files = dialog->selectedFiles();
-    if (files.isEmpty()) return {};
-    RememberFileDialogFolder(files.first());
-    return files.first();
-}
 
 const QString kAllFiles = QStringLiteral("All files (*)");
 

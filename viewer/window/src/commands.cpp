@@ -4,6 +4,7 @@
 #include "tw/window/export.hpp"
 #include "tw/window/mark_commands.hpp"
 #include "tw/window/plot_commands.hpp"
+#include "tw/window/printing.hpp"
 #include "tw/window/recent_files.hpp"
 
 #include <QAction>
@@ -53,6 +54,7 @@ void ConnectCommands(FrmMain& form) {
     ConnectMarkCommands(form);
     ConnectRecentFiles(form);
     ConnectPlotCommands(form);
+    ConnectPrintCommands(form);
 }
 
 }  // namespace tw::window

@@ -3,11 +3,19 @@
 #include "tw/common/common.hpp"
 #include "tw/core/trace_pages.hpp"
 #include "tw/core/trace_tree.hpp"
+#include "tw/display/viewer.hpp"
+#include "tw/window/commands.hpp"
 #include "tw/window/frm_main.hpp"
+#include "tw/window/menu_items.hpp"
+#include "tw/window/recent_files.hpp"
 
+#include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 
@@ -22,6 +30,38 @@ constexpr double kMarginMillimetres = 15;
 PrinterSource& Source() {
     static PrinterSource source;
     return source;
+}
+
+PdfFileAsker& PdfAsker() {
+    static PdfFileAsker asker;
+    return asker;
+}
+
+// The printer the commands start from: the default one (or the tests'), else none.
+std::unique_ptr<QPrinter> ChosenPrinter() {
+    return Source() ? Source()() : DefaultPrinter();
+}
+
+// Runs a printing step; a failure shows the one error box Print shows.
+template <typename Step>
+bool Guarded(Step&& step) {
+    try {
+        step();
+        return true;
+    } catch (const AppError& error) {
+        ShowErrors(QString::fromLatin1(kCaption), nullptr, error.info());
+    } catch (const std::exception& error) {
+        ShowErrors(QString::fromLatin1(kCaption), nullptr, ErrorInfo{kPrinterError, QString::fromLocal8Bit(error.what())});
+    }
+    return false;
+}
+
+// The new printing commands say so when there is nothing to print, where Print stays silent.
+bool HasLines(FrmMain& form) {
+    if (!form.Viewer().GetCurrent().IsEmpty()) return true;
+    messageBoxes().Show(QStringLiteral("This page has no lines to print."), QString::fromLatin1(kCaption),
+                        BoxIcon::Information);
+    return false;
 }
 
 [[noreturn]] void Fail(QPrinter& printer, const QString& what) {
@@ -137,6 +177,88 @@ void PrintCurrentViewer(viewer::TracePages& pages) {
         ShowErrors(QString::fromLatin1(kCaption), nullptr,
                    ErrorInfo{kPrinterError, QString::fromLocal8Bit(error.what())});
     }
+}
+
+void SetPdfFileAsker(PdfFileAsker asker) {
+    PdfAsker() = std::move(asker);
+}
+
+void PreviewCurrentViewer(FrmMain& form) {
+    std::unique_ptr<QPrinter> printer = ChosenPrinter();
+    if (!printer) {
+        // No printer: the preview's Print button writes a PDF file.
+        printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+    }
+    printer->setDocName(QString::fromLatin1(kCaption));
+    QPrintPreviewDialog dialog(printer.get(), &form);
+    dialog.setObjectName(QStringLiteral("dlgPrintPreview"));
+    dialog.setWindowTitle(QStringLiteral("Print Preview"));
+    // The page is read afresh on every paint: lines may arrive while the preview is open.
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&form](QPrinter* target) {
+        Guarded([&] { PrintLines(form.Viewer().GetCurrent(), *target); });
+    });
+    dialog.exec();
+}
+
+void PrintCurrentViewerTo(FrmMain& form) {
+    if (!HasLines(form)) return;
+    std::unique_ptr<QPrinter> printer = ChosenPrinter();
+    if (!printer || (!Source() && QPrinterInfo::availablePrinters().isEmpty())) {
+        SaveCurrentViewerAsPdf(form);
+        return;
+    }
+    QPrintDialog dialog(printer.get(), &form);
+    dialog.setObjectName(QStringLiteral("dlgPrint"));
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
+    if (dialog.exec() != QDialog::Accepted) return;
+    WaitPointer hourglass;
+    Guarded([&] { PrintLines(form.Viewer().GetCurrent(), *printer); });
+}
+
+bool SaveCurrentViewerAsPdf(FrmMain& form) {
+    if (!HasLines(form)) return false;
+    const QString name = PdfAsker() ? PdfAsker()()
+                                    : AskFile(form, QStringLiteral("Save as PDF"), QFileDialog::AcceptSave,
+                                              {QStringLiteral("PDF files (*.pdf)"), QStringLiteral("All files (*)")},
+                                              QStringLiteral("pdf"));
+    if (name.isEmpty()) return false;
+    WaitPointer hourglass;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(name);
+    printer.setDocName(QString::fromLatin1(kCaption));
+    return Guarded([&] {
+        try {
+            PrintLines(form.Viewer().GetCurrent(), printer);
+        } catch (const AppError&) {
+            throw AppError(kPrinterError, QStringLiteral("Printer error: cannot write the file %1.").arg(name));
+        }
+    });
+}
+
+void ConnectPrintCommands(FrmMain& form) {
+    Commands& c = form.commands();
+    QMenu* file = form.Menu(QStringLiteral("mnuFile"));
+    // Each goes after the one before it, so they read Print, Print Preview, Print To, Save as PDF.
+    const struct {
+        const char* name;
+        const char* caption;
+        QKeySequence shortcut;
+    } items[] = {
+        {"mnuFilePrintPreview", "Print Pre&view...", {}},
+        {"mnuFilePrintTo", "Print &To...", QKeySequence(QStringLiteral("Ctrl+Shift+P"))},
+        {"mnuFileSavePdf", "Save as P&DF...", {}},
+    };
+    QString after = QStringLiteral("mnuFilePrint");
+    for (const auto& item : items) {
+        QAction* action = c.Add(QString::fromLatin1(item.name), QString::fromLatin1(item.caption), item.shortcut);
+        InsertMenuItemAfter(file, after, action);
+        after = QString::fromLatin1(item.name);
+    }
+    c.On(QStringLiteral("mnuFilePrintPreview"), [&form] { PreviewCurrentViewer(form); });
+    c.On(QStringLiteral("mnuFilePrintTo"), [&form] { PrintCurrentViewerTo(form); });
+    c.On(QStringLiteral("mnuFileSavePdf"), [&form] { SaveCurrentViewerAsPdf(form); });
 }
 
 }  // namespace tw::window

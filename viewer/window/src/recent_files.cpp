@@ -4,6 +4,7 @@
 #include "tw/core/reception.hpp"
 #include "tw/panes/scratch_manager.hpp"
 #include "tw/window/commands.hpp"
+#include "tw/window/controls.hpp"
 #include "tw/window/frm_main.hpp"
 #include "tw/window/live_view.hpp"
 #include "tw/window/log_progress.hpp"
@@ -281,6 +282,24 @@ void RememberFileDialogFolder(const QString& chosenFile) {
     const QString folder = QFileInfo(chosenFile).absolutePath();
     if (folder != settings::String(QStringLiteral("files/lastFolder")))
         settings::Set(QStringLiteral("files/lastFolder"), folder);
+}
+
+QString AskFile(FrmMain& form, const QString& title, QFileDialog::AcceptMode mode, const QStringList& filters,
+                const QString& suffix) {
+    QFileDialog* dialog = form.controls().dlgFile;
+    dialog->setWindowTitle(title);
+    dialog->setAcceptMode(mode);
+    dialog->setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog->setDirectory(FileDialogFolder());
+    dialog->setNameFilters(filters);
+    dialog->selectNameFilter(filters.front());
+    dialog->setDefaultSuffix(suffix);
+    dialog->selectFile(QString());
+    if (dialog->exec() != QDialog::Accepted) return {};
+    const QStringList files = dialog->selectedFiles();
+    if (files.isEmpty()) return {};
+    RememberFileDialogFolder(files.first());
+    return files.first();
 }
 
 }  // namespace tw::window

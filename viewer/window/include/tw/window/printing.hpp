@@ -3,6 +3,9 @@
 // per trace line in the order of the page's lines (folded lines included), in Courier New,
 // portrait, one copy, with margins of 15 mm. A line wider than the page goes on over
 // continuation lines indented under its message. No dialog, no preview, no header or footer.
+//
+// Beside it, with the same printed layout: Print Preview... (the pages as they will come out),
+// Print To... (the print dialog: a printer and its settings, or a PDF file) and Save as PDF....
 
 #include <QString>
 
@@ -45,5 +48,24 @@ void PrintLines(const viewer::TraceTree& tree, QPrinter& printer);
 // printer; an empty page prints nothing. A failure shows one error box (caption "Tracewell").
 // The pointer is restored in every case.
 void PrintCurrentViewer(viewer::TracePages& pages);
+
+class FrmMain;
+
+// Where Print To... and Save as PDF... put a PDF file: asks for the file name (empty when the
+// user cancels). Tests replace it; an empty asker restores the file dialog.
+using PdfFileAsker = std::function<QString()>;
+void SetPdfFileAsker(PdfFileAsker asker);
+
+// Print Preview...: the current page in the preview dialog ("dlgPrintPreview"), printed on the
+// default printer (a PDF file when no printer is installed) from there.
+void PreviewCurrentViewer(FrmMain& form);
+// Print To...: the print dialog ("dlgPrint") for the default printer; with no printer
+// installed, Save as PDF... instead.
+void PrintCurrentViewerTo(FrmMain& form);
+// Save as PDF...: the current page as a PDF file. True when the file was written.
+bool SaveCurrentViewerAsPdf(FrmMain& form);
+
+// Adds Print Preview..., Print To... and Save as PDF... to the File menu after Print....
+void ConnectPrintCommands(FrmMain& form);
 
 }  // namespace tw::window

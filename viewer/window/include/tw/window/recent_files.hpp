@@ -11,6 +11,7 @@
 
 #include "tw/core/log.hpp"
 
+#include <QFileDialog>
 #include <QString>
 #include <QStringList>
 
@@ -56,5 +57,10 @@ void FillRecentMenu(FrmMain& form, QMenu& menu);
 QString FileDialogFolder();
 // Remembers the folder of a file chosen in a file dialog.
 void RememberFileDialogFolder(const QString& chosenFile);
+// Asks for one file with the window's file dialog, titled title, starting in
+// FileDialogFolder() with the first of filters chosen; suffix is added to a name typed without
+// one. Empty when cancelled; the chosen file's folder is remembered.
+QString AskFile(FrmMain& form, const QString& title, QFileDialog::AcceptMode mode, const QStringList& filters,
+                const QString& suffix = {});
 
 }  // namespace tw::window
