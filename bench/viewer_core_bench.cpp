@@ -153,7 +153,7 @@ void BM_ReceiveEnvelope(benchmark::State& state) {
     PlainTracePages pages;
     MessageManager store(pages);
     store.SetProcessMessages(true);
-    EnvelopeTargets targets{{}, [&](const MessageRef& m) { store.Add(m); }};
+    EnvelopeTargets targets{{}, [&](const MessageRef& m) { store.Add(m); }, {}};
     const std::string env = tw::messaging::BuildEnvelope(0, "record 12345 computed: total 4711", 12345, "", "");
     for (auto _ : state) {
         ReceiveEnvelope(env, targets);

@@ -93,7 +93,7 @@ EndToEnd ToTheViewer(QApplication& app, double seconds) {
     viewer.TabWidget()->resize(900, 600);
     viewer.TabWidget()->show();
     Reception reception({[&](qint32 id, const QString& t) { scratch.Add(id, t); },
-                         [&](const MessageRef& m) { store.Add(m); }});
+                         [&](const MessageRef& m) { store.Add(m); }, {}});
     const std::string caption = "TracewellBench" + std::to_string(::getpid());
     QString error;
     if (!reception.Listen(QString::fromStdString(caption), &error)) {

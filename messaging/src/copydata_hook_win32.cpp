@@ -79,6 +79,9 @@ LRESULT CALLBACK CopyDataHook::WindowProc(HWND window, UINT message, WPARAM wPar
     if (message == WM_COPYDATA) {
         if (HandleCopyData(message, lParam, hook->m_handler)) {
             ++hook->m_envelopes;
+            // Taken: answered TRUE, so the sender needs no second look at the window.
+            CallWindowProcA(previous, window, message, wParam, lParam);
+            return TRUE;
         } else {
             ++hook->m_ignoredMarkers;
         }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <deque>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -90,6 +91,10 @@ struct EnvelopeReceiver::Impl {
         std::int64_t lastActiveMs = 0;              // monotonic time of that activity
         std::int64_t partialSince = 0;              // first bytes of the incomplete frame held; 0: none
         std::int64_t pausedSince = 0;               // acknowledgement owed and not writable since; 0: none
+        bool keepWaiting = false;                   // announced that it understands kKeepWaiting
+        bool waiting = false;                       // a whole frame in buf waits for the pause to end
+        bool withheld = false;                      // its envelope was handled, the acknowledgement withheld
+        std::int64_t toldToWaitMs = 0;              // when kKeepWaiting was last written to it
         std::array<char, kFrameCapacity> buf{};     // at most one frame
     };
 
@@ -110,8 +115,20 @@ struct EnvelopeReceiver::Impl {
     std::unordered_map<int, std::unique_ptr<Connection>> connections;
     bool inHandler = false;
     std::uint64_t generation = 0;  // bumped by Close, so a handler that closes is noticed
+    // Pause: while paused no envelope reaches the handler; connections whose frame is whole
+    // wait in `waitingOrder`, in the order their frames were completed, and are watched for
+    // their senders leaving only. At most one connection has its acknowledgement withheld.
+    bool deliveryPaused = false;
+    bool withholdAsked = false;      // the handler asked to withhold the current frame's acknowledgement
+    int withheldFd = -1;
+    bool withheldLost = false;       // its sender left; reported after the pass
+    std::deque<int> waitingOrder;
+    std::function<void()> onWithheldLost;
 
     void CloseConnection(int fd) {
+        if (fd == withheldFd) withheldFd = -1;
+        if (const auto it = connections.find(fd); it != connections.end() && it->second->waiting)
+            waitingOrder.erase(std::find(waitingOrder.begin(), waitingOrder.end(), fd));
         ::epoll_ctl(epollFd, EPOLL_CTL_DEL, fd, nullptr);
         ::close(fd);
         connections.erase(fd);
@@ -151,6 +168,7 @@ struct EnvelopeReceiver::Impl {
             Connection* idle = nullptr;
             Connection* stalled = nullptr;
             for (auto& [fd, c] : connections) {
+                if (c->waiting || c->withheld) continue;  // a call in progress
                 if (c->ackOwed || c->pipelining) {
                     if (!paused || c->pausedSince < paused->pausedSince) paused = c.get();
                 } else if (c->size == 0) {
@@ -215,7 +233,7 @@ struct EnvelopeReceiver::Impl {
 
     // Notes whether a connection holds an incomplete frame, and since when.
     void NotePartial(Connection& conn, std::int64_t now) {
-        if (conn.size == 0 || conn.ackOwed) {
+        if (conn.size == 0 || conn.ackOwed || conn.waiting) {
             conn.partialSince = 0;
             return;
         }
@@ -235,7 +253,10 @@ struct EnvelopeReceiver::Impl {
         std::vector<Connection*> unread;
         bool watching = false;
         for (auto& [fd, c] : connections) {
-            if (c->pausedSince != 0) {
+            if (c->waiting || c->withheld) {
+                watching = true;
+                if (c->keepWaiting && now - c->toldToWaitMs >= local::kKeepWaitingIntervalMs) TellToWait(*c, now);
+            } else if (c->pausedSince != 0) {
                 if (now - c->pausedSince >= kUnreadAcknowledgementsTimeoutMs) {
                     unread.push_back(c.get());
                 } else {
@@ -257,6 +278,8 @@ struct EnvelopeReceiver::Impl {
             ++stats.closedUnread;
             CloseConnection(c->fd);
         }
+        // A pause ended from inside the handler: the frames that waited go on now.
+        if (!deliveryPaused && !waitingOrder.empty() && !inHandler) Resume();
         // Waiting connections are looked at again: a connection may have become idle long
         // enough to give its place up.
         if (listenSuspended) {
@@ -339,10 +362,91 @@ struct EnvelopeReceiver::Impl {
             const auto it = connections.find(fd);
             if (it == connections.end()) continue;
             Connection& conn = *it->second;
+            if (conn.waiting || conn.withheld) {
+                HeldEvent(conn, events[static_cast<std::size_t>(i)].events);
+                continue;
+            }
             const bool open = conn.ackOwed ? Writable(conn) : Readable(conn);
             if (!open) break;  // closed from inside the handler
         }
+        if (withheldLost && !inHandler) {
+            withheldLost = false;
+            if (onWithheldLost) onWithheldLost();
+        }
         return n > 0;
+    }
+
+    // Writes kKeepWaiting to a held sender that understands it.
+    void TellToWait(Connection& conn, std::int64_t now) {
+        if (!conn.keepWaiting) return;
+        const char wait = local::kKeepWaiting;
+        (void)!::send(conn.fd, &wait, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+        conn.toldToWaitMs = now;
+    }
+
+    // A held connection (watched for its sender leaving only) reported an event: if the sender
+    // has gone, the connection is closed and counted; when it was the one whose
+    // acknowledgement was withheld, the owner hears of it after the pass.
+    void HeldEvent(Connection& conn, std::uint32_t events) {
+        if ((events & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) == 0) return;
+        ++stats.heldLost;
+        if (conn.withheld) withheldLost = true;
+        CloseConnection(conn.fd);
+    }
+
+    // Puts a connection aside: its frame waits (waiting) or its acknowledgement is withheld.
+    // Either way it is watched for its sender leaving only, and told to keep waiting.
+    void Hold(Connection& conn) {
+        const std::int64_t now = NowMs();
+        conn.partialSince = 0;
+        if (!Watch(conn, EPOLLRDHUP)) return;  // closed
+        TellToWait(conn, now);
+        ArmWatchTimer();
+    }
+
+    // Ends the pause: acknowledges the withheld frame, if any, then hands the waiting frames
+    // on in order until one of them is withheld again.
+    void Resume() {
+        ReleaseWithheld();
+        deliveryPaused = false;
+        const std::uint64_t closedAt = generation;
+        while (!deliveryPaused && !waitingOrder.empty() && generation == closedAt) {
+            const int fd = waitingOrder.front();
+            waitingOrder.pop_front();
+            const auto it = connections.find(fd);
+            if (it == connections.end()) continue;
+            Connection& conn = *it->second;
+            conn.waiting = false;
+            if (!Watch(conn, EPOLLIN | EPOLLRDHUP)) continue;
+            if (!HandleFramesNoting(conn)) return;
+        }
+        if (withheldLost && !inHandler) {
+            withheldLost = false;
+            if (onWithheldLost) onWithheldLost();
+        }
+    }
+
+    void ReleaseWithheld() {
+        if (withheldFd < 0) return;
+        const auto it = connections.find(withheldFd);
+        withheldFd = -1;
+        if (it == connections.end()) return;
+        Connection& conn = *it->second;
+        conn.withheld = false;
+        switch (SendAck(conn)) {
+            case AckResult::Closed: return;
+            case AckResult::Later:
+                conn.ackOwed = true;
+                conn.pausedSince = NowMs();
+                ++stats.ackWaits;
+                ArmWatchTimer();
+                Watch(conn, EPOLLOUT);
+                return;
+            case AckResult::Sent: break;
+        }
+        conn.lastActive = ++activity;
+        conn.lastActiveMs = NowMs();
+        Watch(conn, EPOLLIN | EPOLLRDHUP);
     }
 
     // Frames taken off connections so far, delivered or dropped.
@@ -476,7 +580,17 @@ struct EnvelopeReceiver::Impl {
             if (++handled > 1) conn.pipelining = true;
 
             const char* payload = conn.buf.data() + local::kFrameHeaderSize;
-            if (marker != static_cast<std::uint32_t>(kEnvelopeMarker)) {
+            const bool envelope = marker == static_cast<std::uint32_t>(kEnvelopeMarker);
+            if (envelope && deliveryPaused) {
+                // Its sender waits with the frame until the pause ends.
+                conn.waiting = true;
+                waitingOrder.push_back(fd);
+                Hold(conn);
+                return true;
+            }
+            if (marker == local::kAnnounceMarker && count == 4) {
+                conn.keepWaiting = (local::GetU32(payload) & local::kUnderstandsKeepWaiting) != 0;
+            } else if (!envelope) {
                 ++stats.droppedMarker;
             } else {
                 // As if copied into a zero-filled buffer of 1024 bytes: the envelope ends at
@@ -495,6 +609,15 @@ struct EnvelopeReceiver::Impl {
             conn.lastActive = ++activity;
             conn.lastActiveMs = NowMs();
             conn.partialSince = 0;  // what follows, if anything, is a new frame
+            if (withholdAsked) {
+                withholdAsked = false;
+                if (connections.count(fd) == 0) return true;
+                conn.withheld = true;
+                withheldFd = fd;
+                deliveryPaused = true;
+                Hold(conn);
+                return true;
+            }
             switch (SendAck(conn)) {
             case AckResult::Sent: break;
             case AckResult::Closed: return true;
@@ -510,6 +633,29 @@ struct EnvelopeReceiver::Impl {
         return true;
     }
 };
+
+bool EnvelopeReceiver::WithholdAcknowledgement() {
+    if (!m_impl->inHandler) return false;
+    m_impl->withholdAsked = true;
+    return true;
+}
+
+void EnvelopeReceiver::Pause() { m_impl->deliveryPaused = true; }
+
+void EnvelopeReceiver::ReleaseWithheld() { m_impl->ReleaseWithheld(); }
+
+void EnvelopeReceiver::Resume() {
+    if (m_impl->inHandler || m_impl->epollFd < 0) {
+        m_impl->deliveryPaused = false;
+        return;
+    }
+    m_impl->Resume();
+}
+
+bool EnvelopeReceiver::IsPaused() const { return m_impl->deliveryPaused; }
+bool EnvelopeReceiver::HasWithheld() const { return m_impl->withheldFd >= 0; }
+std::size_t EnvelopeReceiver::WaitingCount() const { return m_impl->waitingOrder.size(); }
+void EnvelopeReceiver::OnWithheldLost(std::function<void()> lost) { m_impl->onWithheldLost = std::move(lost); }
 
 EnvelopeReceiver::EnvelopeReceiver() : m_impl(std::make_unique<Impl>()) {}
 
@@ -606,6 +752,11 @@ void EnvelopeReceiver::Close() {
     ++d.generation;
     for (auto& [fd, conn] : d.connections) ::close(fd);
     d.connections.clear();
+    d.waitingOrder.clear();
+    d.withheldFd = -1;
+    d.withholdAsked = false;
+    d.withheldLost = false;
+    d.deliveryPaused = false;
     if (d.listenFd >= 0) {
         ::close(d.listenFd);
         d.listenFd = -1;

@@ -30,6 +30,7 @@ struct ThreadConnection {
     std::string prefix;  // caption prefix the connection was made for
     bool waitInPoll = false;  // see ReadAnswer
     bool bounded = false;     // the socket carries a send bound
+    bool announced = false;   // the receiver was told that this sender understands kKeepWaiting
     ThreadConnection() = default;
     ThreadConnection(const ThreadConnection&) = delete;
     ThreadConnection& operator=(const ThreadConnection&) = delete;
@@ -39,6 +40,7 @@ struct ThreadConnection {
         fd = -1;
         prefix.clear();
         bounded = false;
+        announced = false;
     }
 };
 
@@ -186,13 +188,16 @@ bool OnlyOneProcessor() {
 // With more processors the early wake-up costs the receiver nothing and leaves the sender's
 // processor awake for the answer; measured, the plain read is the faster one there.
 // With a deadline the wait is always in poll, bounded by what is left of the call's time.
-Answer ReadAnswer(int fd, bool wait, bool inPoll, Clock::time_point deadline = {}, bool bounded = false) {
+// A receiver that holds the frame (its viewer is paused) says so with kKeepWaiting: the call
+// waits on, and a bounded one at least kKeepWaitingGraceMs (or its own time limit) after each.
+Answer ReadAnswer(int fd, bool wait, bool inPoll, Clock::time_point* deadline = nullptr, int timeoutMs = 0) {
     char answer = 0;
+    const bool bounded = deadline != nullptr;
     if (bounded) inPoll = true;
     for (;;) {
         if (wait && inPoll) {
             pollfd ready{fd, POLLIN, 0};
-            const int left = Remaining(deadline, bounded);
+            const int left = bounded ? Remaining(*deadline, true) : -1;
             const int n = ::poll(&ready, 1, left);
             if (n < 0) {
                 if (errno == EINTR) continue;
@@ -201,6 +206,14 @@ Answer ReadAnswer(int fd, bool wait, bool inPoll, Clock::time_point deadline = {
             if (n == 0) return Answer::Late;
         }
         const ssize_t n = ::recv(fd, &answer, 1, wait && !inPoll ? 0 : MSG_DONTWAIT);
+        if (n == 1 && answer == local::kKeepWaiting) {
+            if (bounded) {
+                const auto grace = std::chrono::milliseconds(std::max(timeoutMs, local::kKeepWaitingGraceMs));
+                *deadline = std::max(*deadline, Clock::now() + grace);
+            }
+            wait = true;
+            continue;
+        }
         if (n == 1) return answer == local::kAck ? Answer::Ack : answer == local::kRetry ? Answer::Retry : Answer::None;
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && wait && (errno == EAGAIN || errno == EWOULDBLOCK)) continue;  // not there after all
@@ -222,10 +235,21 @@ void BackOff(int attempt) {
     }
 }
 
+// A sender with a time limit tells each new connection's receiver that it understands
+// kKeepWaiting (once), so that a paused viewer does not make it give up.
+Answer Announce(ThreadConnection& conn, Clock::time_point* deadline, int timeoutMs) {
+    char announce[local::kFrameHeaderSize + 4] = {};
+    local::PutFrameHeader(announce, local::kAnnounceMarker, 4);
+    local::PutFrameHeader(announce + 4, 4, local::kUnderstandsKeepWaiting);  // count, then the bits
+    const WriteOutcome written = WriteAll(conn.fd, announce, sizeof announce);
+    if (written == WriteOutcome::NothingWritten) return Answer::Retry;
+    return ReadAnswer(conn.fd, written == WriteOutcome::Written, true, deadline, timeoutMs);
+}
+
 SendResult SendFrame(std::string_view caption, const char* frame, std::size_t size, int timeoutMs = 0) {
     ThreadConnection& conn = t_connection;
     const bool bounded = timeoutMs > 0;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(bounded ? timeoutMs : 0);
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(bounded ? timeoutMs : 0);
     const std::string prefix = local::CaptionPrefix(caption);
     if (conn.fd >= 0 && (conn.prefix != prefix || conn.owner != ::getpid())) conn.Reset();
 
@@ -254,12 +278,24 @@ SendResult SendFrame(std::string_view caption, const char* frame, std::size_t si
             SetSendBound(conn.fd, bounded ? std::max(1, Remaining(deadline, true)) : 0);
             conn.bounded = bounded;
         }
+        if (bounded && !conn.announced) {
+            // Nothing of the envelope was sent yet: whatever goes wrong, it may go again.
+            const Answer answer = Announce(conn, &deadline, timeoutMs);
+            if (answer != Answer::Ack) {
+                conn.Reset();
+                if (answer == Answer::Late) return SendResult::TimedOut;
+                retried = true;
+                continue;
+            }
+            conn.announced = true;
+        }
         const WriteOutcome written = WriteAll(conn.fd, frame, size);
         if (written == WriteOutcome::NothingWritten) {
             conn.Reset();
             continue;
         }
-        const Answer answer = ReadAnswer(conn.fd, written == WriteOutcome::Written, conn.waitInPoll, deadline, bounded);
+        const Answer answer = ReadAnswer(conn.fd, written == WriteOutcome::Written, conn.waitInPoll,
+                                         bounded ? &deadline : nullptr, timeoutMs);
         if (answer == Answer::Ack) return SendResult::Delivered;
         conn.Reset();
         if (answer == Answer::Late) return SendResult::TimedOut;

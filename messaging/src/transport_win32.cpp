@@ -58,36 +58,47 @@ HWND SenderWindow() {
     return window;
 }
 
-// One WM_COPYDATA to `receiver`. `buffer` must hold at least byteCount bytes. Only with
-// `tellLoss` is the receiver checked afterwards (one more round trip to the window system).
-// timeoutMs > 0 bounds the wait (SendMessageTimeout, and a window the system sees as hung
-// fails at once).
-SendResult Deliver(HWND receiver, ULONG_PTR marker, DWORD byteCount, void* buffer, bool tellLoss, int timeoutMs = 0) {
+// What became of one WM_COPYDATA.
+enum class Outcome { Delivered, Lost, TimedOut, Stale };
+
+// One WM_COPYDATA to `receiver`. `buffer` must hold at least byteCount bytes. The viewer
+// answers an envelope it took with TRUE; any other answer is checked with one more round trip
+// to the window system, and only with `tellLoss`. A handle that no longer names a window is
+// Stale (the caller may look the receiver up again). timeoutMs > 0 bounds the wait
+// (SendMessageTimeout, and a window the system sees as hung fails at once).
+Outcome Deliver(HWND receiver, ULONG_PTR marker, DWORD byteCount, void* buffer, bool tellLoss, int timeoutMs = 0) {
     COPYDATASTRUCT data = {};
     data.dwData = marker;
     data.cbData = byteCount;
     data.lpData = buffer;
+    DWORD_PTR result = 0;
+    SetLastError(ERROR_SUCCESS);
     if (timeoutMs > 0) {
-        DWORD_PTR result = 0;
-        SetLastError(ERROR_SUCCESS);
         if (SendMessageTimeoutA(receiver, WM_COPYDATA, reinterpret_cast<WPARAM>(SenderWindow()),
                                 reinterpret_cast<LPARAM>(&data), SMTO_NORMAL | SMTO_ABORTIFHUNG,
                                 static_cast<UINT>(timeoutMs), &result) == 0) {
-            if (!IsWindow(receiver)) return SendResult::ReceiverLost;
-            return SendResult::TimedOut;
+            if (GetLastError() == ERROR_INVALID_WINDOW_HANDLE) return Outcome::Stale;
+            if (!IsWindow(receiver)) return Outcome::Lost;
+            return Outcome::TimedOut;
         }
-        return SendResult::Delivered;
+    } else {
+        result = static_cast<DWORD_PTR>(SendMessageA(receiver, WM_COPYDATA, reinterpret_cast<WPARAM>(SenderWindow()),
+                                                     reinterpret_cast<LPARAM>(&data)));
+        if (result == 0 && GetLastError() == ERROR_INVALID_WINDOW_HANDLE) return Outcome::Stale;
     }
-    SendMessageA(receiver, WM_COPYDATA, reinterpret_cast<WPARAM>(SenderWindow()),
-                 reinterpret_cast<LPARAM>(&data));
-    // The result of the receiver's procedure means nothing; a window that went away during the
-    // call is all that can be told apart.
-    if (tellLoss && !IsWindow(receiver)) return SendResult::ReceiverLost;
-    return SendResult::Delivered;
+    // A window that went away during the call is all that can be told apart from a receiver
+    // that answers otherwise.
+    if (result == 0 && tellLoss && !IsWindow(receiver)) return Outcome::Lost;
+    return Outcome::Delivered;
 }
 
 // See kNoReceiverMemoryMs (under Wine the lookup is most of a call's cost without a viewer).
 std::atomic<ULONGLONG> g_noViewerUntil{0};
+// The viewer's window as last found. Kept between calls: under Wine a lookup by caption costs
+// one round trip to the window server and more a top-level window, as much again as the send.
+// A viewer closed since makes the next send fail at once as a stale handle, and the call looks
+// it up again; a new viewer is a new window, with a new handle.
+std::atomic<HWND> g_viewerWindow{nullptr};
 
 bool IsViewerCaption(std::string_view caption) {
     return caption.size() == kReceiverCaption.size() &&
@@ -96,25 +107,49 @@ bool IsViewerCaption(std::string_view caption) {
            });
 }
 
-HWND FindReceiver(std::string_view caption) {
+// The receiving window; `fresh` skips the kept one.
+HWND FindReceiver(std::string_view caption, bool fresh = false) {
     const bool viewer = IsViewerCaption(caption);
-    if (viewer && GetTickCount64() < g_noViewerUntil.load(std::memory_order_relaxed)) return nullptr;
+    if (viewer && !fresh) {
+        if (HWND kept = g_viewerWindow.load(std::memory_order_relaxed)) return kept;
+        if (GetTickCount64() < g_noViewerUntil.load(std::memory_order_relaxed)) return nullptr;
+    }
     const std::string text(caption);
     HWND found = FindWindowA(nullptr, text.c_str());
-    if (viewer && found == nullptr) g_noViewerUntil.store(GetTickCount64() + kNoReceiverMemoryMs, std::memory_order_relaxed);
+    if (viewer) {
+        g_viewerWindow.store(found, std::memory_order_relaxed);
+        if (found == nullptr) g_noViewerUntil.store(GetTickCount64() + kNoReceiverMemoryMs, std::memory_order_relaxed);
+    }
     return found;
 }
 
+SendResult ResultOf(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::Delivered: return SendResult::Delivered;
+        case Outcome::TimedOut: return SendResult::TimedOut;
+        case Outcome::Lost:
+        case Outcome::Stale: break;
+    }
+    return SendResult::ReceiverLost;
+}
+
 SendResult SendOne(std::string_view caption, std::string_view envelope, bool tellLoss, int timeoutMs = 0) {
-    // Looked up at every call: a viewer restarted or closed since is seen at once, one started
-    // after a call found none within kNoReceiverMemoryMs.
     HWND receiver = FindReceiver(caption);
     if (receiver == nullptr) return SendResult::NoReceiver;
     // A fresh zero-filled buffer per send; the zero after the envelope is the buffer's own.
     char buffer[kBufferSize] = {};
     const std::size_t length = std::min<std::size_t>(envelope.size(), kMaxEnvelopeLength);
     std::memcpy(buffer, envelope.data(), length);
-    return Deliver(receiver, kEnvelopeMarker, static_cast<DWORD>(length + 1), buffer, tellLoss, timeoutMs);
+    const DWORD bytes = static_cast<DWORD>(length + 1);
+    Outcome outcome = Deliver(receiver, kEnvelopeMarker, bytes, buffer, tellLoss, timeoutMs);
+    if (outcome == Outcome::Stale) {
+        // The window found earlier is gone: the envelope was not taken, so it goes to the
+        // viewer there is now, if any.
+        receiver = FindReceiver(caption, true);
+        if (receiver == nullptr) return SendResult::NoReceiver;
+        outcome = Deliver(receiver, kEnvelopeMarker, bytes, buffer, tellLoss, timeoutMs);
+    }
+    return ResultOf(outcome);
 }
 
 }  // namespace
@@ -137,7 +172,13 @@ SendResult SendRawFrameTo(std::string_view caption, std::uint32_t marker, std::u
     std::vector<char> buffer(
         std::max<std::size_t>({static_cast<std::size_t>(kBufferSize), byteCount, payload.size()}), '\0');
     std::memcpy(buffer.data(), payload.data(), payload.size());
-    return Deliver(receiver, marker, byteCount, buffer.data(), true);
+    Outcome outcome = Deliver(receiver, marker, byteCount, buffer.data(), true);
+    if (outcome == Outcome::Stale) {
+        receiver = FindReceiver(caption, true);
+        if (receiver == nullptr) return SendResult::NoReceiver;
+        outcome = Deliver(receiver, marker, byteCount, buffer.data(), true);
+    }
+    return ResultOf(outcome);
 }
 
 void DisconnectThread() {

@@ -726,3 +726,101 @@ TEST_F(TransportTest, SenderOnOneProcessorIsAnsweredAndReleased) {
 }
 
 }  // namespace
+
+// A paused receiver: the sender whose envelope hit waits past its own time limit (it is told
+// to keep waiting), a second sender's envelope waits behind it, and an older client that never
+// announced anything hears no byte but its acknowledgement. Resume releases them in order.
+TEST_F(TransportTest, WithheldAcknowledgementHoldsSendersInOrderUntilResume) {
+    EnvelopeReceiver receiver;
+    std::vector<std::string> got;
+    ASSERT_TRUE(receiver.Listen("Tracewell", [&](std::string_view e) {
+        got.emplace_back(e);
+        if (got.size() == 1) {
+            EXPECT_TRUE(receiver.WithholdAcknowledgement());
+        }
+    }));
+    EXPECT_FALSE(receiver.WithholdAcknowledgement());  // outside the handler
+    auto serveFor = [&](std::chrono::milliseconds span) {
+        const auto end = std::chrono::steady_clock::now() + span;
+        while (std::chrono::steady_clock::now() < end) receiver.WaitAndProcess(10);
+    };
+    std::atomic<int> firstResult{-1}, secondResult{-1};
+    std::thread first([&] {
+        firstResult = int(SendEnvelopeWithin("Tracewell", Env(1), 150));
+        DisconnectThread();
+    });
+    while (got.empty()) receiver.WaitAndProcess(10);
+    EXPECT_TRUE(receiver.IsPaused());
+    EXPECT_TRUE(receiver.HasWithheld());
+    std::thread second([&] {
+        secondResult = int(SendEnvelopeWithin("Tracewell", Env(2), 150));
+        DisconnectThread();
+    });
+    // An old client: a bare frame, no announcement.
+    const int old = RawConnect(receiver.SocketPath());
+    ASSERT_GE(old, 0);
+    const std::string env3 = Env(3);
+    std::string frame(local::kFrameHeaderSize, '\0');
+    local::PutFrameHeader(frame.data(), kEnvelopeMarker, std::uint32_t(env3.size() + 1));
+    frame += env3;
+    frame += '\0';
+    serveFor(std::chrono::milliseconds(100));  // the second sender's frame comes first
+    ASSERT_EQ(::write(old, frame.data(), frame.size()), ssize_t(frame.size()));
+    serveFor(std::chrono::milliseconds(1300));  // far past both time limits, past a renewal
+    EXPECT_EQ(firstResult.load(), -1);
+    EXPECT_EQ(secondResult.load(), -1);
+    EXPECT_EQ(got.size(), 1u);
+    EXPECT_EQ(receiver.WaitingCount(), 2u);
+    pollfd quiet{old, POLLIN, 0};
+    EXPECT_EQ(::poll(&quiet, 1, 0), 0);  // no keep-waiting byte for a client that never asked
+
+    receiver.Resume();
+    first.join();
+    while (secondResult == -1) receiver.WaitAndProcess(10);
+    second.join();
+    char c = 0;
+    ASSERT_EQ(::read(old, &c, 1), 1);
+    EXPECT_EQ(c, local::kAck);
+    ::close(old);
+    EXPECT_EQ(firstResult.load(), int(SendResult::Delivered));
+    EXPECT_EQ(secondResult.load(), int(SendResult::Delivered));
+    EXPECT_EQ(got, (std::vector<std::string>{Env(1), Env(2), env3}));
+    EXPECT_FALSE(receiver.IsPaused());
+    EXPECT_EQ(receiver.stats().droppedMarker, 0u);  // announcements are no foreign frames
+}
+
+// A held sender that leaves is counted and, when its acknowledgement was the withheld one,
+// reported; closing a paused receiver releases every waiting sender.
+TEST_F(TransportTest, HeldSendersLeavingOrReceiverClosingReleaseThePause) {
+    EnvelopeReceiver receiver;
+    int handled = 0;
+    ASSERT_TRUE(receiver.Listen("Tracewell", [&](std::string_view) {
+        if (++handled == 1) receiver.WithholdAcknowledgement();
+    }));
+    int lost = 0;
+    receiver.OnWithheldLost([&] { ++lost; });
+    const int leaving = RawConnect(receiver.SocketPath());
+    const std::string env = Env(1);
+    std::string frame(local::kFrameHeaderSize, '\0');
+    local::PutFrameHeader(frame.data(), kEnvelopeMarker, std::uint32_t(env.size() + 1));
+    frame += env;
+    frame += '\0';
+    ASSERT_EQ(::write(leaving, frame.data(), frame.size()), ssize_t(frame.size()));
+    while (handled == 0) receiver.WaitAndProcess(10);
+    ::close(leaving);
+    while (lost == 0) receiver.WaitAndProcess(10);
+    EXPECT_EQ(receiver.stats().heldLost, 1u);
+    EXPECT_FALSE(receiver.HasWithheld());
+    EXPECT_TRUE(receiver.IsPaused());  // the owner decides
+
+    std::atomic<int> result{-1};
+    std::thread waiting([&] {
+        result = int(SendEnvelopeWithin("Tracewell", Env(2), 100));
+        DisconnectThread();
+    });
+    while (receiver.WaitingCount() == 0) receiver.WaitAndProcess(10);
+    receiver.Close();
+    waiting.join();
+    EXPECT_EQ(result.load(), int(SendResult::ReceiverLost));
+    EXPECT_EQ(handled, 1);
+}

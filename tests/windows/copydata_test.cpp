@@ -160,6 +160,23 @@ void LateAndRenamedReceiver() {
     if (probe.Count() == 1) CHECK_BYTES(probe.Envelope(probe.Last()), Header("00", "0000000") + "after");
 }
 
+void RestartedReceiver() {
+    // The window found is kept between calls; once it is gone, the next call's envelope goes to
+    // the window there is now, not lost on the old handle.
+    {
+        Probe first;
+        CHECK(first.Ok());
+        CHECK_EQ(SendEnvelopeTo("Tracewell", "first"), SendResult::Delivered);
+        CHECK_EQ(first.Count(), 1);
+    }
+    Probe second;
+    CHECK(second.Ok());
+    if (!second.Ok()) return;
+    CHECK_EQ(SendEnvelopeTo("Tracewell", "second"), SendResult::Delivered);
+    CHECK_EQ(second.Count(), 1);
+    if (second.Count() == 1) CHECK_BYTES(second.Envelope(second.Last()), "second");
+}
+
 }  // namespace
 
 int main() {
@@ -174,5 +191,6 @@ int main() {
     }
     TwoThreads();
     LateAndRenamedReceiver();
+    RestartedReceiver();
     return tw::wintest::Summary("copydata_test");
 }

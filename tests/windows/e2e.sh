@@ -169,6 +169,10 @@ printf '%s\r\n' \
   'result.WriteLine Int((Timer - t) * 1000)' 'result.Close' >"$work/rate.vbs"
 wine 'C:\windows\syswow64\cscript.exe' //nologo "$(winpath "$work/rate.vbs")" >/dev/null 2>&1 || true
 ms=$(tr -d '\r' <"$work/rate.txt" 2>/dev/null || echo 0)
+# The library's SendEnvelope and a bare WM_COPYDATA, both into the shown viewer, same run.
+if [ -x "$build/bin/copydata_roundtrip.exe" ]; then
+  wine "$build/bin/copydata_roundtrip.exe" --viewer 400 2>/dev/null | tr -d '\r' | sed 's/^/e2e: scale: /' || true
+fi
 sleep 1
 import -window root "$work/tracewell32-after-rate.png"
 
@@ -193,6 +197,43 @@ wineserver -k >/dev/null 2>&1 || true
 if [ "${ms:-0}" -gt 0 ]; then
   step "scale: $rate_calls calls from cscript (32-bit) into the shown viewer in $ms ms: $(( rate_calls * 1000 / ms )) a second, $(( ms * 1000 / rate_calls )) us a call"
 fi
+# A breakpoint: the viewer started again with one remembered (record 424242); the 32-bit
+# script host's call of that record waits in the viewer's window procedure until Continue
+# (F6), its next call only after that.
+appdata="$WINEPREFIX/drive_c/users/$(whoami)/AppData/Roaming/Tracewell"
+mkdir -p "$appdata"
+printf '[breakpoints]\r\nlist="on\\trecord\\t424242\\t\\t"\r\n' >"$appdata/tracewell32.ini"
+wine "C:\\Program Files (x86)\\Tracewell\\tracewell32.exe" >"$work/viewer-pause.log" 2>&1 &
+pids+=($!)
+viewer=$(wait_window '^Tracewell$' 90) || fail "the viewer's window did not appear again"
+rm -f "$work/before.txt" "$work/after.txt"
+printf '%s\r\n' \
+  'Set fso = CreateObject("Scripting.FileSystemObject")' \
+  'Set o = CreateObject("CRUFLDebug.Send")' \
+  'r = o.MsgEx("before the breakpoint", 1)' \
+  "fso.CreateTextFile(\"$(winpath "$work")\\before.txt\", True).Close" \
+  'r = o.WarningEx("the report pauses here", 424242)' \
+  'r = o.MsgEx("after Continue", 2)' \
+  "fso.CreateTextFile(\"$(winpath "$work")\\after.txt\", True).Close" >"$work/pause.vbs"
+step "pausing a script-host caller at a breakpoint"
+wine 'C:\windows\syswow64\cscript.exe' //nologo "$(winpath "$work/pause.vbs")" >/dev/null 2>&1 &
+pauser=$!
+pids+=($pauser)
+for _ in $(seq 120); do [ -e "$work/before.txt" ] && break; sleep 0.25; done
+[ -e "$work/before.txt" ] || fail "the script host made no call"
+sleep 3
+[ -e "$work/after.txt" ] && fail "the caller was not held at the breakpoint"
+import -window root "$work/tracewell32-paused.png"
+xdotool windowactivate --sync "$viewer" 2>/dev/null || xdotool windowfocus "$viewer"
+xdotool key --window "$viewer" F6
+for _ in $(seq 120); do [ -e "$work/after.txt" ] && break; sleep 0.25; done
+[ -e "$work/after.txt" ] || fail "the caller did not go on after Continue"
+wait "$pauser" || true
+sleep 1
+import -window root "$work/tracewell32-continued.png"
+step "the caller waited at the breakpoint and went on at F6"
+kill "${pids[-2]}" 2>/dev/null || true
+wineserver -k >/dev/null 2>&1 || true
 if [ -x "$build/bin/copydata_roundtrip.exe" ]; then
   wine "$build/bin/copydata_roundtrip.exe" 400 2>/dev/null | tr -d '\r' | sed 's/^/e2e: scale: /' || true
 fi

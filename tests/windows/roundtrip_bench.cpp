@@ -14,6 +14,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,13 +38,23 @@ double MeasureMicros(int count, F&& send) {
 
 }  // namespace
 
+// copydata_roundtrip [--viewer] [COUNT]: with --viewer, against the viewer already shown
+// instead of a receiving window of its own (and without counting what arrives).
 int main(int argc, char** argv) {
+    const bool intoViewer = argc > 1 && std::strcmp(argv[1], "--viewer") == 0;
+    if (intoViewer) --argc, ++argv;
     const int perRound = argc > 1 ? std::max(1, std::atoi(argv[1])) : 400;
     const int rounds = 5;
     CoInitialize(nullptr);
-    tw::wintest::Probe probe;
-    if (!probe.Ok()) {
-        std::fprintf(stderr, "roundtrip_bench: the receiving window did not start\n");
+    std::unique_ptr<tw::wintest::Probe> probe;
+    if (!intoViewer) {
+        probe = std::make_unique<tw::wintest::Probe>();
+        if (!probe->Ok()) {
+            std::fprintf(stderr, "roundtrip_bench: the receiving window did not start\n");
+            return 1;
+        }
+    } else if (FindWindowA(nullptr, "Tracewell") == nullptr) {
+        std::fprintf(stderr, "roundtrip_bench: no viewer is shown\n");
         return 1;
     }
     const std::string envelope = tw::messaging::BuildEnvelope(0, "abc", 42, "", "");
@@ -86,18 +98,19 @@ int main(int argc, char** argv) {
         return v.empty() ? 0.0 : v[v.size() / 2];
     };
     const double b = median(bare), l = median(library), f = median(formula), k = median(lookup);
-    std::printf("round trip, median of %d rounds of %d (%s):\n", rounds, perRound,
-                sizeof(void*) == 8 ? "64-bit" : "32-bit");
+    std::printf("round trip%s, median of %d rounds of %d (%s):\n", intoViewer ? " into the shown viewer" : "",
+                rounds, perRound, sizeof(void*) == 8 ? "64-bit" : "32-bit");
     std::printf("  bare WM_COPYDATA        %8.1f us\n", b);
     std::printf("  FindWindowA alone       %8.1f us\n", k);
     std::printf("  SendEnvelope            %8.1f us  (ratio bare/send %.2f)\n", l, b / l);
     if (send != nullptr)
         std::printf("  IDispatch Send.MsgEx    %8.1f us  (ratio bare/call %.2f)\n", f, b / f);
-    const LONG expected = rounds * perRound * (send != nullptr ? 3 : 2);
-    std::printf("  envelopes received %ld of %ld\n", static_cast<long>(probe.Count()),
-                static_cast<long>(expected));
     SysFreeString(text);
     if (send != nullptr) send->Release();
     CoUninitialize();
-    return probe.Count() == expected ? 0 : 1;
+    if (!probe) return 0;
+    const LONG expected = rounds * perRound * (send != nullptr ? 3 : 2);
+    std::printf("  envelopes received %ld of %ld\n", static_cast<long>(probe->Count()),
+                static_cast<long>(expected));
+    return probe->Count() == expected ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "tw/core/reception.hpp"
 
+#include "tw/core/breakpoints.hpp"
 #include "tw/core/message_manager.hpp"
 #include "tw/core/trace_pages.hpp"
 #include "tw/messaging/envelope.hpp"
@@ -24,7 +25,7 @@ struct Targets {
     MessageManager store{pages};
     std::vector<std::pair<qint32, QString>> scratch;
     EnvelopeTargets targets{[this](qint32 id, const QString& t) { scratch.emplace_back(id, t); },
-                            [this](const MessageRef& m) { store.Add(m); }};
+                            [this](const MessageRef& m) { store.Add(m); }, {}};
 };
 
 TEST(ReceiveEnvelope, ScratchGoesToTheScratchListEvenWhileStopped) {
@@ -106,6 +107,64 @@ TEST(Reception, EnvelopesFromAnotherThreadReachTheStore) {
     // Without a receiver a send returns at once.
     EXPECT_EQ(tw::messaging::SendEnvelopeTo(caption, BuildEnvelope(0, "x", 0, "", "")),
               tw::messaging::SendResult::NoReceiver);
+}
+
+// A breakpoint pauses reception right after the message that hit was stored: its sender
+// waits (past its own time limit), so does a second sender behind it, and the window's event
+// loop runs on. Continue lets both go in order; Step pauses at the next message; closing lets
+// a held sender go.
+TEST(Reception, BreakpointHoldsSendersUntilContinueStepAndClose) {
+    static int argc = 1;
+    static char name[] = "reception_test";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+    Targets t;
+    t.store.SetProcessMessages(true);
+    t.targets.keeping = [&] { return t.store.ProcessMessages(); };
+    Reception reception(t.targets);
+    Breakpoints breakpoints;
+    breakpoints.Add(*Breakpoints::Make(BreakpointKind::Watch, "Total", "<", "0"));
+    reception.SetBreakpoints(&breakpoints);
+    QString reason;
+    int pauses = 0;
+    QObject::connect(&reception, &Reception::paused, [&](const MessageRef&, const QString& why) {
+        reason = why;
+        ++pauses;
+    });
+    const std::string caption = "TracewellPauseTest" + std::to_string(::getpid());
+    ASSERT_TRUE(reception.Listen(QString::fromStdString(caption)));
+    using tw::messaging::SendEnvelopeWithin;
+    using tw::messaging::SendResult;
+    std::atomic<int> first{-1}, second{-1};
+    auto send = [&](std::atomic<int>& result, std::string envelope) {
+        return std::thread([&result, caption, envelope] {
+            result = int(SendEnvelopeWithin(caption, envelope, 100));
+            tw::messaging::DisconnectThread();
+        });
+    };
+    std::thread a = send(first, BuildEnvelope(4, "", 123, "Total", "-12.50"));
+    ASSERT_TRUE(WaitFor([&] { return reception.IsPaused(); }));
+    EXPECT_EQ(reason, QStringLiteral("watch Total < 0 caught -12.50"));
+    std::thread b = send(second, BuildEnvelope(0, "after", 124, "", ""));
+    QDeadlineTimer spell(500);
+    while (!spell.hasExpired()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_EQ(first.load(), -1);
+    EXPECT_EQ(second.load(), -1);
+    EXPECT_EQ(t.pages.GetDefault().Count(), 1);
+
+    breakpoints.PauseOnNextCall();  // Step
+    reception.Continue();
+    a.join();
+    EXPECT_EQ(first.load(), int(SendResult::Delivered));
+    ASSERT_TRUE(WaitFor([&] { return pauses == 2; }));
+    EXPECT_EQ(reason, QStringLiteral("next call"));
+    EXPECT_EQ(t.pages.GetDefault().Count(), 2);
+    EXPECT_EQ(t.pages.GetDefault().Message(2).Message(), QStringLiteral("after"));
+    EXPECT_EQ(second.load(), -1);
+    reception.Close();
+    b.join();
+    EXPECT_EQ(second.load(), int(SendResult::ReceiverLost));
+    EXPECT_FALSE(reception.IsPaused());
 }
 
 }  // namespace

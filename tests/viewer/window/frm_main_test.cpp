@@ -56,13 +56,15 @@ TEST_F(FrmMainTest, MenuTreeHasEveryItemWithCaptionAndShortcut) {
     QStringList top;
     for (QAction* a : form->menuBar()->actions()) top << a->menu()->objectName() + "|" + a->text();
     EXPECT_EQ(top, QStringList({"mnuFile|&File", "mnuEdit|&Edit", "mnuView|&View", "mnuSearch|&Search", "mnuWatch|&Watches",
-                                "mnuOptions|&Options", "mnuHelp|&Help"}));
+                                "mnuDebug|&Debug", "mnuOptions|&Options", "mnuHelp|&Help"}));
 
     EXPECT_EQ(Describe(form->Menu("mnuFile")),
               QStringList({"mnuFileOpen|&Open Logfile...|Ctrl+O", "mnuFileFollowFile|&Follow File...|",
                            "mnuFileSave|&Save Logfile...|Ctrl+S", "mnuFileSaveCapture|Save &Capture...|",
                            "mnuFileExport|E&xport...|", "mnuFileRecent|Recent &Logfiles|", "mnuFileCompareWith|Co&mpare With...|", "mnuFileCompareWithPage|Compare With P&age...|", "mnuFileBar1|-|", "mnuFileDelete|&Delete Logfile...|Ctrl+D", "mnuFileBar2|-|",
-                           "mnuFilePrint|&Print...|Ctrl+P", "mnuFileBar3|-|", "mnuFileExit|&Exit|"}));
+                           "mnuFilePrint|&Print...|Ctrl+P",
+                   "mnuFilePrintPreview|Print Pre&view...|", "mnuFilePrintTo|Print &To...|Ctrl+Shift+P",
+                   "mnuFileSavePdf|Save as P&DF...|", "mnuFileBar3|-|", "mnuFileExit|&Exit|"}));
     EXPECT_EQ(Describe(form->Menu("mnuEdit")),
               QStringList({"mnuEditStart|&Start Messaging|", "mnuEditStop|Sto&p Messaging|", "mnuEditBar0|-|",
                            "mnuEditDelete|&Delete...|Del", "mnuEditCopySubtree|Copy with S&ubtree|Ctrl+Shift+C",
@@ -126,10 +128,11 @@ TEST_F(FrmMainTest, ControlsCarryTheirNames) {
 
 TEST_F(FrmMainTest, LowerTabStripAndListColumns) {
     QTabWidget* tabs = form->controls().tabWindows;
-    ASSERT_EQ(tabs->count(), 3);
+    ASSERT_EQ(tabs->count(), 4);
     EXPECT_EQ(tabs->tabText(0), "Autos");
     EXPECT_EQ(tabs->tabText(1), "Scratch");
     EXPECT_EQ(tabs->tabText(2), "Watches");
+    EXPECT_EQ(tabs->tabText(3), "Breakpoints");
     EXPECT_TRUE(tabs->widget(0)->isAncestorOf(form->controls().tvwAutos));
     EXPECT_TRUE(tabs->widget(1)->isAncestorOf(form->controls().lvwScratch));
     EXPECT_TRUE(tabs->widget(2)->isAncestorOf(form->controls().tvwWatch));

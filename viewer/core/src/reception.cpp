@@ -34,14 +34,22 @@ bool Reception::Listen(const QString& caption, QString* error) {
         return false;
     }
     m_platform->notifier = new QSocketNotifier(qintptr(m_platform->receiver.WatchFd()), QSocketNotifier::Read, this);
-    m_platform->notifier->setEnabled(m_holds == 0);
+    if (m_holds > 0) m_platform->receiver.Pause();
     m_closedShown = 0;
+    m_heldLostShown = 0;
+    // The sender whose message hit left: nothing is held there any more, so the pause ends.
+    m_platform->receiver.OnWithheldLost([this] { Continue(); });
     connect(m_platform->notifier, &QSocketNotifier::activated, this, [this] {
         m_platform->receiver.ProcessFor(kReceiveBudget);
         const quint64 closed = ClosedConnections();
         if (closed != m_closedShown) {
             m_closedShown = closed;
             emit connectionsClosed(closed);
+        }
+        const quint64 lost = HeldSendersLost();
+        if (lost != m_heldLostShown) {
+            m_heldLostShown = lost;
+            emit heldSenderLost();
         }
     });
     return true;
@@ -53,7 +61,8 @@ void Reception::Close() {
         delete m_platform->notifier;
         m_platform->notifier = nullptr;
     }
-    m_platform->receiver.Close();
+    m_platform->receiver.Close();  // every held sender returns: its connection is gone
+    m_paused = false;
 }
 
 std::string Reception::Address() const { return m_platform->receiver.SocketPath(); }
@@ -66,10 +75,32 @@ bool Reception::AnotherReceives(long* process) const {
     return other != 0;
 }
 
-// Senders wait in their calls while the notifier is off: nothing is read from their sockets.
+// While held, senders wait in their calls: their frames wait in the receiver, in order.
 void Reception::SetNotifierEnabled(bool on) {
-    if (m_platform->notifier) m_platform->notifier->setEnabled(on);
+    if (on) {
+        m_platform->receiver.Resume();
+    } else {
+        m_platform->receiver.Pause();
+    }
 }
+
+// Inside the receiver's handler: the sender of this message waits for its acknowledgement,
+// everything after it waits in the receiver.
+void Reception::PauseHere() {
+    if (!m_platform->receiver.WithholdAcknowledgement()) m_platform->receiver.Pause();
+}
+
+void Reception::EndPause() {
+    m_platform->receiver.ReleaseWithheld();
+    if (m_holds == 0) m_platform->receiver.Resume();
+}
+
+void Reception::DropPause() {}
+
+// The receiver hands nothing on while paused: what arrives waits there.
+bool Reception::WaitInTurn(std::string_view) { return false; }
+
+quint64 Reception::HeldSendersLost() const { return m_platform->receiver.stats().heldLost; }
 
 quint64 Reception::ClosedConnections() const { return m_platform->receiver.ClosedByReceiver(); }
 

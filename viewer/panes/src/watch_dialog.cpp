@@ -2,6 +2,7 @@
 
 #include "tw/common/common.hpp"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -85,6 +86,9 @@ DlgWatch::DlgWatch(ObjectNameCombo::Source names, QWidget* parent) : QDialog(par
     grid->addWidget(lblValue, 2, 0);
     grid->addWidget(m_txtValue, 2, 1);
 
+    m_chkPause = new QCheckBox(QStringLiteral("&Pause the report when this watch catches"), this);
+    m_chkPause->setObjectName(QStringLiteral("chkPause"));
+
     const QString captions[2] = {QStringLiteral("&OK"), QStringLiteral("&Cancel")};
     auto* buttons = new QHBoxLayout();
     buttons->addStretch(1);
@@ -101,8 +105,11 @@ DlgWatch::DlgWatch(ObjectNameCombo::Source names, QWidget* parent) : QDialog(par
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(fraExpression);
+    layout->addWidget(m_chkPause);
     layout->addLayout(buttons);
 }
+
+bool DlgWatch::PauseOnCatch() const { return m_dialogOK && m_chkPause->isChecked(); }
 
 bool DlgWatch::ShowModal() {
     exec();

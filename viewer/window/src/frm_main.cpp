@@ -10,6 +10,7 @@
 #include "tw/panes/scratch_manager.hpp"
 #include "tw/panes/watch_dialog.hpp"
 #include "tw/panes/watch_manager.hpp"
+#include "tw/window/breakpoint_view.hpp"
 #include "tw/window/context_menus.hpp"
 #include "tw/window/layout.hpp"
 #include "tw/window/live_view.hpp"
@@ -90,6 +91,7 @@ FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent), m_commands(this), m_ico
     new LiveView(*this);
     new ProfileView(*this);
     ConnectCompareCommands(*this);
+    new BreakpointView(*this);
 }
 
 FrmMain::~FrmMain() {
@@ -102,6 +104,7 @@ void FrmMain::Load() {
     viewer::EnvelopeTargets targets;
     targets.scratch = [this](qint32 id, const QString& text) { ScratchManager().Add(id, text); };
     targets.message = [this](const viewer::MessageRef& message) { MessageManager().Add(message); };
+    targets.keeping = [this] { return MessageManager().ProcessMessages(); };
     m_reception = std::make_unique<viewer::Reception>(std::move(targets));
 #ifdef Q_OS_WIN
     // Senders look the window up by its caption, so it needs its native window from load on,

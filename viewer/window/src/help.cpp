@@ -57,6 +57,7 @@ const std::pair<const char*, const char*> kTopics[] = {
     {"tvwAutos", "autos.html"},       {"lvwScratch", "scratch.html"},    {"dlgFile", "logfiles.html"},
     {"frmLogProgress", "logfiles.html"}, {"dlgExport", "logfiles.html"}, {"dlgPrint", "printing.html"},
     {"dlgPrintPreview", "printing.html"}, {"frmHelp", "index.html"},
+    {"lvwBreakpoints", "breakpoints.html"}, {"dlgBreakpoint", "breakpoints.html"}, {"tbrPaused", "breakpoints.html"},
 };
 
 // The help window: the pages in a text browser with Back, Forward, Contents, and a button that

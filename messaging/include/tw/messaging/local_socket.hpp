@@ -18,6 +18,22 @@ inline constexpr char kAck = 0x06;
 // incomplete too long): the frame was not taken and may be sent again on a new connection.
 inline constexpr char kRetry = 0x15;
 
+// A frame without an envelope that tells the receiver what else the sender understands: byte
+// count 4, a 32-bit little-endian set of the kUnderstands... bits. The receiver acknowledges it
+// at once, also while paused. Receivers made before it acknowledge and drop it as a frame of a
+// foreign marker, so a sender may send it to any receiver.
+inline constexpr std::uint32_t kAnnounceMarker = 0x54574131;  // "1ATW" on the wire
+inline constexpr std::uint32_t kUnderstandsKeepWaiting = 1;
+// The receiver's byte, while it holds a frame without acknowledging it (the viewer is paused),
+// to a sender that announced kUnderstandsKeepWaiting, at once and then every
+// kKeepWaitingIntervalMs: the frame is taken, the acknowledgement follows later. A sender with
+// a time limit waits on, at least kKeepWaitingGraceMs after each one. Only senders that
+// announced it ever get it: an older sender would take any other byte than kAck or kRetry for
+// a receiver gone.
+inline constexpr char kKeepWaiting = 0x16;
+inline constexpr int kKeepWaitingIntervalMs = 1000;
+inline constexpr int kKeepWaitingGraceMs = 5000;
+
 // Overrides the socket directory (tests, isolated sessions); otherwise $XDG_RUNTIME_DIR/tracewell
 // or /tmp/tracewell-<uid>.
 inline constexpr const char* kDirectoryVariable = "TRACEWELL_SOCKET_DIR";

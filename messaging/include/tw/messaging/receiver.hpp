@@ -30,6 +30,7 @@ public:
         std::uint64_t handlerExceptions = 0;  // handler threw; the frame still counts as handled
         std::uint64_t accepted = 0;           // connections accepted
         std::uint64_t ackWaits = 0;           // times a client had acknowledgements unread and reading it paused
+        std::uint64_t heldLost = 0;           // senders that left while their frame was held by a pause
     };
 
     // Simultaneous client connections. When all are taken, a new one takes the place of a
@@ -80,6 +81,29 @@ public:
     // Waits up to timeoutMs (-1: no limit) for WatchFd, then ProcessEvents. For tools and tests.
     // Returns false when the wait timed out or was interrupted by a signal.
     bool WaitAndProcess(int timeoutMs);
+
+    // Pause. While paused no envelope reaches the handler: a client's whole frame waits (in
+    // the order frames were completed, across clients) with its sender, which is told to keep
+    // waiting if it announced that it understands so (see local_socket.hpp). New connections
+    // are still taken. A paused receiver never blocks either.
+    void Pause();
+    // From inside the handler: the envelope being handled is not acknowledged when the handler
+    // returns; its sender waits until ReleaseWithheld or Resume, and the receiver pauses.
+    // False outside a handler.
+    bool WithholdAcknowledgement();
+    // Acknowledges the withheld envelope, if any (its sender goes on); stays paused.
+    void ReleaseWithheld();
+    // Acknowledges the withheld envelope, ends the pause and hands the frames that waited to
+    // the handler in order, until the handler withholds one of them again. From inside the
+    // handler, the waiting frames go on at the next pass instead.
+    void Resume();
+    bool IsPaused() const;
+    bool HasWithheld() const;
+    // Frames that wait for the pause to end.
+    std::size_t WaitingCount() const;
+    // Called after a pass in which the sender of the withheld envelope left (its connection
+    // closed): the receiver stays paused; the owner decides whether to Resume.
+    void OnWithheldLost(std::function<void()> lost);
 
     const Stats& stats() const;
     // Connections closed by the receiver itself (closedIdle, closedStalled, closedUnread,

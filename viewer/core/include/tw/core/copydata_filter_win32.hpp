@@ -1,8 +1,9 @@
 #pragma once
 // Windows reception for the Qt viewer: a native event filter that sees WM_COPYDATA arriving at
 // the top-level window with the viewer's caption and hands each envelope on (to
-// ReceiveEnvelope) before the window procedure returns. The message itself is not consumed: Qt's
-// own window procedure still gets it, as the previous procedure of a hooked window would.
+// ReceiveEnvelope) before the window procedure returns. An envelope taken is answered with TRUE
+// (the sender then needs no second look at the window); every other message, and a WM_COPYDATA
+// that holds no envelope, goes on to Qt's own window procedure.
 
 #include <QAbstractNativeEventFilter>
 #include <QString>
@@ -21,6 +22,7 @@ class CopyDataFilter : public QAbstractNativeEventFilter {
 
   private:
     QString m_caption;
+    void* m_window = nullptr;  // the window last seen to bear the caption
     std::function<void(std::string_view)> m_onEnvelope;
 };
 

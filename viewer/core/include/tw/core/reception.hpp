@@ -8,17 +8,23 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
 #include <memory>
 #include <string>
 #include <string_view>
 
 namespace tw::viewer {
 
+class Breakpoints;
+
 // Where received envelopes go. The main window fills both with its (created on first use)
 // ScratchManager's Add and MessageManager's Add.
 struct EnvelopeTargets {
     std::function<void(qint32 id, const QString& text)> scratch;
     std::function<void(const MessageRef& message)> message;
+    // Whether the store keeps what it is handed (its ProcessMessages switch): breakpoints are
+    // tested only for messages it keeps. Unset: always.
+    std::function<bool()> keeping;
 };
 
 enum class Received { Scratch, Message, Malformed };
@@ -27,8 +33,9 @@ enum class Received { Scratch, Message, Malformed };
 // envelope (type 5) to the scratch list with its identifier (the record-number field) and
 // trimmed text, every other envelope as a new MessageSink to the store, which drops it while
 // messaging is stopped. A malformed envelope goes nowhere; why receives the reason.
+// The stored message, when there is one, also goes to *stored.
 Received ReceiveEnvelope(std::string_view envelope, const EnvelopeTargets& targets,
-                         QString* why = nullptr);
+                         QString* why = nullptr, MessageRef* stored = nullptr);
 
 // The viewer's receiving end on this platform: listens under the main window's caption from
 // creation (Listen) to destruction, and runs ReceiveEnvelope for each envelope on the UI
@@ -77,6 +84,23 @@ public:
         Reception* m_reception;
     };
 
+    // Breakpoints (owned by the caller; nullptr: none). Each message the store keeps is tested
+    // while the set is armed; a hit pauses reception right after the message was stored:
+    // Linux: its sender's acknowledgement is withheld, later envelopes wait in the receiver
+    // in order, and the window's event loop runs on; Windows: the window procedure of that
+    // WM_COPYDATA runs a nested event loop until the pause ends, and WM_COPYDATA sent meanwhile
+    // waits in its own window procedure, queued in arrival order. Either way every sender
+    // waits and the window stays usable.
+    void SetBreakpoints(Breakpoints* breakpoints) { m_breakpoints = breakpoints; }
+    bool IsPaused() const { return m_paused; }
+    // Ends the pause: the sender that hit goes on and the envelopes that waited are handled in
+    // order, each tested again (so Step pauses at the next one).
+    void Continue();
+    // Ends the pause and hands on what waited without testing it (Stop Messaging, Clear All).
+    void ReleaseAll();
+    // Senders that left while held by a pause, since Listen (Linux; 0 on Windows).
+    quint64 HeldSendersLost() const;
+
     // Malformed envelopes dropped since creation.
     quint64 MalformedCount() const { return m_malformed; }
     // Connections the receiving end refused or closed itself since Listen (idle ones that made
@@ -91,11 +115,27 @@ signals:
     void envelopeDropped(const QString& why);
     // ClosedConnections() changed.
     void connectionsClosed(quint64 total);
+    // A breakpoint or step hit: the message (just stored) and why, in words.
+    void paused(const tw::viewer::MessageRef& message, const QString& reason);
+    // The pause ended (Continue, ReleaseAll, Close, or the held sender left).
+    void resumed();
+    // A sender held by the pause left (HeldSendersLost() has grown).
+    void heldSenderLost();
 
 private:
     void OnEnvelope(std::string_view envelope);
     void Deliver(std::string_view envelope);
+    void CheckBreakpoints(std::string_view envelope, const MessageRef& message);
     void SetNotifierEnabled(bool on);
+    // Platform side of a pause (reception.cpp, reception_win32.cpp): PauseHere holds the
+    // sender of the message just stored, EndPause lets it go and hands on what waited,
+    // DropPause (closing) lets every waiting sender go without handling anything more.
+    // WaitInTurn (Windows) makes an envelope that arrives during a pause wait its turn;
+    // false when none is on.
+    void PauseHere();
+    void EndPause();
+    void DropPause();
+    bool WaitInTurn(std::string_view envelope);
 
     // What receiving takes on this platform (reception.cpp, reception_win32.cpp).
     struct Platform;
@@ -106,6 +146,10 @@ private:
     std::deque<std::string> m_heldEnvelopes;  // Windows: arrived while held, in order
     quint64 m_malformed = 0;
     quint64 m_closedShown = 0;  // ClosedConnections() when connectionsClosed was last emitted
+    Breakpoints* m_breakpoints = nullptr;
+    bool m_paused = false;
+    bool m_releasing = false;  // ReleaseAll: what waited goes on untested
+    quint64 m_heldLostShown = 0;
 };
 
 }  // namespace tw::viewer

@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -52,6 +53,9 @@ public:
     QLineEdit* txtValue() const { return m_txtValue; }
     QRadioButton* optOper(int index) const { return m_optOper[index]; }
     QPushButton* btnCmd(int index) const { return m_btnCmd[index]; }
+    // "Pause the report when this watch catches": the caller adds a breakpoint of the watch.
+    QCheckBox* chkPause() const { return m_chkPause; }
+    bool PauseOnCatch() const;
 
     // The program's title, the caption of the dialog's error boxes.
     static QString ProgramTitle() { return QStringLiteral("Tracewell"); }
@@ -68,6 +72,7 @@ private:
     QLineEdit* m_txtValue;
     QRadioButton* m_optOper[7];
     QPushButton* m_btnCmd[2];
+    QCheckBox* m_chkPause;
     bool m_dialogOK = false;
     std::optional<Watch> m_watch;
 };
