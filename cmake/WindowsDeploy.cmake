@@ -1,6 +1,7 @@
 # Windows builds with Qt: everything the programs need at run time is copied beside them into
 # bin/, so that folder runs as it is on a Windows without Qt or a compiler:
 #   Qt6Core, Qt6Gui, Qt6Widgets, Qt6PrintSupport     the Qt libraries
+#   Qt6Charts                                         where the viewer has value plots
 #   platforms/qwindows.dll                            the Windows platform plugin
 #   styles/qwindowsvistastyle.dll                     the native look
 #   libgcc_s_*.dll libstdc++-6.dll libwinpthread-1.dll  the compiler's run time (the Qt DLLs import it)
@@ -17,7 +18,11 @@ macro(tw_runtime_copy source destination_dir)
     COMMAND ${CMAKE_COMMAND} -E copy_if_different "${source}" "${destination_dir}/${_name}")
 endmacro()
 
-foreach(module Core Gui Widgets PrintSupport)
+set(tw_qt_modules Core Gui Widgets PrintSupport)
+if(TARGET Qt6::Charts)
+  list(APPEND tw_qt_modules Charts)
+endif()
+foreach(module ${tw_qt_modules})
   list(APPEND tw_runtime_commands
     COMMAND ${CMAKE_COMMAND} -E copy_if_different "$<TARGET_FILE:Qt6::${module}>" "${tw_bin}")
 endforeach()
@@ -64,6 +69,9 @@ if(TW_MAKENSIS AND CMAKE_SIZEOF_VOID_P EQUAL 4)
       Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6PrintSupport.dll
       libgcc_s_dw2-1.dll libstdc++-6.dll libwinpthread-1.dll
       platforms/qwindows.dll styles/qwindowsvistastyle.dll)
+  if(TARGET Qt6::Charts)
+    list(APPEND tw_stage_files Qt6Charts.dll)
+  endif()
   set(tw_stage_commands
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${tw_stage}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${tw_stage}/platforms ${tw_stage}/styles ${tw_stage}/x64)

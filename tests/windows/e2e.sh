@@ -6,10 +6,11 @@
 #      once by the 64-bit one;
 #   3. the log saved through the viewer's own File > Save Logfile (Ctrl+S, typed with xdotool)
 #      and compared byte for byte with the envelopes the same calls make on Linux;
-#   4. each Stepwright started on a report definition; then, with the tests' stand-in for the
+#   4. numeric values sent and the viewer's Plot Values opened on them;
+#   5. each Stepwright started on a report definition; then, with the tests' stand-in for the
 #      report engine's runtime registered (EngineStandin.dll, never installed), each opens
 #      every test report through automation and must list and compose what Linux does;
-#   5. the uninstaller run silently: files, registrations and shortcuts gone.
+#   6. the uninstaller run silently: files, registrations and shortcuts gone.
 # Screenshots of each program land in build-wine/e2e/. Needs DISPLAY (scripts/stage-windows.sh
 # provides one), xdotool, ImageMagick's import, and the native build's tracetap and twlisten.
 #   e2e.sh BUILD_WIN_I686 [NATIVE_BUILD]
@@ -57,7 +58,7 @@ wineserver -w
 wine "$setup" /S >/dev/null 2>&1 || fail "the installer ended with status $?"
 inst="$WINEPREFIX/drive_c/Program Files (x86)/Tracewell"
 for f in tracewell32.exe Stepwright9.exe Stepwright85.exe Tracetap.dll x64/Tracetap.dll tracewell3.chm \
-         Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6PrintSupport.dll platforms/qwindows.dll uninstall.exe; do
+         Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6PrintSupport.dll Qt6Charts.dll platforms/qwindows.dll uninstall.exe; do
   [ -f "$inst/$f" ] || fail "not installed: $f"
 done
 for view in 32 64; do
@@ -174,6 +175,23 @@ if [ -x "$build/bin/copydata_roundtrip.exe" ]; then
 fi
 sleep 1
 import -window root "$work/tracewell32-after-rate.png"
+
+# 4. Plot Values: a run of numbers for LineTotal outside any formula, beside the one inside
+# {@LineTotal} from the calls above; then a double click on LineTotal in the autos pane (the
+# second top-level node, where the viewer's default layout puts it) opens its plot.
+printf '%s\r\n' \
+  'Set o = CreateObject("CRUFLDebug.Send")' \
+  'For i = 1 To 60' \
+  '  r = o.Object("LineTotal", CStr(Round(100 + 40 * Sin(i / 5) + i, 2)), i)' \
+  'Next' >"$work/values.vbs"
+wine 'C:\windows\syswow64\cscript.exe' //nologo "$(winpath "$work/values.vbs")" >/dev/null 2>&1 || fail "the values script ended with status $?"
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$viewer")"
+xdotool mousemove --sync $((X + 53)) $((Y + 329)) click --repeat 2 --delay 80 1
+plot=$(wait_window '^Plot Values - LineTotal$' 30) || fail "no Plot Values window for LineTotal"
+sleep 2
+import -window root "$work/plot-values.png"
+step "Plot Values - LineTotal opened; screenshot plot-values.png"
 kill "${pids[-1]}" 2>/dev/null || true
 wineserver -k >/dev/null 2>&1 || true
 if [ "${ms:-0}" -gt 0 ]; then
@@ -252,7 +270,7 @@ tr -d '\r' <"$work/check-noviewer.txt" | sed 's/^/e2e: check without viewer: /'
 [ "$check_status" -eq 1 ] || fail "TracetapCheck.exe said all was well with no viewer running"
 grep -q "capture to C:" "$work/check-noviewer.txt" || fail "TracetapCheck.exe did not see the capture setting"
 
-# 4. The Stepwrights, each on a report definition. Wine has no report engine runtime, so each
+# 5. The Stepwrights, each on a report definition. Wine has no report engine runtime, so each
 # first shows its start-up box (429, naming craxdrt.dll), as on a Windows without the runtime;
 # after OK the dialog opens the definition through its XML reader. A second box would be an
 # error opening it.
@@ -280,7 +298,7 @@ for program in Stepwright9 Stepwright85; do
   sleep 1
 done
 
-# 4b. The Stepwrights through automation. The report engine stand-in of the tests serves
+# 5b. The Stepwrights through automation. The report engine stand-in of the tests serves
 # NAME.rpt from the definition NAME.xml beside it; it is registered in this prefix only, from
 # the build folder. What each program lists and composes for every definition (stepwright_rows,
 # the Stepwright's dialog through its engine factory) must be byte for byte what the Linux build
@@ -334,7 +352,7 @@ wineserver -k >/dev/null 2>&1 || true
 wine 'C:\windows\syswow64\regsvr32.exe' /s /u "$(winpath "$standin")" || true
 wineserver -w
 
-# 5. Uninstall: the uninstaller copies itself away and returns at once, so wait for it.
+# 6. Uninstall: the uninstaller copies itself away and returns at once, so wait for it.
 step "uninstalling silently"
 wine "C:\\Program Files (x86)\\Tracewell\\uninstall.exe" /S >/dev/null 2>&1 || true
 for _ in $(seq 120); do [ -e "$inst/tracewell32.exe" ] || [ -e "$inst/uninstall.exe" ] || break; sleep 0.5; done
