@@ -70,28 +70,39 @@ int main(int argc, char** argv) {
     }
     BSTR text = SysAllocString(L"abc");
 
+    // The ways are interleaved message by message, so a receiver that slows down as its trace
+    // grows, or a machine whose load changes, weighs on each of them alike.
+    auto bareSend = [&](int) {
+        COPYDATASTRUCT data = {3, static_cast<DWORD>(envelope.size() + 1), buffer.data()};
+        SendMessageA(receiver, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    };
+    auto findOnly = [&](int) { FindWindowA(nullptr, "Tracewell"); };
+    auto librarySend = [&](int) { tw::messaging::SendEnvelope(envelope); };
+    auto formulaCall = [&](int i) {
+        VARIANT args[2];
+        args[0].vt = VT_I4;  // last argument first
+        args[0].lVal = i;
+        args[1].vt = VT_BSTR;
+        args[1].bstrVal = text;
+        DISPPARAMS params = {args, nullptr, 2, 0};
+        VARIANT result;
+        VariantInit(&result);
+        send->Invoke(0x60030001, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
+        VariantClear(&result);
+    };
     std::vector<double> bare, lookup, library, formula;
     for (int round = 0; round < rounds; ++round) {
-        bare.push_back(MeasureMicros(perRound, [&](int) {
-            COPYDATASTRUCT data = {3, static_cast<DWORD>(envelope.size() + 1), buffer.data()};
-            SendMessageA(receiver, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
-        }));
-        lookup.push_back(MeasureMicros(perRound, [&](int) { FindWindowA(nullptr, "Tracewell"); }));
-        library.push_back(MeasureMicros(perRound, [&](int) { tw::messaging::SendEnvelope(envelope); }));
-        if (send != nullptr) {
-            formula.push_back(MeasureMicros(perRound, [&](int i) {
-                VARIANT args[2];
-                args[0].vt = VT_I4;  // last argument first
-                args[0].lVal = i;
-                args[1].vt = VT_BSTR;
-                args[1].bstrVal = text;
-                DISPPARAMS params = {args, nullptr, 2, 0};
-                VARIANT result;
-                VariantInit(&result);
-                send->Invoke(0x60030001, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
-                VariantClear(&result);
-            }));
+        double sums[4] = {};
+        for (int i = 0; i < perRound; ++i) {
+            sums[0] += MeasureMicros(1, bareSend);
+            sums[1] += MeasureMicros(1, findOnly);
+            sums[2] += MeasureMicros(1, librarySend);
+            if (send != nullptr) sums[3] += MeasureMicros(1, [&](int) { formulaCall(i); });
         }
+        bare.push_back(sums[0] / perRound);
+        lookup.push_back(sums[1] / perRound);
+        library.push_back(sums[2] / perRound);
+        if (send != nullptr) formula.push_back(sums[3] / perRound);
     }
     auto median = [](std::vector<double> v) {
         std::sort(v.begin(), v.end());

@@ -1,5 +1,6 @@
 #include "tw/display/dlg_filter.hpp"
 
+#include "tw/common/dialog_buttons.hpp"
 #include "tw/core/message_sink.hpp"
 #include "tw/display/viewer_images.hpp"
 
@@ -100,15 +101,8 @@ DlgFilter::DlgFilter(QWidget* owner) : QDialog(owner) {
     viewLayout->addWidget(m_txtName, 2, 1, 1, 3);
     SetSwatchColour(kDefaultFilterColour);
 
-    const char* captions[2] = {"&OK", "&Cancel"};
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    for (int i = 0; i < 2; ++i) {
-        m_btnCmd[i] = Named(new QPushButton(QString::fromLatin1(captions[i]), this), "btnCmd", i);
-        connect(m_btnCmd[i], &QPushButton::clicked, this, [this, i] { btnCmd_Click(i); });
-        buttons->addWidget(m_btnCmd[i]);
-    }
-    m_btnCmd[0]->setDefault(true);
+    QHBoxLayout* buttons = MakeOkCancelRow(this, m_btnCmd);
+    for (int i = 0; i < 2; ++i) connect(m_btnCmd[i], &QPushButton::clicked, this, [this, i] { btnCmd_Click(i); });
 
     auto* right = new QVBoxLayout;
     right->addWidget(fraString);

@@ -1,6 +1,7 @@
 #include "tw/panes/watch_dialog.hpp"
 
 #include "tw/common/common.hpp"
+#include "tw/common/dialog_buttons.hpp"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -89,16 +90,7 @@ DlgWatch::DlgWatch(ObjectNameCombo::Source names, QWidget* parent) : QDialog(par
     m_chkPause = new QCheckBox(QStringLiteral("&Pause the report when this watch catches"), this);
     m_chkPause->setObjectName(QStringLiteral("chkPause"));
 
-    const QString captions[2] = {QStringLiteral("&OK"), QStringLiteral("&Cancel")};
-    auto* buttons = new QHBoxLayout();
-    buttons->addStretch(1);
-    for (int i = 0; i < 2; ++i) {
-        m_btnCmd[i] = new QPushButton(captions[i], this);
-        m_btnCmd[i]->setObjectName(QStringLiteral("btnCmd"));
-        m_btnCmd[i]->setProperty("index", i);
-        buttons->addWidget(m_btnCmd[i]);
-    }
-    m_btnCmd[0]->setDefault(true);
+    QHBoxLayout* buttons = MakeOkCancelRow(this, m_btnCmd);
     m_btnCmd[0]->setAutoDefault(true);
     connect(m_btnCmd[0], &QPushButton::clicked, this, &DlgWatch::OnOK);
     connect(m_btnCmd[1], &QPushButton::clicked, this, &DlgWatch::OnCancel);

@@ -1,6 +1,7 @@
 #include "tw/window/breakpoint_view.hpp"
 
 #include "tw/common/common.hpp"
+#include "tw/common/dialog_buttons.hpp"
 #include "tw/core/message_types.hpp"
 #include "tw/core/reception.hpp"
 #include "tw/core/trace_tree.hpp"
@@ -91,16 +92,7 @@ DlgBreakpoint::DlgBreakpoint(QWidget* parent) : QDialog(parent) {
     m_lblProblem->setStyleSheet(QStringLiteral("color: #b00000;"));
     m_lblProblem->hide();
 
-    const QString captions[2] = {QStringLiteral("&OK"), QStringLiteral("&Cancel")};
-    auto* buttons = new QHBoxLayout();
-    buttons->addStretch(1);
-    for (int i = 0; i < 2; ++i) {
-        m_btnCmd[i] = new QPushButton(captions[i], this);
-        m_btnCmd[i]->setObjectName(QStringLiteral("btnCmd"));
-        m_btnCmd[i]->setProperty("index", i);
-        buttons->addWidget(m_btnCmd[i]);
-    }
-    m_btnCmd[0]->setDefault(true);
+    QHBoxLayout* buttons = MakeOkCancelRow(this, m_btnCmd);
     connect(m_btnCmd[0], &QPushButton::clicked, this, &DlgBreakpoint::OnOK);
     connect(m_btnCmd[1], &QPushButton::clicked, this, &QDialog::reject);
     connect(m_cboKind, &QComboBox::currentIndexChanged, this, &DlgBreakpoint::KindChanged);
