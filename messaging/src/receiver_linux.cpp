@@ -223,6 +223,15 @@ struct EnvelopeReceiver::Impl {
         if (::epoll_ctl(epollFd, EPOLL_CTL_MOD, listenFd, &ev) == 0) listenSuspended = false;
     }
 
+    // The sender's socket is full: the acknowledgement goes out when it has room again.
+    void OweAck(Connection& conn) {
+        conn.ackOwed = true;
+        conn.pausedSince = NowMs();
+        ++stats.ackWaits;
+        ArmWatchTimer();
+        Watch(conn, EPOLLOUT);
+    }
+
     void ArmWatchTimer() {
         if (timerArmed || timerFd < 0) return;
         itimerspec tick{};
@@ -436,11 +445,7 @@ struct EnvelopeReceiver::Impl {
         switch (SendAck(conn)) {
             case AckResult::Closed: return;
             case AckResult::Later:
-                conn.ackOwed = true;
-                conn.pausedSince = NowMs();
-                ++stats.ackWaits;
-                ArmWatchTimer();
-                Watch(conn, EPOLLOUT);
+                OweAck(conn);
                 return;
             case AckResult::Sent: break;
         }
@@ -622,11 +627,7 @@ struct EnvelopeReceiver::Impl {
             case AckResult::Sent: break;
             case AckResult::Closed: return true;
             case AckResult::Later:
-                conn.ackOwed = true;
-                conn.pausedSince = NowMs();
-                ++stats.ackWaits;
-                ArmWatchTimer();
-                Watch(conn, EPOLLOUT);
+                OweAck(conn);
                 return true;
             }
         }

@@ -70,11 +70,16 @@ bool WaitFor(Pred pred) {
     return pred();
 }
 
-TEST(Reception, EnvelopesFromAnotherThreadReachTheStore) {
+// Reception needs the application's event loop.
+void EnsureApplication() {
     static int argc = 1;
     static char name[] = "reception_test";
     static char* argv[] = {name, nullptr};
     if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+}
+
+TEST(Reception, EnvelopesFromAnotherThreadReachTheStore) {
+    EnsureApplication();
     Targets t;
     t.store.SetProcessMessages(true);
     Reception reception(t.targets);
@@ -114,10 +119,7 @@ TEST(Reception, EnvelopesFromAnotherThreadReachTheStore) {
 // loop runs on. Continue lets both go in order; Step pauses at the next message; closing lets
 // a held sender go.
 TEST(Reception, BreakpointHoldsSendersUntilContinueStepAndClose) {
-    static int argc = 1;
-    static char name[] = "reception_test";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+    EnsureApplication();
     Targets t;
     t.store.SetProcessMessages(true);
     t.targets.keeping = [&] { return t.store.ProcessMessages(); };
